@@ -1,0 +1,66 @@
+#include "dialogs/PageSelectionDialog.h"
+
+#include "component/JobState.h"
+#include "platform/Twips.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace telmo {
+
+PageSelectionDialog::PageSelectionDialog() {
+    setWindowTitle(QStringLiteral("Page Selection"));
+    auto* layout = new QVBoxLayout(this);
+    opPageSelection1 = new QRadioButton(QStringLiteral("Print All Pages"), this);
+    opPageSelection2 = new QRadioButton(QStringLiteral("Print Current Page"), this);
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    opPageSelection1->setObjectName(QStringLiteral("opPageSelection1"));
+    opPageSelection2->setObjectName(QStringLiteral("opPageSelection2"));
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    OKButton->setDefault(true);
+    for (QWidget* control : {static_cast<QWidget*>(opPageSelection1), static_cast<QWidget*>(opPageSelection2),
+                             static_cast<QWidget*>(OKButton), static_cast<QWidget*>(CancelButton)})
+        layout->addWidget(control);
+    setFixedSize(TwipsToPixels(3600), TwipsToPixels(2400));
+    connect(OKButton, &QPushButton::clicked, this, &PageSelectionDialog::OKButton_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &PageSelectionDialog::CancelButton_Click);
+}
+
+void PageSelectionDialog::Form_Load() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.width() / 2 - width() / 2, area.height() / 2 - height() / 2);
+    }
+    opPageSelection1->setChecked(true);
+}
+
+void PageSelectionDialog::showEvent(QShowEvent* event) {
+    Form::showEvent(event);
+    OKButton->setFocus();
+    State().RefreshPending = false;
+}
+
+void PageSelectionDialog::OKButton_Click() {
+    State().PageSelectionChoice = opPageSelection1->isChecked() ? 1 : 2;
+    Unload();
+}
+
+void PageSelectionDialog::CancelButton_Click() {
+    State().PageSelectionChoice = 0;
+    Unload();
+}
+
+void PageSelectionDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        CancelButton_Click();
+        event->accept();
+        return;
+    }
+    Form::keyPressEvent(event);
+}
+
+} // namespace telmo

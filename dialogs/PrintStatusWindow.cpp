@@ -1,0 +1,141 @@
+#include "dialogs/PrintStatusWindow.h"
+
+#include "component/JobState.h"
+#include "component/ReportError.h"
+#include "engine/PageBody.h"
+#include "engine/PageNumber.h"
+#include "engine/PrintAllPages.h"
+#include "engine/PrintDataSettings.h"
+#include "engine/ReportHeader.h"
+#include "platform/PictureBox.h"
+#include "platform/Printer.h"
+#include "platform/RuntimeError.h"
+#include "platform/Twips.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace telmo {
+
+PrintStatusWindow::PrintStatusWindow() {
+    setWindowTitle(QStringLiteral("Printer Status"));
+    setFixedSize(TwipsToPixels(4800), TwipsToPixels(1400));
+    auto* layout = new QVBoxLayout(this);
+    lblStatus = new QLabel(QStringLiteral("Loading Please Wait ...."), this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    ProgBar = new QProgressBar(this);
+    ProgBar->setObjectName(QStringLiteral("ProgBar"));
+    ProgBar->setRange(0, 100);
+    ProgBar->setValue(0);
+    layout->addWidget(lblStatus);
+    layout->addWidget(ProgBar);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    Timer1->setSingleShot(false);
+    connect(Timer1, &QTimer::timeout, this, &PrintStatusWindow::Timer1_Timer);
+    // The carrier of each page's grid image: never shown, as large as the image it holds.
+    pbSource = new PictureBox(this);
+    pbSource->setObjectName(QStringLiteral("pbSource"));
+    pbSource->SetBorder(false);
+    pbSource->SetAutoSize(true);
+    pbSource->hide();
+}
+
+PrintStatusWindow::~PrintStatusWindow() = default;
+
+void PrintStatusWindow::Form_Load() {
+    try {
+        Printers::Current().SetFontName(QStringLiteral("Times New Roman"));
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->geometry();
+            move(area.width() / 2 - width() / 2, area.height() / 2 - height() / 2);
+        }
+        startPending_ = true;
+    } catch (...) {
+        ReportCurrentException(module::kPrintStatus, ".Load");
+        Unload();
+    }
+}
+
+void PrintStatusWindow::showEvent(QShowEvent* event) {
+    Form::showEvent(event);
+    Form_Activate();
+}
+
+void PrintStatusWindow::Form_Activate() {
+    lblStatus->repaint();
+    Timer1->start();
+}
+
+void PrintStatusWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        // Esc during a run is ignored: pages are already going to the printer and the run
+        // still writes to this window's status line; Esc before the run starts closes it.
+        if (!running_)
+            Unload();
+        event->accept();
+        return;
+    }
+    Form::keyPressEvent(event);
+}
+
+void PrintStatusWindow::Timer1_Timer() {
+    if (!startPending_)
+        return;
+    QPointer<PrintStatusWindow> self(this);
+    bool documentOpen = false;
+    try {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        Timer1->stop();
+        startPending_ = false;
+        running_ = true;
+        CalculagePrintDataSettings();
+        JobState& state = State();
+        if (state.PaginationMode == kOnePage && state.TotalPages == 1) {
+            lblStatus->setText(QStringLiteral("Page 1 of 1 is Printing"));
+            ProgBar->setValue(ProgBar->maximum() / 2);
+            Printer& printer = Printers::Current();
+            printer.SetFontName(state.DataFontName);
+            documentOpen = true;
+            int16_t firstPage = 1;
+            PrintPageNo(firstPage);
+            PrintReportHeader();
+            if (static_cast<size_t>(state.CurrentPage) >= state.PageBlocks.size())
+                throw RuntimeError(err::kSubscriptOutOfRange);
+            PageBlock& block = state.PageBlocks[static_cast<size_t>(state.CurrentPage)];
+            SendDataToPrinter(SData, *pbSource, block.StartCol, block.EndCol, block.StartRow, block.EndRow);
+            documentOpen = false;
+            printer.EndDoc();
+            QCoreApplication::processEvents();
+        } else {
+            PrintAllPages(SData, *pbSource);
+        }
+        QApplication::restoreOverrideCursor();
+        running_ = false;
+        if (self)
+            Unload();
+        QCoreApplication::processEvents();
+    } catch (...) {
+        QApplication::restoreOverrideCursor();
+        // A document the failed run left open is ended, not abandoned: the pages already
+        // drawn are what the user asked for and reach the printer.
+        if (documentOpen) {
+            try {
+                Printers::Current().EndDoc();
+            } catch (...) {
+            }
+        }
+        ReportCurrentException(module::kPrintStatus, ".Timer");
+        if (self) {
+            running_ = false;
+            Unload();
+        }
+    }
+}
+
+} // namespace telmo

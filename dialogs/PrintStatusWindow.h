@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/Form.h"
+#include "platform/GridControl.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+
+namespace telmo {
+
+class PictureBox;
+
+// The small modal window that drives a print run: its activation starts a one-shot timer
+// whose first tick lays the report out and sends every page to the printer, with a status
+// line and a progress bar, and then closes the window.
+class PrintStatusWindow : public Form {
+    Q_OBJECT
+public:
+    PrintStatusWindow();
+    ~PrintStatusWindow() override;
+
+    void Form_Load() override;
+
+    QLabel* lblStatus;
+    QProgressBar* ProgBar;
+    QTimer* Timer1;
+    GridControl SData;
+    PictureBox* pbSource;
+
+    bool StartPending() const { return startPending_; }
+    bool IsRunning() const { return running_; }
+
+    // The run itself; the timer calls it once after activation.
+    void Timer1_Timer();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void Form_Activate();
+
+    bool startPending_ = false;
+    bool running_ = false;
+};
+
+} // namespace telmo

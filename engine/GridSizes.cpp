@@ -1,0 +1,16 @@
+#include "engine/GridSizes.h"
+
+#include "platform/Grid.h"
+
+namespace telmo {
+
+GridSizes GridSizes::Of(const Grid& grid) {
+    GridSizes sizes;
+    sizes.rows = grid.Rows();
+    sizes.cols = grid.Cols();
+    sizes.rowHeight = [&grid](int32_t row) { return grid.RowHeight(row); };
+    sizes.colWidth = [&grid](int32_t col) { return grid.ColWidth(col); };
+    return sizes;
+}
+
+} // namespace telmo

@@ -1,0 +1,45 @@
+#include "engine/PrintAllPages.h"
+
+#include "component/JobState.h"
+#include "component/ReportError.h"
+#include "dialogs/PrintStatusWindow.h"
+#include "engine/PageBody.h"
+#include "engine/PageNumber.h"
+#include "engine/ReportHeader.h"
+#include "platform/Printer.h"
+#include "platform/RuntimeError.h"
+
+#include <QCoreApplication>
+
+namespace telmo {
+
+void PrintAllPages(Grid& grid, PictureBox& pictureBox) {
+    try {
+        JobState& state = State();
+        const int16_t last = state.TotalPages;
+        for (int16_t page = 1; page <= last; ++page) {
+            if (!state.IsPreviewMode) {
+                PrintStatusWindow& status = state.frmPrintStatus.Get();
+                status.lblStatus->setText(QStringLiteral("Page %1 of %2").arg(page).arg(state.TotalPages));
+                status.ProgBar->setValue(status.ProgBar->minimum());
+                status.ProgBar->setValue(status.ProgBar->maximum() / 2);
+            }
+            PrintPageNo(page);
+            PrintReportHeader();
+            if (page < 0 || static_cast<size_t>(page) >= state.PageBlocks.size())
+                throw RuntimeError(err::kSubscriptOutOfRange);
+            // Events run between pages may rebuild the table; a block is read by value.
+            PageBlock block = state.PageBlocks[static_cast<size_t>(page)];
+            SendDataToPrinter(grid, pictureBox, block.StartCol, block.EndCol, block.StartRow, block.EndRow);
+            Printers::Current().NewPage();
+            QCoreApplication::processEvents();
+            if (page == INT16_MAX)
+                break;
+        }
+        Printers::Current().EndDoc();
+    } catch (...) {
+        ReportCurrentException(module::kGeneral, ".PrintAllPages");
+    }
+}
+
+} // namespace telmo

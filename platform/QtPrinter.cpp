@@ -1,0 +1,272 @@
+#include "platform/QtPrinter.h"
+
+#include "platform/RuntimeError.h"
+
+#include <QCoreApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinterInfo>
+
+namespace telmo {
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+
+// The built-in PDF printer keeps the quarter-inch unprintable margins of a typical office
+// printer, so that a report laid out for it paginates as it would on paper.
+constexpr double kPdfMarginPoints = 18.0;
+
+QPageLayout::Orientation ToQtOrientation(int16_t orientation) {
+    switch (orientation) {
+    case Printer::kPortrait:
+        return QPageLayout::Portrait;
+    case Printer::kLandscape:
+        return QPageLayout::Landscape;
+    default:
+        throw RuntimeError(err::kInvalidPropertyValue);
+    }
+}
+
+QPrinter::DuplexMode ToQtDuplex(int16_t duplex) {
+    switch (duplex) {
+    case Printer::kSimplex:
+        return QPrinter::DuplexNone;
+    case Printer::kDuplexLongEdge:
+        return QPrinter::DuplexLongSide;
+    case Printer::kDuplexShortEdge:
+        return QPrinter::DuplexShortSide;
+    default:
+        throw RuntimeError(err::kInvalidPropertyValue);
+    }
+}
+
+int16_t FromQtDuplex(QPrinter::DuplexMode mode) {
+    switch (mode) {
+    case QPrinter::DuplexLongSide:
+    case QPrinter::DuplexAuto: // the printer's own choice, which is long edge for portrait pages
+        return Printer::kDuplexLongEdge;
+    case QPrinter::DuplexShortSide:
+        return Printer::kDuplexShortEdge;
+    case QPrinter::DuplexNone:
+        break;
+    }
+    return Printer::kSimplex;
+}
+
+RuntimeError PrinterError(const QString& what) {
+    return RuntimeError(err::kPrinterError,
+                        StandardErrorText(err::kPrinterError) + QStringLiteral(": ") + what);
+}
+
+} // namespace
+
+QtPrinter::QtPrinter(const QString& deviceName) : printer_(QPrinter::HighResolution) {
+    if (deviceName == Printers::BuiltInPdfName()) {
+        printer_.setOutputFormat(QPrinter::PdfFormat);
+        printer_.setPageMargins(
+            QMarginsF(kPdfMarginPoints, kPdfMarginPoints, kPdfMarginPoints, kPdfMarginPoints),
+            QPageLayout::Point);
+    } else {
+        const QPrinterInfo info = QPrinterInfo::printerInfo(deviceName);
+        if (info.isNull())
+            throw PrinterError(QStringLiteral("no printer named \"%1\"").arg(deviceName));
+        printer_.setOutputFormat(QPrinter::NativeFormat);
+        printer_.setPrinterName(info.printerName());
+    }
+    printer_.setDocName(QStringLiteral("TELMOPreview report"));
+}
+
+QtPrinter::~QtPrinter() {
+    // A document left open prints, as it would when the host ends. Without the application
+    // object Qt cannot finish it (its font engines are gone), and it is dropped instead.
+    if (painter_.isActive() && QCoreApplication::instance())
+        painter_.end();
+}
+
+double QtPrinter::TwipsPerDevicePixel() const {
+    return kTwipsPerInch / printer_.resolution();
+}
+
+float QtPrinter::ScaleWidth() const {
+    return static_cast<float>(printer_.pageLayout().paintRectPixels(printer_.resolution()).width() *
+                              TwipsPerDevicePixel());
+}
+
+float QtPrinter::ScaleHeight() const {
+    return static_cast<float>(printer_.pageLayout().paintRectPixels(printer_.resolution()).height() *
+                              TwipsPerDevicePixel());
+}
+
+float QtPrinter::Width() const {
+    return static_cast<float>(printer_.pageLayout().fullRectPixels(printer_.resolution()).width() *
+                              TwipsPerDevicePixel());
+}
+
+float QtPrinter::Height() const {
+    return static_cast<float>(printer_.pageLayout().fullRectPixels(printer_.resolution()).height() *
+                              TwipsPerDevicePixel());
+}
+
+const QFontMetricsF& QtPrinter::Metrics() {
+    // The engine measures many texts in few fonts; building metrics resolves the font each time.
+    if (!metricsFont_ || !(*metricsFont_ == Font())) {
+        metrics_.emplace(ToTwipsFont(Font()));
+        metricsFont_ = Font();
+    }
+    return *metrics_;
+}
+
+float QtPrinter::TextWidth(const QString& text) {
+    return static_cast<float>(Metrics().horizontalAdvance(text));
+}
+
+float QtPrinter::TextHeight(const QString&) {
+    return static_cast<float>(Metrics().height());
+}
+
+void QtPrinter::SetTwipsTransform() {
+    // The device origin is the top-left corner of the printable area already (not full page).
+    painter_.resetTransform();
+    const double scale = 1.0 / TwipsPerDevicePixel();
+    painter_.scale(scale, scale);
+}
+
+QPainter& QtPrinter::PagePainter() {
+    if (!painter_.isActive()) {
+        if (IsBuiltInPdf())
+            printer_.setOutputFileName(Printers::PdfOutputFile());
+        if (!painter_.begin(&printer_)) {
+            throw PrinterError(IsBuiltInPdf()
+                                   ? QStringLiteral("cannot write \"%1\"").arg(printer_.outputFileName())
+                                   : QStringLiteral("cannot start a document on \"%1\"").arg(DeviceName()));
+        }
+        SetTwipsTransform();
+    }
+    while (pendingPageBreaks_ > 0) {
+        --pendingPageBreaks_;
+        if (!printer_.newPage())
+            throw PrinterError(QStringLiteral("cannot start a new page"));
+        SetTwipsTransform();
+    }
+    return painter_;
+}
+
+void QtPrinter::NewPage() {
+    ++pendingPageBreaks_;
+}
+
+void QtPrinter::EndDoc() {
+    if (!painter_.isActive()) {
+        pendingPageBreaks_ = 0;
+        return;
+    }
+    // Every page break but the last ended a page that exists, even if nothing was drawn on it;
+    // the last one would only open a page that nothing is drawn on.
+    bool ok = true;
+    while (pendingPageBreaks_ > 1 && ok) {
+        --pendingPageBreaks_;
+        ok = printer_.newPage();
+    }
+    pendingPageBreaks_ = 0;
+    ok = painter_.end() && ok;
+    ApplyJobOptions();
+    if (!ok)
+        throw PrinterError(QStringLiteral("the document could not be completed"));
+}
+
+void QtPrinter::ApplyJobOptions() {
+    if (pendingCopies_) {
+        printer_.setCopyCount(*pendingCopies_);
+        pendingCopies_.reset();
+    }
+    if (pendingDuplex_) {
+        printer_.setDuplex(ToQtDuplex(*pendingDuplex_));
+        pdfDuplex_ = *pendingDuplex_;
+        pendingDuplex_.reset();
+    }
+}
+
+QString QtPrinter::DeviceName() const {
+    return IsBuiltInPdf() ? Printers::BuiltInPdfName() : printer_.printerName();
+}
+
+int16_t QtPrinter::Orientation() const {
+    return printer_.pageLayout().orientation() == QPageLayout::Landscape ? kLandscape : kPortrait;
+}
+
+void QtPrinter::SetOrientation(int16_t orientation) {
+    if (!printer_.setPageOrientation(ToQtOrientation(orientation)))
+        throw RuntimeError(err::kInvalidPropertyValue);
+}
+
+int16_t QtPrinter::PaperSize() const {
+    return static_cast<int16_t>(printer_.pageLayout().pageSize().windowsId());
+}
+
+void QtPrinter::SetPaperSize(int16_t paperCode) {
+    const QPageSize::PageSizeId id = QPageSize::id(static_cast<int>(paperCode));
+    if (id == QPageSize::Custom)
+        throw RuntimeError(err::kInvalidPropertyValue);
+    if (!printer_.setPageSize(QPageSize(id)))
+        throw RuntimeError(err::kInvalidPropertyValue);
+}
+
+int16_t QtPrinter::Copies() const {
+    return pendingCopies_ ? *pendingCopies_ : static_cast<int16_t>(printer_.copyCount());
+}
+
+void QtPrinter::SetCopies(int16_t copies) {
+    if (copies < 1)
+        throw RuntimeError(err::kInvalidPropertyValue);
+    if (painter_.isActive())
+        pendingCopies_ = copies; // Qt fixes the copy count when the job starts
+    else
+        printer_.setCopyCount(copies);
+}
+
+int16_t QtPrinter::Duplex() const {
+    if (pendingDuplex_)
+        return *pendingDuplex_;
+    return IsBuiltInPdf() ? pdfDuplex_ : FromQtDuplex(printer_.duplex());
+}
+
+void QtPrinter::SetDuplex(int16_t duplex) {
+    const QPrinter::DuplexMode mode = ToQtDuplex(duplex);
+    if (painter_.isActive()) {
+        pendingDuplex_ = duplex;
+        return;
+    }
+    printer_.setDuplex(mode);
+    pdfDuplex_ = duplex;
+}
+
+void QtPrinter::DrawText(QPointF topLeft, const FontSpec& font, const QString& text) {
+    QPainter& painter = PagePainter();
+    // One playback path for printer and preview, so both place text by the same ascent.
+    telmo::Picture op(0, 0);
+    op.AddText(topLeft, font, text);
+    op.Play(painter);
+}
+
+void QtPrinter::DrawLine(QPointF from, QPointF to) {
+    QPainter& painter = PagePainter();
+    telmo::Picture op(0, 0);
+    op.AddLine(from, to);
+    op.Play(painter);
+}
+
+void QtPrinter::DrawBox(const QRectF& rect) {
+    QPainter& painter = PagePainter();
+    telmo::Picture op(0, 0);
+    op.AddBox(rect);
+    op.Play(painter);
+}
+
+void QtPrinter::DrawPicture(const PicturePtr& picture, const QRectF& dest, const QRectF& source) {
+    QPainter& painter = PagePainter();
+    telmo::Picture op(0, 0);
+    op.AddPicture(picture, dest, source);
+    op.Play(painter);
+}
+
+} // namespace telmo

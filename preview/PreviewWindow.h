@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/Form.h"
+#include "platform/GridControl.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <array>
+
+namespace telmo {
+
+class DrawingSurface;
+class PictureBox;
+
+// The print preview window: a band of buttons over a scrolling viewport that shows the
+// current page, reduced to fit the viewport or at full size. The page is composed on hidden
+// full-size surfaces and handed to the visible one as a finished picture.
+class PreviewWindow : public Form {
+    Q_OBJECT
+public:
+    PreviewWindow();
+    ~PreviewWindow() override;
+
+    void Form_Load() override;
+
+    // Composes the page of this block: grid image, page number and title block.
+    void CopyMorePagesA(float& sSCol, float& sECol, float& sSRow, float& sERow);
+    // The title block on any drawing surface.
+    void DisplayHeader(DrawingSurface& pbData);
+    void DisplayPageNoForPreview();
+    // The fit-to-window and the full-size layouts of the page in the viewport.
+    void SetWindowForZoomIn();
+    void SetWindowForZoomOut();
+    // Switches to the other view and shows the composed page in it.
+    void ToggleZoom();
+
+    void Form_Activate();
+    void Form_Resize();
+    void pbBase_Resize();
+
+    // Controls.
+    std::array<QPushButton*, 5> cmdOperations{};
+    std::array<QPushButton*, 4> cmdMove{};
+    QLabel* lbPageNo;
+    PictureBox* pbBase;
+    QScrollBar* VS;
+    QScrollBar* HS;
+    PictureBox* pbData;
+    PictureBox* pbTempData;
+    PictureBox* pbTemp;
+    GridControl GData;
+    QMenu* PrintPopup;
+    QAction* MenuPrint;
+    QAction* MenuSetup;
+    QAction* MenuOption;
+    QAction* MenuClose;
+
+    bool FitToWindow = false;
+
+    // The design client area in twips.
+    static constexpr float kDesignWidth = 11490;
+    static constexpr float kDesignHeight = 8160;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Form_KeyDown(int keyCode);
+    QSize lastViewportSize_;
+};
+
+} // namespace telmo

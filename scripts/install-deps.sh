@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs what building and testing need on Debian 12, skipping what is already there.
+set -eu
+packages="cmake g++ make qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation poppler-utils xvfb \
+libgtest-dev libbenchmark-dev cups-daemon cups-client cups-bsd clang-format"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    echo "installing:$missing"
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
+fi

@@ -1,0 +1,94 @@
+#include "support/EngineFixture.h"
+
+#include "component/JobState.h"
+#include "dialogs/PageSelectionDialog.h"
+#include "dialogs/PageSettingsDialog.h"
+#include "dialogs/PrintStatusWindow.h"
+#include "platform/GridControl.h"
+#include "platform/MessageBox.h"
+#include "preview/PreviewWindow.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QEvent>
+
+namespace telmo::test {
+
+void UnloadAllForms() {
+    JobState& s = State();
+    s.frmPreview.Unload();
+    s.frmPrintStatus.Unload();
+    s.frmPageSelection.Unload();
+    s.frmPageSettings.Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void EngineTest::SetUp() {
+    UnloadAllForms();
+    messages.clear();
+    MessageBox::SetSink([this](const QString& text, const QString& title, int) { messages.push_back({text, title}); });
+    UsePrinter(11520, 15120);
+    JobState& s = State();
+    s.ResetOnCreate();
+    s.Title1Message.clear();
+    s.Title2Message.clear();
+    s.Title3Message.clear();
+    s.Title4Message.clear();
+    s.CurrDateMessage.clear();
+    s.CurrDateFontName = QStringLiteral("Times New Roman");
+    s.CurrDateFontSize = 10;
+    s.SourceGridObj.reset();
+    s.StartRowValue = 0;
+    s.IsPreviewMode = true;
+    s.ErrorLogFilePath = logDir_.filePath(QStringLiteral("errors.log"));
+    QFile::remove(s.ErrorLogFilePath);
+    s.PageNoPosition.clear();
+    s.DataFontName.clear();
+    s.RefreshPending = false;
+    s.PaginationMode = 0;
+    s.TotalPages = 0;
+    s.CurrentPage = 0;
+    s.RowPageEstimate = 0;
+    s.RowBandCount = 0;
+    s.ColBandCount = 0;
+    s.ColBandStart.assign(1, 0.0f);
+    s.ColBandEnd.assign(1, 0.0f);
+    s.PageBlocks.assign(1, PageBlock{});
+}
+
+void EngineTest::TearDown() {
+    UnloadAllForms();
+    MessageBox::SetSink(nullptr);
+    State().SourceGridObj.reset();
+}
+
+QString EngineTest::LogText() const {
+    QFile log(State().ErrorLogFilePath);
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(log.readAll());
+}
+
+RecordingPrinter& EngineTest::UsePrinter(float scaleWidth, float scaleHeight, float width, float height) {
+    auto printer = std::make_unique<RecordingPrinter>(scaleWidth, scaleHeight, width, height);
+    recorder_ = printer.get();
+    Printers::SetCurrent(std::move(printer));
+    return *recorder_;
+}
+
+std::shared_ptr<GridControl> EngineTest::MakeSourceGrid(int rows, int cols, int colWidth, int rowHeight) {
+    auto grid = std::make_shared<GridControl>();
+    grid->SetRows(rows);
+    grid->SetCols(cols);
+    for (int c = 0; c < cols; ++c)
+        grid->SetColWidth(c, colWidth);
+    for (int r = 0; r < rows; ++r) {
+        grid->SetRowHeight(r, rowHeight);
+        for (int c = 0; c < cols; ++c)
+            grid->SetTextMatrix(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
+    }
+    State().SourceGridObj = grid;
+    return grid;
+}
+
+} // namespace telmo::test

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace telmo::test {
+
+// One word of a PDF page as poppler's pdftotext -bbox reports it. Coordinates are points
+// from the top-left corner of the page; page counts from 1.
+struct PdfWord {
+    int page = 0;
+    QString text;
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+};
+
+struct PdfDoc {
+    // Number of pages (pdfinfo); -1 when the file could not be read, with error saying why.
+    int pages = -1;
+    std::vector<PdfWord> words;
+    // Size of the first page in points, and of every page (index 0 is page 1).
+    double pageWidthPt = 0, pageHeightPt = 0;
+    std::vector<QSizeF> pageSizesPt;
+    // Plain text of every page (pdftotext without layout), index 0 is page 1.
+    QStringList pageTexts;
+    QString error;
+
+    // The words of one page, in reading order.
+    std::vector<PdfWord> WordsOn(int page) const;
+    // The first word with exactly this text (on the given page, or on any page when 0); nullptr if none.
+    const PdfWord* Find(const QString& text, int page = 0) const;
+};
+
+// Reads a PDF with pdfinfo and pdftotext. A file that cannot be read adds a test failure
+// and returns pages == -1.
+PdfDoc ReadPdf(const QString& path);
+
+} // namespace telmo::test

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/Picture.h"
+
+#include <vector>
+
+namespace telmo::test {
+
+// The texts and nested pictures of a picture, in the coordinates of the outermost picture
+// (nested pictures mapped through their source and destination rectangles).
+struct PlacedText {
+    QPointF at;
+    QString text;
+    FontSpec font;
+    int depth = 0;
+};
+struct PlacedPicture {
+    QRectF rect;
+    const Picture* picture = nullptr;
+    int depth = 0;
+};
+struct PlacedOps {
+    std::vector<PlacedText> texts;
+    std::vector<PlacedPicture> pictures;
+    std::vector<std::pair<QPointF, QPointF>> lines;
+    std::vector<QRectF> boxes;
+
+    const PlacedText* FindText(const QString& text) const;
+};
+
+PlacedOps Flatten(const Picture& picture);
+
+} // namespace telmo::test
