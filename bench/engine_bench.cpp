@@ -1,0 +1,113 @@
+// Layout and printing speed on large grids. Build in Release:
+//   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release && cmake --build build-release -j2 --target telmo_bench
+//   QT_QPA_PLATFORM=offscreen build-release/bench/telmo_bench
+#include "component/JobState.h"
+#include "engine/GridSnapshot.h"
+#include "engine/PrintAllPages.h"
+#include "engine/PrintDataSettings.h"
+#include "platform/GridControl.h"
+#include "platform/MessageBox.h"
+#include "platform/PictureBox.h"
+#include "platform/Printer.h"
+#include "preview/PreviewWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+using namespace telmo;
+
+namespace {
+
+double PeakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// rows x 10 columns of short texts at the grid's default sizes, 10 columns fitting an A4 width.
+std::shared_ptr<GridControl> MakeGrid(int rows) {
+    auto grid = std::make_shared<GridControl>();
+    grid->SetRows(rows);
+    grid->SetCols(10);
+    for (int c = 0; c < 10; ++c)
+        grid->SetColWidth(c, 900);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < 10; ++c)
+            grid->SetTextMatrix(r, c, QString::number(r * 10 + c));
+    return grid;
+}
+
+void UsePdfPrinter(const QString& file) {
+    Printers::SetPdfOutputFile(file);
+    Printers::SelectByName(Printers::BuiltInPdfName());
+    Printers::Current().SetPaperSize(Printer::kPaperA4);
+    Printers::Current().SetOrientation(Printer::kPortrait);
+}
+
+void BM_PaginateMillionRows(benchmark::State& st) {
+    static auto grid = MakeGrid(1000000);
+    UsePdfPrinter(QDir::temp().filePath(QStringLiteral("telmo-bench-unused.pdf")));
+    State().SourceGridObj = grid;
+    State().FixedRowCount = 1;
+    State().IsPreviewMode = true;
+    for (auto _ : st)
+        CalculagePrintDataSettings();
+    st.counters["pages"] = State().TotalPages;
+    st.counters["peak_MB"] = PeakMegabytes();
+    st.counters["grid_store_MB"] = static_cast<double>(grid->StorageBytes()) / 1e6;
+}
+BENCHMARK(BM_PaginateMillionRows)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_CopyGridOnePage(benchmark::State& st) {
+    static auto grid = MakeGrid(100000);
+    State().SourceGridObj = grid;
+    State().FixedRowCount = 1;
+    GridControl work;
+    for (auto _ : st) {
+        float sc = 1, ec = 9, sr = 5001, er = 5050;
+        CopyGrid(work, sc, ec, sr, er);
+        benchmark::DoNotOptimize(work.Picture());
+    }
+}
+BENCHMARK(BM_CopyGridOnePage)->Unit(benchmark::kMicrosecond);
+
+void BM_PrintReportToPdf(benchmark::State& st) {
+    const int rows = static_cast<int>(st.range(0));
+    auto grid = MakeGrid(rows);
+    const QString file = QDir::temp().filePath(QStringLiteral("telmo-bench.pdf"));
+    UsePdfPrinter(file);
+    State().SourceGridObj = grid;
+    State().FixedRowCount = 1;
+    State().IsPreviewMode = true; // no progress window: the engine alone
+    CalculagePrintDataSettings();
+    const double before = PeakMegabytes();
+    PictureBox box;
+    box.SetBorder(false);
+    box.SetAutoSize(true);
+    GridControl work;
+    for (auto _ : st)
+        PrintAllPages(work, box);
+    st.counters["pages"] = State().TotalPages;
+    st.counters["pages_per_s"] =
+        benchmark::Counter(static_cast<double>(State().TotalPages) * static_cast<double>(st.iterations()),
+                           benchmark::Counter::kIsRate);
+    st.counters["peak_MB"] = PeakMegabytes();
+    st.counters["peak_growth_MB"] = PeakMegabytes() - before;
+    st.counters["pdf_MB"] = static_cast<double>(QFileInfo(file).size()) / 1e6;
+}
+BENCHMARK(BM_PrintReportToPdf)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    MessageBox::SetBatchMode(true);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    State().SourceGridObj.reset();
+    return 0;
+}
