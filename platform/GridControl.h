@@ -12,15 +12,18 @@ namespace telmo {
 // The grid control: a table of texts with row and column sizes, per-column alignment,
 // merging and one cell font, that renders itself as a vector picture in twips.
 //
-// Storage is sized for large grids (a million rows of twenty columns): a cell costs 4 bytes
-// once its column holds any text (nothing before), plus its characters and a 4-byte header
-// in one shared UTF-16 pool. Row properties are only allocated once a row gets a
-// non-default height or merge flag.
+// Storage is sized for large grids (a million rows of twenty columns): a column costs 4 bytes
+// a row down to its last non-empty cell (nothing while it is empty), and a non-empty cell
+// adds its characters and a 4-byte header in one shared UTF-16 pool. Row properties are only allocated once a
+// row gets a non-default height or merge flag.
 //
 // Defaults: 2 rows, 2 columns, 1 fixed row and 1 fixed column, font Arial 8.25 pt, flat
 // grid lines, no merging, every column in general alignment (9), width 4800 twips. The
 // default row height is the font's line height plus twice kCellPaddingY; the default column
 // width is kDefaultColWidth. A size of -1 stands for the default.
+//
+// The picture's lines are the drawing surfaces' black lines: the three line styles (flat,
+// inset, raised) draw the same thin lines, as picture lines carry no colour.
 class GridControl : public Grid {
 public:
     static constexpr int32_t kDefaultColWidth = 960;
@@ -96,7 +99,7 @@ private:
             uint32_t capacity; // characters reserved
             uint32_t header;   // pool units before the characters
         };
-        Entry Decode(uint32_t offset) const;
+        static Entry Decode(const std::vector<char16_t>& pool, uint32_t offset);
         uint32_t Append(QStringView text);
         void Release(uint32_t offset);
         void MaybeCompact();
@@ -114,9 +117,11 @@ private:
     }
     int32_t EffectiveRowHeight(int32_t row, int32_t defaultHeight) const {
         return (row < static_cast<int32_t>(rowHeights_.size()) && rowHeights_[row] >= 0) ? rowHeights_[row]
-                                                                                        : defaultHeight;
+                                                                                         : defaultHeight;
     }
-    bool RowMerges(int32_t row) const { return row < static_cast<int32_t>(mergeRows_.size()) && mergeRows_[row]; }
+    bool RowMerges(int32_t row) const {
+        return row < static_cast<int32_t>(mergeRows_.size()) && mergeRows_[row];
+    }
 
     int32_t rows_ = 2;
     int32_t cols_ = 2;

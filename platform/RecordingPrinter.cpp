@@ -45,35 +45,45 @@ void RecordingPrinter::Record(Op op) {
 }
 
 void RecordingPrinter::NewPage() {
-    Record(Op{OpKind::NewPage});
+    Op op;
+    op.kind = OpKind::NewPage;
+    Record(op);
     ++page_;
 }
 
-void RecordingPrinter::EndDoc() { Record(Op{OpKind::EndDoc}); }
+void RecordingPrinter::EndDoc() {
+    Op op;
+    op.kind = OpKind::EndDoc;
+    Record(op);
+}
 
 void RecordingPrinter::DrawText(QPointF topLeft, const FontSpec&, const QString& text) {
-    Op op{OpKind::Text};
+    Op op;
+    op.kind = OpKind::Text;
     op.from = topLeft;
     op.text = text;
     Record(std::move(op));
 }
 
 void RecordingPrinter::DrawLine(QPointF from, QPointF to) {
-    Op op{OpKind::Line};
+    Op op;
+    op.kind = OpKind::Line;
     op.from = from;
     op.to = to;
     Record(std::move(op));
 }
 
 void RecordingPrinter::DrawBox(const QRectF& rect) {
-    Op op{OpKind::Box};
+    Op op;
+    op.kind = OpKind::Box;
     op.from = rect.topLeft();
     op.to = rect.bottomRight();
     Record(std::move(op));
 }
 
 void RecordingPrinter::DrawPicture(const PicturePtr& picture, const QRectF& dest, const QRectF& source) {
-    Op op{OpKind::Picture};
+    Op op;
+    op.kind = OpKind::Picture;
     op.from = dest.topLeft();
     op.picture = picture;
     op.dest = dest;

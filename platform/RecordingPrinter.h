@@ -16,7 +16,7 @@ class RecordingPrinter : public Printer {
 public:
     enum class OpKind { Text, Line, Box, Picture, NewPage, EndDoc };
     struct Op {
-        OpKind kind;
+        OpKind kind = OpKind::Text;
         int page = 1;
         QPointF from;  // Text: top-left; Line, Box: first corner; Picture: dest top-left
         QPointF to;    // Line, Box: second corner

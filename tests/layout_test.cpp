@@ -223,11 +223,16 @@ TEST_F(PreviewCompositionTest, PageNumberTitlesAndTheFramedGridImageOnTheFullSiz
     EXPECT_TRUE(found);
     EXPECT_NE(page.FindText(QStringLiteral("r4c2")), nullptr);
     EXPECT_EQ(page.FindText(QStringLiteral("r0c0"))->depth, page.FindText(QStringLiteral("r4c2"))->depth);
-    // The fit view: the page scaled into pbData from (500, 100).
+    // The fit view: the page scaled into pbData from (500, 100), reaching its right edge.
     ASSERT_TRUE(preview->FitToWindow);
     const PlacedOps shown = Flatten(*preview->pbData->Image());
-    ASSERT_FALSE(shown.pictures.empty());
-    EXPECT_EQ(shown.pictures.front().rect.topLeft(), QPointF(500, 100));
+    bool scaledPage = false;
+    for (const PlacedPicture& placed : shown.pictures)
+        if (placed.picture == preview->pbTempData->Picture().get())
+            scaledPage = placed.rect == QRectF(500, 100, preview->pbData->ScaleWidth() - 500,
+                                               preview->pbData->ScaleHeight() - 500);
+    // The call that created the window composed page 1 last, with the composition's own rectangle.
+    EXPECT_TRUE(scaledPage);
 }
 
 TEST_F(PreviewCompositionTest, DisplayHeaderDrawsTitleFourNearTheFootAndItsOwnSeparator) {
