@@ -9,8 +9,8 @@ bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, Csv
     table = CsvTable{};
     QStringList fields;
     QString field;
-    bool quoted = false;      // inside a quoted field
-    bool afterQuote = false;  // a quoted field has closed; only a separator or line end may follow
+    bool quoted = false;     // inside a quoted field
+    bool afterQuote = false; // a quoted field has closed; only a separator or line end may follow
     bool fieldStarted = false;
     int line = 1;
     int quoteLine = 0;
@@ -51,11 +51,13 @@ bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, Csv
             endRecord();
             ++line;
         } else if (afterQuote) {
-            error.message = QStringLiteral("%1:%2: unexpected character after a closing quote").arg(fileName).arg(line);
+            error.message =
+                QStringLiteral("%1:%2: unexpected character after a closing quote").arg(fileName).arg(line);
             return false;
         } else if (ch == QLatin1Char('"')) {
             if (fieldStarted) {
-                error.message = QStringLiteral("%1:%2: quote inside an unquoted field").arg(fileName).arg(line);
+                error.message =
+                    QStringLiteral("%1:%2: quote inside an unquoted field").arg(fileName).arg(line);
                 return false;
             }
             quoted = true;

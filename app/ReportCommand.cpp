@@ -31,13 +31,16 @@ public:
     QString message;
 };
 
-void Err(const QString& text) { std::fprintf(stderr, "telmo-report: %s\n", qPrintable(text)); }
+void Err(const QString& text) {
+    std::fprintf(stderr, "telmo-report: %s\n", qPrintable(text));
+}
 
 int ToInt(const QCommandLineParser& parser, const QString& option, int min, int max) {
     bool ok = false;
     const int value = parser.value(option).toInt(&ok);
     if (!ok || value < min || value > max)
-        throw UsageError(QStringLiteral("--%1 needs a whole number from %2 to %3").arg(option).arg(min).arg(max));
+        throw UsageError(
+            QStringLiteral("--%1 needs a whole number from %2 to %3").arg(option).arg(min).arg(max));
     return value;
 }
 
@@ -66,7 +69,8 @@ std::vector<int32_t> ToTwipsList(const QString& text, const QString& option) {
         bool ok = false;
         const int value = part.trimmed().toInt(&ok);
         if (!ok || value < 0 || value > 1000000)
-            throw UsageError(QStringLiteral("--%1 takes twips from 0 to 1000000, comma-separated").arg(option));
+            throw UsageError(
+                QStringLiteral("--%1 takes twips from 0 to 1000000, comma-separated").arg(option));
         values.push_back(value);
     }
     return values;
@@ -97,8 +101,8 @@ std::shared_ptr<GridControl> BuildGrid(const CsvTable& table, const QCommandLine
     const int cols = std::max(1, table.maxFields);
     grid->SetRows(rows);
     grid->SetCols(cols);
-    const int fixedRows = parser.isSet(QStringLiteral("fixed-rows")) ? ToInt(parser, QStringLiteral("fixed-rows"), 0, 1)
-                                                                     : 1;
+    const int fixedRows =
+        parser.isSet(QStringLiteral("fixed-rows")) ? ToInt(parser, QStringLiteral("fixed-rows"), 0, 1) : 1;
     grid->SetFixedRows(static_cast<int16_t>(std::min(fixedRows, rows)));
     grid->SetFixedCols(1);
     for (int r = 0; r < rows; ++r) {
@@ -107,7 +111,8 @@ std::shared_ptr<GridControl> BuildGrid(const CsvTable& table, const QCommandLine
             grid->SetTextMatrix(r, c, fields[c]);
     }
     if (parser.isSet(QStringLiteral("col-widths"))) {
-        const auto widths = ToTwipsList(parser.value(QStringLiteral("col-widths")), QStringLiteral("col-widths"));
+        const auto widths =
+            ToTwipsList(parser.value(QStringLiteral("col-widths")), QStringLiteral("col-widths"));
         for (int c = 0; c < cols; ++c)
             grid->SetColWidth(c, widths[std::min<size_t>(static_cast<size_t>(c), widths.size() - 1)]);
     } else {
@@ -125,7 +130,8 @@ std::shared_ptr<GridControl> BuildGrid(const CsvTable& table, const QCommandLine
                                      static_cast<int32_t>(4 * GridControl::kCellMarginX));
     }
     if (parser.isSet(QStringLiteral("row-heights"))) {
-        const auto heights = ToTwipsList(parser.value(QStringLiteral("row-heights")), QStringLiteral("row-heights"));
+        const auto heights =
+            ToTwipsList(parser.value(QStringLiteral("row-heights")), QStringLiteral("row-heights"));
         for (int r = 0; r < rows; ++r)
             grid->SetRowHeight(r, heights[std::min<size_t>(static_cast<size_t>(r), heights.size() - 1)]);
     }
@@ -163,17 +169,20 @@ void SetTitles(IPrinter& printer, const QCommandLineParser& parser) {
         }
     }
     if (parser.isSet(QStringLiteral("date"))) {
-        const QString font = parser.isSet(QStringLiteral("date-font")) ? parser.value(QStringLiteral("date-font"))
-                                                                       : QStringLiteral("Times New Roman");
-        const int16_t size = parser.isSet(QStringLiteral("date-size"))
-                                 ? static_cast<int16_t>(std::lround(ToPoints(parser, QStringLiteral("date-size"))))
-                                 : 10;
+        const QString font = parser.isSet(QStringLiteral("date-font"))
+                                 ? parser.value(QStringLiteral("date-font"))
+                                 : QStringLiteral("Times New Roman");
+        const int16_t size =
+            parser.isSet(QStringLiteral("date-size"))
+                ? static_cast<int16_t>(std::lround(ToPoints(parser, QStringLiteral("date-size"))))
+                : 10;
         printer.CurrDate(parser.value(QStringLiteral("date")), font, size);
     }
     if (parser.isSet(QStringLiteral("separator")))
         printer.TitleSeprator(kAutomationTrue);
     if (parser.isSet(QStringLiteral("start-row")))
-        printer.StartRow(Variant(static_cast<int32_t>(ToInt(parser, QStringLiteral("start-row"), 0, 2000000000))));
+        printer.StartRow(
+            Variant(static_cast<int32_t>(ToInt(parser, QStringLiteral("start-row"), 0, 2000000000))));
     if (parser.isSet(QStringLiteral("error-log")))
         printer.ErrorLogFile(parser.value(QStringLiteral("error-log")));
 }
@@ -204,8 +213,8 @@ void WriteLayout() {
     out << "pages\t" << s.TotalPages << '\n';
     for (int page = 1; page <= s.TotalPages && page < static_cast<int>(s.PageBlocks.size()); ++page) {
         const PageBlock& b = s.PageBlocks[static_cast<size_t>(page)];
-        out << "page\t" << page << '\t' << b.StartRow << '\t' << b.EndRow << '\t' << b.StartCol << '\t' << b.EndCol
-            << '\n';
+        out << "page\t" << page << '\t' << b.StartRow << '\t' << b.EndRow << '\t' << b.StartCol << '\t'
+            << b.EndCol << '\n';
     }
 }
 
@@ -239,50 +248,63 @@ bool SaveScreenshot(const QString& path, int page) {
 
 int RunReportCommand(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Prints a CSV file as a paginated report, or shows it in the print preview.\n"
-                       "The first line is the heading row, the first field of each line the heading column."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Prints a CSV file as a paginated report, or shows it in the print preview.\n"
+        "The first line is the heading row, the first field of each line the heading column."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("file.csv"), QStringLiteral("The table to print (RFC 4180, UTF-8)."));
+    parser.addPositionalArgument(QStringLiteral("file.csv"),
+                                 QStringLiteral("The table to print (RFC 4180, UTF-8)."));
     const auto add = [&](const QString& name, const QString& help, const QString& valueName = QString()) {
         parser.addOption(QCommandLineOption(name, help, valueName));
     };
     for (int i = 1; i <= 4; ++i) {
-        add(QStringLiteral("title%1").arg(i), QStringLiteral("Title line %1.").arg(i), QStringLiteral("TEXT"));
-        add(QStringLiteral("align%1").arg(i), QStringLiteral("Alignment of title %1: left, center or right.").arg(i),
-            QStringLiteral("ALIGN"));
-        add(QStringLiteral("font%1").arg(i), QStringLiteral("Font of title %1.").arg(i), QStringLiteral("NAME"));
+        add(QStringLiteral("title%1").arg(i), QStringLiteral("Title line %1.").arg(i),
+            QStringLiteral("TEXT"));
+        add(QStringLiteral("align%1").arg(i),
+            QStringLiteral("Alignment of title %1: left, center or right.").arg(i), QStringLiteral("ALIGN"));
+        add(QStringLiteral("font%1").arg(i), QStringLiteral("Font of title %1.").arg(i),
+            QStringLiteral("NAME"));
         add(QStringLiteral("size%1").arg(i), QStringLiteral("Size of title %1 in points.").arg(i),
             QStringLiteral("PT"));
     }
     add(QStringLiteral("date"), QStringLiteral("The date line, printed at the right of title 2."),
         QStringLiteral("TEXT"));
     add(QStringLiteral("date-font"), QStringLiteral("Font of the date line."), QStringLiteral("NAME"));
-    add(QStringLiteral("date-size"), QStringLiteral("Size of the date line in points."), QStringLiteral("PT"));
+    add(QStringLiteral("date-size"), QStringLiteral("Size of the date line in points."),
+        QStringLiteral("PT"));
     add(QStringLiteral("separator"), QStringLiteral("Draw a line under the titles."));
-    add(QStringLiteral("start-row"), QStringLiteral("First data row of a one-page report."), QStringLiteral("N"));
-    add(QStringLiteral("error-log"), QStringLiteral("Append reported errors to FILE."), QStringLiteral("FILE"));
+    add(QStringLiteral("start-row"), QStringLiteral("First data row of a one-page report."),
+        QStringLiteral("N"));
+    add(QStringLiteral("error-log"), QStringLiteral("Append reported errors to FILE."),
+        QStringLiteral("FILE"));
     add(QStringLiteral("fixed-rows"), QStringLiteral("Heading rows of the grid, 0 or 1 (default 1)."),
         QStringLiteral("N"));
     add(QStringLiteral("col-widths"),
-        QStringLiteral("Column widths in twips, comma-separated; the last repeats (default: fitted to the text)."),
+        QStringLiteral(
+            "Column widths in twips, comma-separated; the last repeats (default: fitted to the text)."),
         QStringLiteral("LIST"));
     add(QStringLiteral("row-heights"),
-        QStringLiteral("Row heights in twips, comma-separated; the last repeats (default: from the grid font)."),
+        QStringLiteral(
+            "Row heights in twips, comma-separated; the last repeats (default: from the grid font)."),
         QStringLiteral("LIST"));
     add(QStringLiteral("grid-font"), QStringLiteral("Font of the grid cells."), QStringLiteral("NAME"));
-    add(QStringLiteral("grid-size"), QStringLiteral("Size of the grid font in points."), QStringLiteral("PT"));
+    add(QStringLiteral("grid-size"), QStringLiteral("Size of the grid font in points."),
+        QStringLiteral("PT"));
     add(QStringLiteral("printer"), QStringLiteral("A spooler printer, or PDF for the built-in PDF printer."),
         QStringLiteral("NAME"));
-    add(QStringLiteral("pdf"), QStringLiteral("Print to FILE on the built-in PDF printer."), QStringLiteral("FILE"));
-    add(QStringLiteral("paper"), QStringLiteral("Paper size: A4, Letter, Legal, A3 or A5."), QStringLiteral("SIZE"));
+    add(QStringLiteral("pdf"), QStringLiteral("Print to FILE on the built-in PDF printer."),
+        QStringLiteral("FILE"));
+    add(QStringLiteral("paper"), QStringLiteral("Paper size: A4, Letter, Legal, A3 or A5."),
+        QStringLiteral("SIZE"));
     add(QStringLiteral("landscape"), QStringLiteral("Landscape orientation."));
     add(QStringLiteral("copies"), QStringLiteral("Number of copies."), QStringLiteral("N"));
     add(QStringLiteral("print-dialog"), QStringLiteral("Choose the printer in the print dialog first."));
     add(QStringLiteral("preview"), QStringLiteral("Open the print preview window (needs a display)."));
-    add(QStringLiteral("screenshot"), QStringLiteral("Compose page N in the preview window offscreen, save it as PNG."),
+    add(QStringLiteral("screenshot"),
+        QStringLiteral("Compose page N in the preview window offscreen, save it as PNG."),
         QStringLiteral("FILE.png"));
-    add(QStringLiteral("page"), QStringLiteral("The page for --screenshot (default 1)."), QStringLiteral("N"));
+    add(QStringLiteral("page"), QStringLiteral("The page for --screenshot (default 1)."),
+        QStringLiteral("N"));
     add(QStringLiteral("layout"), QStringLiteral("Write the page layout, tab-separated, without printing."));
 
     QStringList withProgram = arguments;
@@ -333,13 +355,15 @@ int RunReportCommand(const QStringList& arguments) {
             WriteLayout();
         } else if (parser.isSet(QStringLiteral("screenshot"))) {
             State().FixedRowCount = grid->FixedRows();
-            const int page = parser.isSet(QStringLiteral("page")) ? ToInt(parser, QStringLiteral("page"), 1, 32767) : 1;
+            const int page =
+                parser.isSet(QStringLiteral("page")) ? ToInt(parser, QStringLiteral("page"), 1, 32767) : 1;
             if (!SaveScreenshot(parser.value(QStringLiteral("screenshot")), page) && reported == 0)
                 return kExitUsage;
         } else if (parser.isSet(QStringLiteral("preview"))) {
             printer.ShowPreview();
         } else {
-            printer.PrintReport(parser.isSet(QStringLiteral("print-dialog")) ? kAutomationTrue : kAutomationFalse);
+            printer.PrintReport(parser.isSet(QStringLiteral("print-dialog")) ? kAutomationTrue
+                                                                             : kAutomationFalse);
         }
     } catch (const UsageError& e) {
         Err(e.message);

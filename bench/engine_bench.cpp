@@ -1,6 +1,6 @@
 // Layout and printing speed on large grids. Build in Release:
-//   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release && cmake --build build-release -j2 --target telmo_bench
-//   QT_QPA_PLATFORM=offscreen build-release/bench/telmo_bench
+//   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release && cmake --build build-release -j2 --target
+//   telmo_bench QT_QPA_PLATFORM=offscreen build-release/bench/telmo_bench
 #include "component/JobState.h"
 #include "engine/GridSnapshot.h"
 #include "engine/PrintAllPages.h"

@@ -51,7 +51,9 @@ void PageSettingsDialog::Form_Load() {
     State().RefreshPending = false;
 }
 
-void PageSettingsDialog::chkPageNo_Click() { cbPageAlign->setEnabled(chkPageNo->isChecked()); }
+void PageSettingsDialog::chkPageNo_Click() {
+    cbPageAlign->setEnabled(chkPageNo->isChecked());
+}
 
 void PageSettingsDialog::cmdOption_Click(int index) {
     JobState& state = State();

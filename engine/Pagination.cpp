@@ -17,7 +17,9 @@ int32_t LongSum(int64_t a, int64_t b, int64_t c = 0) {
     return static_cast<int32_t>(sum);
 }
 
-int32_t Index(float wholeNumber) { return ToLong(wholeNumber); }
+int32_t Index(float wholeNumber) {
+    return ToLong(wholeNumber);
+}
 
 } // namespace
 
@@ -128,7 +130,8 @@ void PaginateRows(const GridSizes& grid, float scaleHeight, int16_t mode, float 
                 const size_t band = static_cast<size_t>(Index(c));
                 if (band >= colBandStart.size() || band >= colBandEnd.size())
                     throw RuntimeError(err::kSubscriptOutOfRange);
-                blocks[blockNo] = PageBlock{bandStartRow, bandLast, colBandStart[band], colBandEnd[band], blockNo};
+                blocks[blockNo] =
+                    PageBlock{bandStartRow, bandLast, colBandStart[band], colBandEnd[band], blockNo};
                 blockNo = AddInteger(blockNo, 1);
             }
         }

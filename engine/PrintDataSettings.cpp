@@ -44,7 +44,9 @@ void SetMoveButtons(PreviewWindow& preview, bool firstAndPrevious, bool nextAndL
 
 } // namespace
 
-int32_t TotalColWidth() { return pagination::TotalColWidth(GridSizes::Of(SourceGrid())); }
+int32_t TotalColWidth() {
+    return pagination::TotalColWidth(GridSizes::Of(SourceGrid()));
+}
 
 int32_t TotalRowHeight() {
     try {
@@ -67,8 +69,9 @@ void EstimateRowPages() {
 void CalculageDataInfoForPage() {
     try {
         JobState& s = State();
-        pagination::PaginateRows(GridSizes::Of(SourceGrid()), Printers::Current().ScaleHeight(), s.PaginationMode,
-                                 s.ColBandCount, s.ColBandStart, s.ColBandEnd, s.PageBlocks, s.RowBandCount);
+        pagination::PaginateRows(GridSizes::Of(SourceGrid()), Printers::Current().ScaleHeight(),
+                                 s.PaginationMode, s.ColBandCount, s.ColBandStart, s.ColBandEnd, s.PageBlocks,
+                                 s.RowBandCount);
     } catch (...) {
         ReportCurrentException(module::kGeneral, ".CalculageDataInfoForPage");
     }
@@ -77,8 +80,9 @@ void CalculageDataInfoForPage() {
 void CalculageDataInfoForWidth() {
     try {
         JobState& s = State();
-        pagination::PaginateColumns(GridSizes::Of(SourceGrid()), Printers::Current().ScaleWidth(), s.PaginationMode,
-                                    s.PageBlocks, s.ColBandStart, s.ColBandEnd, s.ColBandCount);
+        pagination::PaginateColumns(GridSizes::Of(SourceGrid()), Printers::Current().ScaleWidth(),
+                                    s.PaginationMode, s.PageBlocks, s.ColBandStart, s.ColBandEnd,
+                                    s.ColBandCount);
     } catch (...) {
         ReportCurrentException(module::kGeneral, ".CalculageDataInfoForWidth");
     }
@@ -126,7 +130,8 @@ void CalculagePrintDataSettings() {
             s.PaginationMode = kRowsAndColumnsSplit;
             CalculageDataInfoForWidth();
             CalculageDataInfoForPage();
-            s.TotalPages = ToInteger(static_cast<double>(s.ColBandCount) * static_cast<double>(s.RowBandCount));
+            s.TotalPages =
+                ToInteger(static_cast<double>(s.ColBandCount) * static_cast<double>(s.RowBandCount));
         }
         s.CurrentPage = 1;
         PreviewWindow* window = preview.Get();

@@ -1,5 +1,6 @@
 #include "engine/TitleLine.h"
 
+#include "component/JobState.h"
 #include "platform/DrawingSurface.h"
 
 namespace telmo {
@@ -11,8 +12,9 @@ void SetLineFont(DrawingSurface& surface, const QString& fontName, int16_t fontS
 }
 } // namespace
 
-void PrintTitleLine(DrawingSurface& surface, const QString& message, const QString& fontName, int16_t fontSize,
-                    int16_t alignment, float top, int32_t leftMargin, int32_t rightMargin, const QString* heightOf) {
+void PrintTitleLine(DrawingSurface& surface, const QString& message, const QString& fontName,
+                    int16_t fontSize, int16_t alignment, float top, int32_t leftMargin, int32_t rightMargin,
+                    const QString* heightOf) {
     if (message.isEmpty())
         return;
     SetLineFont(surface, fontName, fontSize);
@@ -25,7 +27,8 @@ void PrintTitleLine(DrawingSurface& surface, const QString& message, const QStri
         surface.SetCurrentX(surface.ScaleWidth() / 2 - surface.TextWidth(message) / 2);
         break;
     case 3:
-        surface.SetCurrentX(surface.ScaleWidth() - (surface.TextWidth(message) + static_cast<float>(rightMargin)));
+        surface.SetCurrentX(surface.ScaleWidth() -
+                            (surface.TextWidth(message) + static_cast<float>(rightMargin)));
         break;
     default:
         break;
@@ -39,8 +42,26 @@ void PrintDateLine(DrawingSurface& surface, const QString& date, const QString& 
         return;
     SetLineFont(surface, fontName, fontSize);
     surface.SetCurrentY(top);
-    surface.SetCurrentX(surface.ScaleWidth() - (surface.TextWidth(title2Message) + static_cast<float>(rightMargin)));
+    surface.SetCurrentX(surface.ScaleWidth() -
+                        (surface.TextWidth(title2Message) + static_cast<float>(rightMargin)));
     surface.Print(date);
+}
+
+void PrintTitleBand(DrawingSurface& surface, const JobState& s) {
+    PrintTitleLine(surface, s.Title1Message, s.Title1FontName, s.Title1FontSize, s.Title1Alignment, 300,
+                   s.HeaderLeftMargin, s.HeaderRightMargin);
+    PrintTitleLine(surface, s.Title2Message, s.Title2FontName, s.Title2FontSize, s.Title2Alignment, 700,
+                   s.HeaderLeftMargin, s.HeaderRightMargin);
+    PrintDateLine(surface, s.CurrDateMessage, s.CurrDateFontName, s.CurrDateFontSize, s.Title2Message, 700,
+                  s.HeaderRightMargin);
+    // Title 3 sits below title 2's text, measured in title 3's own font.
+    PrintTitleLine(surface, s.Title3Message, s.Title3FontName, s.Title3FontSize, s.Title3Alignment, 750,
+                   s.HeaderLeftMargin, s.HeaderRightMargin, &s.Title2Message);
+}
+
+void MoveToSeparator(DrawingSurface& surface, const JobState& s) {
+    surface.SetCurrentX(static_cast<float>(s.HeaderLeftMargin));
+    surface.SetCurrentY(surface.TextHeight(s.Title2Message) + 800 + surface.TextHeight(s.Title3Message));
 }
 
 } // namespace telmo

@@ -9,7 +9,9 @@ namespace telmo {
 
 namespace {
 // std::nearbyint honours the default rounding mode, round-half-to-even.
-double RoundHalfEven(double value) { return std::nearbyint(value); }
+double RoundHalfEven(double value) {
+    return std::nearbyint(value);
+}
 
 template <typename T> T Narrow(double value) {
     if (std::isnan(value)) {
@@ -24,10 +26,18 @@ template <typename T> T Narrow(double value) {
 }
 } // namespace
 
-int16_t ToInteger(double value) { return Narrow<int16_t>(value); }
-int32_t ToLong(double value) { return Narrow<int32_t>(value); }
+int16_t ToInteger(double value) {
+    return Narrow<int16_t>(value);
+}
+int32_t ToLong(double value) {
+    return Narrow<int32_t>(value);
+}
 
-int16_t AddInteger(int16_t a, int16_t b) { return ToInteger(static_cast<double>(a) + b); }
-int16_t SubtractInteger(int16_t a, int16_t b) { return ToInteger(static_cast<double>(a) - b); }
+int16_t AddInteger(int16_t a, int16_t b) {
+    return ToInteger(static_cast<double>(a) + b);
+}
+int16_t SubtractInteger(int16_t a, int16_t b) {
+    return ToInteger(static_cast<double>(a) - b);
+}
 
 } // namespace telmo

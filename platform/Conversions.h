@@ -17,8 +17,12 @@ int16_t SubtractInteger(int16_t a, int16_t b);
 using AutomationBool = int16_t;
 constexpr AutomationBool kAutomationTrue = -1;
 constexpr AutomationBool kAutomationFalse = 0;
-constexpr AutomationBool ToAutomationBool(bool b) { return b ? kAutomationTrue : kAutomationFalse; }
+constexpr AutomationBool ToAutomationBool(bool b) {
+    return b ? kAutomationTrue : kAutomationFalse;
+}
 // Only the automation true value counts as true; 1 and every other value act as false.
-constexpr bool IsAutomationTrue(AutomationBool b) { return b == kAutomationTrue; }
+constexpr bool IsAutomationTrue(AutomationBool b) {
+    return b == kAutomationTrue;
+}
 
 } // namespace telmo

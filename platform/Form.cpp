@@ -20,9 +20,13 @@ void Form::Unload() {
     deleteLater();
 }
 
-float Form::ScaleWidth() const { return static_cast<float>(width()) * PictureBox::kTwipsPerPixel; }
+float Form::ScaleWidth() const {
+    return static_cast<float>(width()) * PictureBox::kTwipsPerPixel;
+}
 
-float Form::ScaleHeight() const { return static_cast<float>(height()) * PictureBox::kTwipsPerPixel; }
+float Form::ScaleHeight() const {
+    return static_cast<float>(height()) * PictureBox::kTwipsPerPixel;
+}
 
 void Form::ShowModal() {
     if (unloaded_)

@@ -14,7 +14,13 @@ namespace telmo {
 class Grid : public AutomationObject {
 public:
     // Merge modes (MergeCells) and grid line styles (GridLines).
-    enum MergeMode : int16_t { kMergeNever = 0, kMergeFree = 1, kMergeRestrictRows = 2, kMergeRestrictColumns = 3, kMergeRestrictAll = 4 };
+    enum MergeMode : int16_t {
+        kMergeNever = 0,
+        kMergeFree = 1,
+        kMergeRestrictRows = 2,
+        kMergeRestrictColumns = 3,
+        kMergeRestrictAll = 4
+    };
     enum GridLineStyle : int16_t { kGridNone = 0, kGridFlat = 1, kGridInset = 2, kGridRaised = 3 };
 
     virtual int32_t Rows() const = 0;

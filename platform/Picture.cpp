@@ -27,11 +27,17 @@ const CachedFont& FontFor(const FontSpec& spec) {
 
 Picture::Picture(double widthTwips, double heightTwips) : width_(widthTwips), height_(heightTwips) {}
 
-void Picture::AddLine(QPointF from, QPointF to) { ops_.emplace_back(LineOp{from, to}); }
+void Picture::AddLine(QPointF from, QPointF to) {
+    ops_.emplace_back(LineOp{from, to});
+}
 
-void Picture::AddBox(const QRectF& rect) { ops_.emplace_back(BoxOp{rect}); }
+void Picture::AddBox(const QRectF& rect) {
+    ops_.emplace_back(BoxOp{rect});
+}
 
-void Picture::AddFill(const QRectF& rect, const QColor& color) { ops_.emplace_back(FillOp{rect, color}); }
+void Picture::AddFill(const QRectF& rect, const QColor& color) {
+    ops_.emplace_back(FillOp{rect, color});
+}
 
 void Picture::AddText(QPointF topLeft, const FontSpec& font, const QString& text) {
     if (!text.isEmpty())

@@ -27,7 +27,9 @@ QString UpToZero(const QString& text) {
 
 } // namespace
 
-void SetPrintDialogRunner(PrintDialogRunner runner) { Runner() = runner ? std::move(runner) : RunSystemPrintDialog; }
+void SetPrintDialogRunner(PrintDialogRunner runner) {
+    Runner() = runner ? std::move(runner) : RunSystemPrintDialog;
+}
 
 bool RunSystemPrintDialog(QWidget* owner, uint32_t /*flags*/, DeviceMode& mode) {
     const QString device = mode.dmDeviceName.trimmed();
@@ -48,12 +50,12 @@ bool RunSystemPrintDialog(QWidget* owner, uint32_t /*flags*/, DeviceMode& mode) 
     dialog.setWindowTitle(QStringLiteral("Print Setup"));
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    mode.dmDeviceName = printer.outputFormat() == QPrinter::PdfFormat ? Printers::BuiltInPdfName()
-                                                                      : printer.printerName();
+    mode.dmDeviceName =
+        printer.outputFormat() == QPrinter::PdfFormat ? Printers::BuiltInPdfName() : printer.printerName();
     if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
         Printers::SetPdfOutputFile(printer.outputFileName());
-    mode.dmOrientation =
-        printer.pageLayout().orientation() == QPageLayout::Landscape ? Printer::kLandscape : Printer::kPortrait;
+    mode.dmOrientation = printer.pageLayout().orientation() == QPageLayout::Landscape ? Printer::kLandscape
+                                                                                      : Printer::kPortrait;
     mode.dmPaperSize = static_cast<int16_t>(printer.pageLayout().pageSize().windowsId());
     mode.dmCopies = static_cast<int16_t>(printer.copyCount());
     switch (printer.duplex()) {
@@ -75,7 +77,8 @@ void ShowPrinterDlg(QWidget* ownerForm, int16_t& flags) {
     try {
         Printer& current = Printers::Current();
         DeviceMode mode;
-        mode.dmDeviceName = current.DeviceName().leftJustified(DeviceMode::kDeviceNameLength, QLatin1Char(' '), true);
+        mode.dmDeviceName =
+            current.DeviceName().leftJustified(DeviceMode::kDeviceNameLength, QLatin1Char(' '), true);
         mode.dmSize = 122;
         mode.dmFields = DeviceMode::kOrientationField | DeviceMode::kDuplexField;
         mode.dmOrientation = current.Orientation();

@@ -34,7 +34,9 @@ float RecordingPrinter::TextWidth(const QString& text) {
     return static_cast<float>(text.size()) * FontSize() * 10.0f;
 }
 
-float RecordingPrinter::TextHeight(const QString&) { return FontSize() * 24.0f; }
+float RecordingPrinter::TextHeight(const QString&) {
+    return FontSize() * 24.0f;
+}
 
 void RecordingPrinter::Record(Op op) {
     if (failCountdown_ > 0 && op.kind == failKind_ && --failCountdown_ == 0)

@@ -38,7 +38,9 @@ public:
 
     // Fault injection: the n-th (from 1) later operation of this kind raises error 482.
     void FailOn(OpKind kind, int nth);
-    void SetScaleSize(float scaleWidth, float scaleHeight) { scaleWidth_ = scaleWidth, scaleHeight_ = scaleHeight; }
+    void SetScaleSize(float scaleWidth, float scaleHeight) {
+        scaleWidth_ = scaleWidth, scaleHeight_ = scaleHeight;
+    }
 
     float ScaleWidth() const override { return scaleWidth_; }
     float ScaleHeight() const override { return scaleHeight_; }

@@ -28,7 +28,9 @@ bool RepaintLock::LockWindowUpdate(QWidget* widget) {
     return true;
 }
 
-QWidget* RepaintLock::Holder() { return LockedWidget().data(); }
+QWidget* RepaintLock::Holder() {
+    return LockedWidget().data();
+}
 
 ScopedRepaintLock::ScopedRepaintLock(QWidget* widget) : locked_(RepaintLock::LockWindowUpdate(widget)) {}
 

@@ -120,20 +120,23 @@ void PreviewWindow::Form_Load() {
         RepaintLock::LockWindowUpdate(nullptr);
         RepaintLock::LockWindowUpdate(pbBase);
         s.RefreshPending = false;
-        QPointer<PreviewWindow> self(this);
-        CalculagePrintDataSettings();
-        if (!self || IsUnloaded()) {
-            RepaintLock::LockWindowUpdate(nullptr);
-            return;
-        }
-        FitToWindow = false;
-        ToggleZoom();
+        RelayOutFromPage1();
         RepaintLock::LockWindowUpdate(nullptr);
     } catch (...) {
         RepaintLock::LockWindowUpdate(nullptr);
         ReportCurrentException(module::kPreview, ".Load");
         Unload();
     }
+}
+
+void PreviewWindow::RelayOutFromPage1() {
+    QPointer<PreviewWindow> self(this);
+    CalculagePrintDataSettings();
+    // An error handler may have unloaded the window meanwhile; then nothing more is drawn.
+    if (!self || IsUnloaded())
+        return;
+    FitToWindow = false;
+    ToggleZoom();
 }
 
 void PreviewWindow::showEvent(QShowEvent* event) {
@@ -145,17 +148,11 @@ void PreviewWindow::Form_Activate() {
     try {
         RepaintLock::LockWindowUpdate(pbBase);
         JobState& s = State();
-        setWindowTitle(QStringLiteral("Print Preview  [ ") + Printers::Current().DeviceName() + QStringLiteral(" ]"));
+        setWindowTitle(QStringLiteral("Print Preview  [ ") + Printers::Current().DeviceName() +
+                       QStringLiteral(" ]"));
         if (s.RefreshPending) {
             s.RefreshPending = false;
-            QPointer<PreviewWindow> self(this);
-            CalculagePrintDataSettings();
-            if (!self || IsUnloaded()) {
-                RepaintLock::LockWindowUpdate(nullptr);
-                return;
-            }
-            FitToWindow = false;
-            ToggleZoom();
+            RelayOutFromPage1();
         }
         RepaintLock::LockWindowUpdate(nullptr);
     } catch (...) {
@@ -296,7 +293,8 @@ void PreviewWindow::CopyMorePagesA(float& sSCol, float& sECol, float& sSRow, flo
         pbTempData->SetPicture(pbTempData->Image());
         if (FitToWindow) {
             pbData->PaintPicture(pbTempData->Picture(), 500, 100, pbData->ScaleWidth() - 500,
-                                 pbData->ScaleHeight() - 500, 0, 0, pbTempData->Width(), pbTempData->Height());
+                                 pbData->ScaleHeight() - 500, 0, 0, pbTempData->Width(),
+                                 pbTempData->Height());
         } else {
             pbData->SetHeight(static_cast<float>(ToLong(printer.Height())));
             pbData->SetPicture(pbTempData->Picture());
@@ -312,21 +310,16 @@ void PreviewWindow::DisplayHeader(DrawingSurface& pbData) {
     try {
         const JobState& s = State();
         DrawingSurface& surface = pbData;
-        PrintTitleLine(surface, s.Title1Message, s.Title1FontName, s.Title1FontSize, s.Title1Alignment, 300,
-                       s.HeaderLeftMargin, s.HeaderRightMargin);
-        PrintTitleLine(surface, s.Title2Message, s.Title2FontName, s.Title2FontSize, s.Title2Alignment, 700,
-                       s.HeaderLeftMargin, s.HeaderRightMargin);
-        PrintDateLine(surface, s.CurrDateMessage, s.CurrDateFontName, s.CurrDateFontSize, s.Title2Message, 700,
-                      s.HeaderRightMargin);
-        PrintTitleLine(surface, s.Title3Message, s.Title3FontName, s.Title3FontSize, s.Title3Alignment, 750,
-                       s.HeaderLeftMargin, s.HeaderRightMargin, &s.Title2Message);
+        PrintTitleBand(surface, s);
+        // Title 4 is the preview's own, near the foot of the page.
         PrintTitleLine(surface, s.Title4Message, s.Title4FontName, s.Title4FontSize, s.Title4Alignment, 15000,
                        s.HeaderLeftMargin, s.HeaderRightMargin, &s.Title3Message);
         if (IsAutomationTrue(s.TitleSepratorFlag)) {
-            surface.SetCurrentX(static_cast<float>(s.HeaderLeftMargin));
-            surface.SetCurrentY(800 + surface.TextHeight(s.Title2Message) + surface.TextHeight(s.Title3Message));
+            MoveToSeparator(surface, s);
+            // The preview's separator ends twice the left margin short of the right edge.
             surface.Line(surface.CurrentX(), surface.CurrentY(),
-                         surface.ScaleWidth() - 2 * static_cast<float>(s.HeaderLeftMargin), surface.CurrentY());
+                         surface.ScaleWidth() - 2 * static_cast<float>(s.HeaderLeftMargin),
+                         surface.CurrentY());
         }
     } catch (...) {
         ReportCurrentException(module::kPreview, ".DisplayHeader");
@@ -341,8 +334,8 @@ void PreviewWindow::DisplayPageNoForPreview() {
         pbTempData->SetFontSize(8);
         pbTempData->SetFontBold(false);
         float x = 0, y = 0;
-        if (PageNumberPosition(position, pbTempData->ScaleLeft(), pbTempData->ScaleTop(), pbTempData->ScaleWidth(),
-                               pbTempData->ScaleHeight(), x, y)) {
+        if (PageNumberPosition(position, pbTempData->ScaleLeft(), pbTempData->ScaleTop(),
+                               pbTempData->ScaleWidth(), pbTempData->ScaleHeight(), x, y)) {
             pbTempData->SetCurrentX(x);
             pbTempData->SetCurrentY(y);
         }

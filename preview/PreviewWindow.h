@@ -70,6 +70,8 @@ protected:
 
 private:
     void Form_KeyDown(int keyCode);
+    // The report laid out again from the grid, page 1 shown in the fit view.
+    void RelayOutFromPage1();
     QSize lastViewportSize_;
 };
 

@@ -188,7 +188,8 @@ TEST_F(PrintDataSettingsTest, APageTallerThanSixteenBitsIsReportedAndTheRunGoesO
     UsePrinter(11520, 40000);
     MakeSourceGrid(400, 3, 1000, 970);
     CalculagePrintDataSettings();
-    EXPECT_TRUE(LogText().contains(QStringLiteral("PrinterComponent.9007.CalculageDataInfoForPage\t6\tOverflow")))
+    EXPECT_TRUE(
+        LogText().contains(QStringLiteral("PrinterComponent.9007.CalculageDataInfoForPage\t6\tOverflow")))
         << LogText().toStdString();
     EXPECT_EQ(State().PaginationMode, kRowsSplit);
     EXPECT_EQ(State().CurrentPage, 1);

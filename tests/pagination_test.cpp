@@ -16,7 +16,9 @@ GridSizes Sizes(int rows, int cols, std::vector<int> heights, int defaultHeight,
     GridSizes g;
     g.rows = rows;
     g.cols = cols;
-    g.rowHeight = [=](int32_t r) { return r < static_cast<int>(heights.size()) ? heights[r] : defaultHeight; };
+    g.rowHeight = [=](int32_t r) {
+        return r < static_cast<int>(heights.size()) ? heights[r] : defaultHeight;
+    };
     g.colWidth = [=](int32_t c) { return c < static_cast<int>(widths.size()) ? widths[c] : defaultWidth; };
     return g;
 }
@@ -69,10 +71,12 @@ TEST(RowPagination, ARowThatReachesTheLimitExactlyEndsItsBand) {
     std::vector<int> heights(13, 970);
     heights[0] = 240;
     heights[11] = 1820;
-    EXPECT_EQ(RowRanges(PaginateRowsMode1(Sizes(15, 2, heights, 970, {}, 1000))), (Ranges{{1, 11}, {12, 14}}));
+    EXPECT_EQ(RowRanges(PaginateRowsMode1(Sizes(15, 2, heights, 970, {}, 1000))),
+              (Ranges{{1, 11}, {12, 14}}));
     // One twip more and it no longer fits the first band.
     heights[11] = 1821;
-    EXPECT_EQ(RowRanges(PaginateRowsMode1(Sizes(15, 2, heights, 970, {}, 1000))), (Ranges{{1, 10}, {11, 14}}));
+    EXPECT_EQ(RowRanges(PaginateRowsMode1(Sizes(15, 2, heights, 970, {}, 1000))),
+              (Ranges{{1, 10}, {11, 14}}));
 }
 
 TEST(RowPagination, ARowTallerThanThePageIsAloneOnItsPage) {
@@ -97,7 +101,8 @@ TEST(RowPagination, APageTallerThanSixteenBitsOverflowsAndKeepsTheBandCount) {
     }
     EXPECT_EQ(r.bands, 7);
     // 32767 + 3000 is the largest page height that still fits.
-    EXPECT_NO_THROW(PaginateRows(Sizes(10, 2, {}, 240, {}, 1000), 35767, kRowsSplit, 0, {0}, {0}, r.blocks, r.bands));
+    EXPECT_NO_THROW(
+        PaginateRows(Sizes(10, 2, {}, 240, {}, 1000), 35767, kRowsSplit, 0, {0}, {0}, r.blocks, r.bands));
 }
 
 namespace {

@@ -84,7 +84,8 @@ TEST_F(PdfReportTest, AThreePageReportReadsBackPageByPage) {
     const QRegularExpression cellPattern(QStringLiteral("^r(\\d+)c(\\d+)$"));
     for (int page = 1; page <= 3; ++page) {
         const PageBlock& block = State().PageBlocks[page];
-        // "Page n of 3" starts 1200 twips (60 pt) left of the printable right edge, 500 twips above its bottom.
+        // "Page n of 3" starts 1200 twips (60 pt) left of the printable right edge, 500 twips above its
+        // bottom.
         const std::vector<PdfWord> words = pdf.WordsOn(page);
         const PdfWord* first = pdf.Find(QStringLiteral("Page"), page);
         ASSERT_NE(first, nullptr) << "page " << page;

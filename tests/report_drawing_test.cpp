@@ -96,7 +96,8 @@ TEST_F(ReportHeaderTest, AFailingPrinterIsReportedAndTheLinesDrawnStay) {
     PrintReportHeader();
     ASSERT_EQ(Recorder().Ops().size(), 1u);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(LogText().contains(QStringLiteral("PrinterComponent.9007.PrintReportHeader\t482\t"))) << LogText().toStdString();
+    EXPECT_TRUE(LogText().contains(QStringLiteral("PrinterComponent.9007.PrintReportHeader\t482\t")))
+        << LogText().toStdString();
 }
 
 using PageNumberTest = EngineTest;
@@ -230,7 +231,8 @@ TEST_F(PrintAllPagesTest, ThreePagesThreeSheetsInOrder) {
         expected.insert(expected.end(), page.begin(), page.end());
     expected.push_back(Kind::EndDoc);
     EXPECT_EQ(kinds, expected);
-    EXPECT_EQ(texts, (std::vector<QString>{"Page 1 of 3", "Title", "Page 2 of 3", "Title", "Page 3 of 3", "Title"}));
+    EXPECT_EQ(texts,
+              (std::vector<QString>{"Page 1 of 3", "Title", "Page 2 of 3", "Title", "Page 3 of 3", "Title"}));
     // Drawing lands on sheets 1 to 3; the last NewPage adds no fourth.
     int lastDrawnPage = 0;
     for (const auto& op : Recorder().Ops())

@@ -9,8 +9,8 @@
 #include "preview/PreviewWindow.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QEvent>
+#include <QFile>
 
 namespace telmo::test {
 
@@ -26,7 +26,9 @@ void UnloadAllForms() {
 void EngineTest::SetUp() {
     UnloadAllForms();
     messages.clear();
-    MessageBox::SetSink([this](const QString& text, const QString& title, int) { messages.push_back({text, title}); });
+    MessageBox::SetSink([this](const QString& text, const QString& title, int) {
+        messages.push_back({text, title});
+    });
     UsePrinter(11520, 15120);
     JobState& s = State();
     s.ResetOnCreate();

@@ -30,7 +30,8 @@ protected:
 
     RecordingPrinter& Recorder() { return *recorder_; }
     // Installs a recording printer with these sizes (the default is US Letter's printable area).
-    RecordingPrinter& UsePrinter(float scaleWidth, float scaleHeight, float width = 12240, float height = 15840);
+    RecordingPrinter& UsePrinter(float scaleWidth, float scaleHeight, float width = 12240,
+                                 float height = 15840);
 
     // A source grid of rows x cols with uniform sizes and "r<row>c<col>" in every cell,
     // assigned as the job's source grid.

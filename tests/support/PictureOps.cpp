@@ -19,7 +19,8 @@ void Collect(const Picture& picture, const QTransform& toTop, int depth, PlacedO
             out.pictures.push_back({toTop.mapRect(nested->dest), nested->picture.get(), depth});
             QTransform inner;
             inner.translate(nested->dest.left(), nested->dest.top());
-            inner.scale(nested->dest.width() / nested->source.width(), nested->dest.height() / nested->source.height());
+            inner.scale(nested->dest.width() / nested->source.width(),
+                        nested->dest.height() / nested->source.height());
             inner.translate(-nested->source.left(), -nested->source.top());
             Collect(*nested->picture, inner * toTop, depth + 1, out);
         }

@@ -4,7 +4,8 @@
 // Every test runs inside a QApplication on the offscreen platform, so fonts, widgets and
 // printers behave as they do in a host, without a display.
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     qputenv("TELMO_BATCH", "1");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
