@@ -3,6 +3,7 @@
 #include "platform/Twips.h"
 
 #include <QFontMetricsF>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
@@ -183,6 +184,31 @@ void PictureBox::paintEvent(QPaintEvent*) {
     }
     if (drawnSince_)
         drawnSince_->Play(painter);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    int16_t button = 0;
+    switch (event->button()) {
+    case Qt::LeftButton:
+        button = kLeftButton;
+        break;
+    case Qt::RightButton:
+        button = kRightButton;
+        break;
+    case Qt::MiddleButton:
+        button = kMiddleButton;
+        break;
+    default:
+        break;
+    }
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    const int16_t shift = static_cast<int16_t>((modifiers & Qt::ShiftModifier ? 1 : 0) +
+                                               (modifiers & Qt::ControlModifier ? 2 : 0) +
+                                               (modifiers & Qt::AltModifier ? 4 : 0));
+    const QPointF at = event->position();
+    emit MouseDown(button, shift, static_cast<float>(at.x()) * kTwipsPerPixel,
+                   static_cast<float>(at.y()) * kTwipsPerPixel);
+    QWidget::mousePressEvent(event);
 }
 
 } // namespace telmo

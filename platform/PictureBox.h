@@ -51,7 +51,16 @@ public:
 
     static constexpr float kTwipsPerPixel = 15.0f;
 
+    // Mouse buttons as MouseDown reports them.
+    enum MouseButtonCode : int16_t { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
+
+signals:
+    // A mouse button went down over the box: the button code, the Shift/Ctrl/Alt state
+    // (1, 2, 4 added) and the position in twips.
+    void MouseDown(int16_t button, int16_t shift, float x, float y);
+
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void DrawText(QPointF topLeft, const FontSpec& font, const QString& text) override;
     void DrawLine(QPointF from, QPointF to) override;
     void DrawBox(const QRectF& rect) override;

@@ -24,6 +24,8 @@ public:
     virtual void NewPage() = 0;
     // Ends and releases the document.
     virtual void EndDoc() = 0;
+    // True while a document is open: something was drawn since the last EndDoc.
+    virtual bool InDocument() const = 0;
 
     virtual QString DeviceName() const = 0;
     virtual int16_t Orientation() const = 0;

@@ -39,7 +39,7 @@ public:
     QPrinter& Native() { return printer_; }
     bool IsBuiltInPdf() const { return printer_.outputFormat() == QPrinter::PdfFormat; }
     // True while a document is open (something was drawn since the last EndDoc).
-    bool InDocument() const { return painter_.isActive(); }
+    bool InDocument() const override { return painter_.isActive(); }
 
     float ScaleWidth() const override;
     float ScaleHeight() const override;

@@ -43,6 +43,9 @@ void RecordingPrinter::Record(Op op) {
         throw RuntimeError(err::kPrinterError);
     op.page = page_;
     op.font = Font();
+    inDocument_ = op.kind != OpKind::EndDoc && op.kind != OpKind::NewPage ? true
+                  : op.kind == OpKind::EndDoc                             ? false
+                                                                          : inDocument_;
     ops_.push_back(std::move(op));
 }
 
@@ -57,6 +60,7 @@ void RecordingPrinter::EndDoc() {
     Op op;
     op.kind = OpKind::EndDoc;
     Record(op);
+    page_ = 1;
 }
 
 void RecordingPrinter::DrawText(QPointF topLeft, const FontSpec&, const QString& text) {

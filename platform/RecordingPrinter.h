@@ -11,7 +11,8 @@ namespace telmo {
 // font metrics so that coordinates are exact:
 //   TextWidth(t)  = number of characters of t x size in points x 10 twips
 //   TextHeight(t) = size in points x 24 twips (also for an empty text)
-// Page numbers count from 1; NewPage records itself and moves to the next page.
+// Page numbers count from 1; NewPage records itself and moves to the next page, and the
+// next document after EndDoc starts again at page 1.
 class RecordingPrinter : public Printer {
 public:
     enum class OpKind { Text, Line, Box, Picture, NewPage, EndDoc };
@@ -50,6 +51,7 @@ public:
     float Height() const override { return height_; }
     void NewPage() override;
     void EndDoc() override;
+    bool InDocument() const override { return inDocument_; }
     QString DeviceName() const override { return deviceName_; }
     int16_t Orientation() const override { return orientation_; }
     void SetOrientation(int16_t o) override { orientation_ = o; }
@@ -73,6 +75,7 @@ private:
     QString deviceName_;
     int16_t orientation_ = kPortrait, paperSize_ = kPaperLetter, copies_ = 1, duplex_ = kSimplex;
     int page_ = 1;
+    bool inDocument_ = false;
     std::vector<Op> ops_;
     OpKind failKind_ = OpKind::Text;
     int failCountdown_ = 0;

@@ -2,18 +2,26 @@
 
 #include "component/JobState.h"
 #include "component/ReportError.h"
+#include "dialogs/PageSelectionDialog.h"
+#include "dialogs/PageSettingsDialog.h"
 #include "engine/GridSnapshot.h"
 #include "engine/PageBody.h"
 #include "engine/PageNumber.h"
+#include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
+#include "engine/ReportHeader.h"
 #include "engine/TitleLine.h"
 #include "platform/Conversions.h"
 #include "platform/PictureBox.h"
+#include "platform/PrintDialogModule.h"
 #include "platform/Printer.h"
 #include "platform/RepaintLock.h"
+#include "platform/RuntimeError.h"
 #include "platform/Twips.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QEvent>
 #include <QPointer>
 #include <QScreen>
 #include <QShortcut>
@@ -85,6 +93,19 @@ PreviewWindow::PreviewWindow() {
     MenuSetup = PrintPopup->addAction(QStringLiteral("&Setup"));
     MenuOption = PrintPopup->addAction(QStringLiteral("Option"));
     MenuClose = PrintPopup->addAction(QStringLiteral("&Close"));
+
+    for (int16_t i = 0; i < 5; ++i)
+        connect(cmdOperations[i], &QPushButton::clicked, this, [this, i] { CmdOperations_Click(i); });
+    for (int16_t i = 0; i < 4; ++i)
+        connect(cmdMove[i], &QPushButton::clicked, this, [this, i] { cmdMove_Click(i); });
+    connect(HS, &QScrollBar::valueChanged, this, [this] { HS_Change(); });
+    connect(VS, &QScrollBar::valueChanged, this, [this] { VS_Change(); });
+    connect(pbBase, &PictureBox::MouseDown, this, &PreviewWindow::pbBase_MouseDown);
+    connect(pbData, &PictureBox::MouseDown, this, &PreviewWindow::pbData_MouseDown);
+    connect(MenuPrint, &QAction::triggered, this, [this] { MenuPrint_Click(); });
+    connect(MenuSetup, &QAction::triggered, this, [this] { MenuSetup_Click(); });
+    connect(MenuOption, &QAction::triggered, this, [this] { MenuOption_Click(); });
+    connect(MenuClose, &QAction::triggered, this, [this] { MenuClose_Click(); });
 
     // Esc closes the window whichever control has the focus.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -275,12 +296,7 @@ void PreviewWindow::CopyMorePagesA(float& sSCol, float& sECol, float& sSRow, flo
     try {
         pbTempData->SetPicture(nullptr);
         pbData->SetPicture(nullptr);
-        pbTemp->SetPicture(nullptr);
-        CopyGrid(GData, sSCol, sECol, sSRow, sERow);
-        pbTemp->SetAutoRedraw(true);
-        pbTemp->SetPicture(GData.Picture());
-        pbTemp->Box(0, 0, pbTemp->ScaleWidth(), pbTemp->ScaleHeight());
-        pbTemp->SetPicture(pbTemp->Image());
+        ComposeBody(sSCol, sECol, sSRow, sERow);
         if (!State().PageNoPosition.isEmpty()) {
             DisplayPageNoForPreview();
             if (!self || IsUnloaded())
@@ -304,6 +320,15 @@ void PreviewWindow::CopyMorePagesA(float& sSCol, float& sECol, float& sSRow, flo
         if (self)
             Unload();
     }
+}
+
+void PreviewWindow::ComposeBody(float& sSCol, float& sECol, float& sSRow, float& sERow) {
+    pbTemp->SetPicture(nullptr);
+    CopyGrid(GData, sSCol, sECol, sSRow, sERow);
+    pbTemp->SetAutoRedraw(true);
+    pbTemp->SetPicture(GData.Picture());
+    pbTemp->Box(0, 0, pbTemp->ScaleWidth(), pbTemp->ScaleHeight());
+    pbTemp->SetPicture(pbTemp->Image());
 }
 
 void PreviewWindow::DisplayHeader(DrawingSurface& pbData) {
@@ -344,6 +369,279 @@ void PreviewWindow::DisplayPageNoForPreview() {
         ReportCurrentException(module::kPreview, ".DisplayPageNoForPreview");
         Unload();
     }
+}
+
+void PreviewWindow::SetWaitPointer(bool wait) {
+    if (wait)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+void PreviewWindow::SetMoveButtons(bool firstAndPrevious, bool nextAndLast) {
+    cmdMove[0]->setEnabled(firstAndPrevious);
+    cmdMove[1]->setEnabled(firstAndPrevious);
+    cmdMove[2]->setEnabled(nextAndLast);
+    cmdMove[3]->setEnabled(nextAndLast);
+}
+
+void PreviewWindow::cmdMove_Click(int16_t Index) {
+    QPointer<PreviewWindow> self(this);
+    try {
+        SetWaitPointer(true);
+        RepaintLock::LockWindowUpdate(pbBase);
+        if (Index == 0)
+            SetMoveButtons(false, true);
+        else if (Index == 3)
+            SetMoveButtons(true, false);
+        cmdButtonMoveControl(Index);
+        RepaintLock::LockWindowUpdate(nullptr);
+        // The window may have been unloaded by an error on the way; it stays hidden.
+        if (self)
+            SetWaitPointer(false);
+    } catch (...) {
+        RepaintLock::LockWindowUpdate(nullptr);
+        ReportCurrentException(module::kPreview, ".cmdMove_Click");
+        if (self) {
+            SetWaitPointer(false);
+            Unload();
+        }
+    }
+}
+
+void PreviewWindow::cmdButtonMoveControl(int16_t& Index) {
+    QPointer<PreviewWindow> self(this);
+    try {
+        JobState& s = State();
+        switch (Index) {
+        case 0:
+            s.CurrentPage = 1;
+            break;
+        case 1: {
+            // The buttons follow the page being moved to.
+            const int16_t previous = SubtractInteger(s.CurrentPage, 1);
+            SetMoveButtons(previous > 1, true);
+            s.CurrentPage = previous;
+            break;
+        }
+        case 2: {
+            const int16_t next = AddInteger(s.CurrentPage, 1);
+            SetMoveButtons(true, next < s.TotalPages);
+            s.CurrentPage = next;
+            break;
+        }
+        case 3:
+            s.CurrentPage = s.TotalPages;
+            break;
+        default:
+            break;
+        }
+        UpdatePageLabel(s.CurrentPage);
+        if (s.CurrentPage < 0 || static_cast<size_t>(s.CurrentPage) >= s.PageBlocks.size())
+            throw RuntimeError(err::kSubscriptOutOfRange);
+        PageBlock& block = s.PageBlocks[static_cast<size_t>(s.CurrentPage)];
+        CopyMorePagesA(block.StartCol, block.EndCol, block.StartRow, block.EndRow);
+    } catch (...) {
+        ReportCurrentException(module::kPreview, ".cmdButtonMoveControl");
+        if (self)
+            Unload();
+    }
+}
+
+void PreviewWindow::HS_Change() {
+    pbData->SetLeft(static_cast<float>(SubtractInteger(60, ToInteger(HS->value()))));
+}
+
+void PreviewWindow::VS_Change() {
+    pbData->SetTop(static_cast<float>(SubtractInteger(60, ToInteger(VS->value()))));
+}
+
+void PreviewWindow::pbBase_MouseDown(int16_t Button, int16_t, float, float) {
+    if (Button == PictureBox::kRightButton)
+        PrintPopup->popup(QCursor::pos());
+}
+
+void PreviewWindow::pbData_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
+    pbBase_MouseDown(Button, Shift, X, Y);
+}
+
+void PreviewWindow::CmdOperations_Click(int16_t Index) {
+    QPointer<PreviewWindow> self(this);
+    try {
+        switch (Index) {
+        case 0:
+            PrintData();
+            break;
+        case 1:
+            ShowPrintSetup();
+            break;
+        case 2:
+            ToggleZoom();
+            break;
+        case 3:
+            ShowPageSettings();
+            break;
+        case 4:
+            ClosePreview();
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        ReportCurrentException(module::kPreview, ".CmdOperations_Click");
+        if (self)
+            Unload();
+    }
+}
+
+void PreviewWindow::MenuPrint_Click() {
+    PrintData();
+}
+
+void PreviewWindow::MenuSetup_Click() {
+    ShowPrintSetup();
+}
+
+// The two menu items whose commands report nothing themselves are reported like their buttons.
+void PreviewWindow::MenuOption_Click() {
+    QPointer<PreviewWindow> self(this);
+    try {
+        ShowPageSettings();
+    } catch (...) {
+        ReportCurrentException(module::kPreview, ".MenuOption_Click");
+        if (self)
+            Unload();
+    }
+}
+
+void PreviewWindow::MenuClose_Click() {
+    QPointer<PreviewWindow> self(this);
+    try {
+        ClosePreview();
+    } catch (...) {
+        ReportCurrentException(module::kPreview, ".MenuClose_Click");
+        if (self)
+            Unload();
+    }
+}
+
+namespace {
+// A print document a failed command left open is ended, as the progress window does with a
+// failed run: the pages already drawn are the ones the user asked for.
+void EndOpenDocument() {
+    try {
+        Printer& printer = Printers::Current();
+        if (printer.InDocument())
+            printer.EndDoc();
+    } catch (...) {
+    }
+}
+} // namespace
+
+void PreviewWindow::PrintData() {
+    QPointer<PreviewWindow> self(this);
+    try {
+        JobState& s = State();
+        if (s.TotalPages <= 1) {
+            PrintCurrentPage();
+            return;
+        }
+        SetWaitPointer(true);
+        s.frmPageSelection.Get().ShowModal();
+        if (!self)
+            return;
+        SetWaitPointer(false);
+        // Closing the dialog makes this window the active one again.
+        Form_Activate();
+        if (!self || IsUnloaded())
+            return;
+        if (s.PageSelectionChoice == 2) {
+            PrintCurrentPage();
+        } else if (s.PageSelectionChoice == 1) {
+            SetWaitPointer(true);
+            Printers::Current().SetFontName(s.DataFontName);
+            PrintAllPages(GData, *pbTemp);
+            EndOpenDocument();
+            if (self)
+                SetWaitPointer(false);
+        }
+    } catch (...) {
+        EndOpenDocument();
+        ReportCurrentException(module::kPreview, ".PrintData");
+        if (self) {
+            SetWaitPointer(false);
+            Unload();
+        }
+    }
+}
+
+void PreviewWindow::PrintCurrentPage() {
+    SetWaitPointer(true);
+    JobState& s = State();
+    if (s.CurrentPage < 0 || static_cast<size_t>(s.CurrentPage) >= s.PageBlocks.size())
+        throw RuntimeError(err::kSubscriptOutOfRange);
+    // An all-pages print leaves the last page's body in pbTemp; the page on display is
+    // composed again so that its own body goes under its own page number.
+    PageBlock& block = s.PageBlocks[static_cast<size_t>(s.CurrentPage)];
+    ComposeBody(block.StartCol, block.EndCol, block.StartRow, block.EndRow);
+    Printer& printer = Printers::Current();
+    printer.SetFontName(s.DataFontName);
+    PrintPageNo(s.CurrentPage);
+    PrintReportHeader();
+    const int32_t x = CentredLeft(printer.ScaleWidth(), pbTemp->ScaleWidth());
+    printer.PaintPicture(pbTemp->Picture(), static_cast<float>(x), 1500);
+    printer.EndDoc();
+    SetWaitPointer(false);
+}
+
+void PreviewWindow::ShowPrintSetup() {
+    QPointer<PreviewWindow> self(this);
+    bool screenWait = false;
+    try {
+        JobState& s = State();
+        s.RefreshPending = true;
+        int16_t flags = kPrintSetupFlag;
+        // Confirmed or cancelled, the report is laid out again for the printer now current.
+        ShowPrinterDlg(this, flags);
+        if (!self || IsUnloaded())
+            return;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        screenWait = true;
+        const Printer& printer = Printers::Current();
+        pbTempData->Move(pbBase->ScaleLeft(), pbBase->ScaleTop(), static_cast<float>(ToLong(printer.Width())),
+                         static_cast<float>(ToLong(printer.Height())));
+        CalculagePrintDataSettings();
+        if (self && !IsUnloaded()) {
+            // ToggleZoom inverts the view back: the view in force is rebuilt for the new page.
+            FitToWindow = !FitToWindow;
+            ToggleZoom();
+        }
+        screenWait = false;
+        QApplication::restoreOverrideCursor();
+    } catch (...) {
+        if (screenWait)
+            QApplication::restoreOverrideCursor();
+        ReportCurrentException(module::kPreview, ".ShowPrintSetup");
+        if (self)
+            Unload();
+    }
+}
+
+void PreviewWindow::ShowPageSettings() {
+    QPointer<PreviewWindow> self(this);
+    JobState& s = State();
+    s.RefreshPending = true;
+    SetWaitPointer(true);
+    s.frmPageSettings.Get().ShowModal();
+    if (!self || IsUnloaded())
+        return;
+    SetWaitPointer(false);
+    // The dialog decided whether a refresh is pending; activation carries it out.
+    Form_Activate();
+}
+
+void PreviewWindow::ClosePreview() {
+    Unload();
 }
 
 } // namespace telmo

@@ -41,6 +41,22 @@ public:
     void Form_Resize();
     void pbBase_Resize();
 
+    // Navigation: 0 first, 1 previous, 2 next, 3 last page.
+    void cmdMove_Click(int16_t Index);
+    // The full-size page follows the scroll bars.
+    void HS_Change();
+    void VS_Change();
+    // A right click on the viewport or the page opens the popup menu.
+    void pbBase_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
+    void pbData_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
+
+    // Commands: 0 print, 1 printer setup, 2 zoom, 3 page number options, 4 close.
+    void CmdOperations_Click(int16_t Index);
+    void MenuPrint_Click();
+    void MenuSetup_Click();
+    void MenuOption_Click();
+    void MenuClose_Click();
+
     // Controls.
     std::array<QPushButton*, 5> cmdOperations{};
     std::array<QPushButton*, 4> cmdMove{};
@@ -70,6 +86,18 @@ protected:
 
 private:
     void Form_KeyDown(int keyCode);
+    void cmdButtonMoveControl(int16_t& Index);
+    void SetMoveButtons(bool firstAndPrevious, bool nextAndLast);
+    void PrintData();
+    // The page on display as a print document of one page.
+    void PrintCurrentPage();
+    void ShowPrintSetup();
+    void ShowPageSettings();
+    void ClosePreview();
+    // The body picture of a page block, left in pbTemp (GData holds its grid).
+    void ComposeBody(float& sSCol, float& sECol, float& sSRow, float& sERow);
+    // The window's own pointer: the hourglass, or back to the default.
+    void SetWaitPointer(bool wait);
     // The report laid out again from the grid, page 1 shown in the fit view.
     void RelayOutFromPage1();
     QSize lastViewportSize_;
