@@ -482,3 +482,62 @@ TEST_F(PreviewWindowTest, RightClickOpensThePopupWhoseItemsActLikeTheButtons) {
     preview.MenuClose->trigger();
     EXPECT_TRUE(PreviewClosed());
 }
+
+TEST_F(PreviewWindowTest, LoadSetsItsDefaultsAndActivationItsCaption) {
+    MakeSourceGrid(5, 3);
+    PreviewWindow& preview = OpenPreview();
+    EXPECT_EQ(State().DataFontName, "Times New Roman");
+    EXPECT_EQ(State().PageNoPosition, "Bottom Right");
+    EXPECT_EQ(preview.windowTitle(), "Print Preview  [ Recorder ]");
+    EXPECT_EQ(preview.pbTempData->Width(), 12240);
+    EXPECT_EQ(preview.pbTempData->Height(), 15840);
+    // The design client area at 15 twips a pixel.
+    EXPECT_EQ(preview.size(), QSize(11490 / 15, 8160 / 15));
+    EXPECT_TRUE(preview.FitToWindow);
+    EXPECT_EQ(RepaintLock::Holder(), nullptr);
+}
+
+TEST_F(PreviewWindowTest, ATinyWindowGivesTheViewportNoNegativeSize) {
+    GridOfPages(2);
+    PreviewWindow& preview = OpenPreview();
+    preview.setMinimumSize(0, 0);
+    for (QSize size : {QSize(40, 20), QSize(1, 1), QSize(300, 40)}) {
+        preview.resize(size);
+        QApplication::processEvents();
+        EXPECT_GE(preview.pbBase->Width(), 0);
+        EXPECT_GE(preview.pbBase->Height(), 0);
+        EXPECT_GE(preview.HS->width(), 0);
+    }
+    // Enlarged again, the fit view fills the larger viewport.
+    preview.resize(1200, 900);
+    QApplication::processEvents();
+    EXPECT_GT(preview.pbData->Height(), 8160 - 425 - 255 - 200);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(PreviewClosed());
+}
+
+TEST(RepaintLockTest, OneWidgetAtATimeUntilReleased) {
+    QWidget first, second;
+    QWidget child(&first);
+    ASSERT_TRUE(RepaintLock::LockWindowUpdate(&first));
+    EXPECT_FALSE(first.updatesEnabled());
+    EXPECT_FALSE(child.updatesEnabled());
+    EXPECT_FALSE(RepaintLock::LockWindowUpdate(&second));
+    EXPECT_TRUE(second.updatesEnabled());
+    EXPECT_EQ(RepaintLock::Holder(), &first);
+    {
+        // A scope that could not take the lock must not release the one held.
+        ScopedRepaintLock inner(&second);
+    }
+    EXPECT_EQ(RepaintLock::Holder(), &first);
+    RepaintLock::LockWindowUpdate(nullptr);
+    EXPECT_TRUE(first.updatesEnabled());
+    EXPECT_TRUE(child.updatesEnabled());
+    try {
+        ScopedRepaintLock lock(&second);
+        throw std::runtime_error("fails while locked");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(RepaintLock::Holder(), nullptr);
+    EXPECT_TRUE(second.updatesEnabled());
+}
