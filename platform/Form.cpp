@@ -1,6 +1,7 @@
 #include "platform/Form.h"
 
 #include "platform/PictureBox.h"
+#include "platform/Twips.h"
 
 #include <QPointer>
 
@@ -21,11 +22,11 @@ void Form::Unload() {
 }
 
 float Form::ScaleWidth() const {
-    return static_cast<float>(width()) * PictureBox::kTwipsPerPixel;
+    return PixelsToTwips(width());
 }
 
 float Form::ScaleHeight() const {
-    return static_cast<float>(height()) * PictureBox::kTwipsPerPixel;
+    return PixelsToTwips(height());
 }
 
 void Form::ShowModal() {

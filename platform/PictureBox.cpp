@@ -175,7 +175,8 @@ void PictureBox::paintEvent(QPaintEvent*) {
         return;
     painter.setClipRect(inner, Qt::IntersectClip);
     painter.translate(inner.topLeft());
-    painter.scale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel);
+    const double pixelsPerTwip = 1.0 / ScreenTwipsPerPixel();
+    painter.scale(pixelsPerTwip, pixelsPerTwip);
     if (picture_) {
         painter.save();
         painter.setClipRect(QRectF(0, 0, picture_->Width(), picture_->Height()), Qt::IntersectClip);
@@ -206,8 +207,8 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
                                                (modifiers & Qt::ControlModifier ? 2 : 0) +
                                                (modifiers & Qt::AltModifier ? 4 : 0));
     const QPointF at = event->position();
-    emit MouseDown(button, shift, static_cast<float>(at.x()) * kTwipsPerPixel,
-                   static_cast<float>(at.y()) * kTwipsPerPixel);
+    emit MouseDown(button, shift, static_cast<float>(at.x()) * ScreenTwipsPerPixel(),
+                   static_cast<float>(at.y()) * ScreenTwipsPerPixel());
     QWidget::mousePressEvent(event);
 }
 

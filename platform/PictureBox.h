@@ -49,8 +49,6 @@ public:
     float TextWidth(const QString& text) override;
     float TextHeight(const QString& text) override;
 
-    static constexpr float kTwipsPerPixel = 15.0f;
-
     // Mouse buttons as MouseDown reports them.
     enum MouseButtonCode : int16_t { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 

@@ -1,17 +1,25 @@
 #include "platform/Twips.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
 
 namespace telmo {
 
+float ScreenTwipsPerPixel() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi = screen != nullptr ? screen->logicalDotsPerInchX() : 96.0;
+    return dpi > 0 ? static_cast<float>(1440.0 / dpi) : 15.0f;
+}
+
 int TwipsToPixels(float twips) {
-    return static_cast<int>(std::lround(twips / kScreenTwipsPerPixel));
+    return static_cast<int>(std::lround(twips / ScreenTwipsPerPixel()));
 }
 
 float PixelsToTwips(int pixels) {
-    return static_cast<float>(pixels) * kScreenTwipsPerPixel;
+    return static_cast<float>(pixels) * ScreenTwipsPerPixel();
 }
 
 void PlaceInTwips(QWidget& widget, float left, float top, float width, float height) {

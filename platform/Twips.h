@@ -6,8 +6,9 @@ class QWidget;
 
 namespace telmo {
 
-// Screen twips: 15 twips a pixel at the 96 DPI the windows are designed for.
-inline constexpr float kScreenTwipsPerPixel = 15.0f;
+// Screen twips per pixel from the primary screen's logical DPI: 15 at the 96 DPI the
+// windows are designed for (and without a screen).
+float ScreenTwipsPerPixel();
 
 int TwipsToPixels(float twips);
 float PixelsToTwips(int pixels);
