@@ -8,6 +8,7 @@
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "platform/PrintDialogModule.h"
+#include "platform/Printer.h"
 #include "preview/PreviewWindow.h"
 
 namespace telmo {
@@ -42,6 +43,9 @@ void IPrinter::PrintReport(AutomationBool PrintDialog) {
             if (!s.PrintDialogAccepted)
                 return;
         }
+        // Before the progress window: a queue that has gone or refuses jobs is this request's
+        // error, said once, and nothing is laid out for a job that cannot be sent.
+        Printers::Current().CheckReady();
         s.IsPreviewMode = false;
         s.FixedRowCount = telmo::SourceGrid().FixedRows();
         PrintStatusWindow& status = s.frmPrintStatus.Get();

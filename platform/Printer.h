@@ -26,6 +26,9 @@ public:
     virtual void EndDoc() = 0;
     // True while a document is open: something was drawn since the last EndDoc.
     virtual bool InDocument() const = 0;
+    // Raises error 482 when a document started now could not reach the printer: a spooler
+    // queue that has gone or refuses jobs. Printers without a spooler behind them always can.
+    virtual void CheckReady() {}
 
     virtual QString DeviceName() const = 0;
     virtual int16_t Orientation() const = 0;

@@ -1,6 +1,7 @@
 #include "platform/QtPrinter.h"
 
 #include "platform/RuntimeError.h"
+#include "platform/Spooler.h"
 
 #include <QCoreApplication>
 #include <QPageLayout>
@@ -131,8 +132,35 @@ void QtPrinter::SetTwipsTransform() {
     painter_.scale(scale, scale);
 }
 
-QPainter& QtPrinter::PagePainter() {
+void QtPrinter::CheckReady() {
+    if (IsBuiltInPdf())
+        return;
+    const QString name = printer_.printerName();
+    if (QPrinterInfo::printerInfo(name).isNull())
+        throw PrinterError(QStringLiteral("no printer named \"%1\" is installed").arg(name));
+    const std::optional<spooler::QueueStatus> queue = spooler::QueryQueue(name);
+    if (!queue)
+        return;
+    if (!queue->exists)
+        throw PrinterError(QStringLiteral("the print spooler does not answer for printer \"%1\"").arg(name));
+    // The reason an administrator gave is not among the queue's options; lpstat shows it.
+    if (!queue->acceptingJobs)
+        throw PrinterError(QStringLiteral("printer \"%1\" does not accept jobs").arg(name));
+}
+
+QPainter* QtPrinter::PagePainter() {
+    if (refused_)
+        return nullptr;
     if (!painter_.isActive()) {
+        // Asked at the start of every document, not once at selection: a queue can stop
+        // accepting jobs, or be removed, while the printer stays selected.
+        try {
+            CheckReady();
+        } catch (...) {
+            refused_ = true;
+            pendingPageBreaks_ = 0;
+            throw;
+        }
         if (IsBuiltInPdf())
             printer_.setOutputFileName(Printers::PdfOutputFile());
         if (!painter_.begin(&printer_)) {
@@ -148,7 +176,7 @@ QPainter& QtPrinter::PagePainter() {
             throw PrinterError(QStringLiteral("cannot start a new page"));
         SetTwipsTransform();
     }
-    return painter_;
+    return &painter_;
 }
 
 void QtPrinter::NewPage() {
@@ -156,6 +184,13 @@ void QtPrinter::NewPage() {
 }
 
 void QtPrinter::EndDoc() {
+    if (refused_) {
+        // Already reported when the document started; nothing reached the spooler.
+        refused_ = false;
+        pendingPageBreaks_ = 0;
+        ApplyJobOptions();
+        return;
+    }
     if (!painter_.isActive()) {
         pendingPageBreaks_ = 0;
         return;
@@ -241,32 +276,40 @@ void QtPrinter::SetDuplex(int16_t duplex) {
 }
 
 void QtPrinter::DrawText(QPointF topLeft, const FontSpec& font, const QString& text) {
-    QPainter& painter = PagePainter();
+    QPainter* painter = PagePainter();
+    if (!painter)
+        return;
     // One playback path for printer and preview, so both place text by the same ascent.
     telmo::Picture op(0, 0);
     op.AddText(topLeft, font, text);
-    op.Play(painter);
+    op.Play(*painter);
 }
 
 void QtPrinter::DrawLine(QPointF from, QPointF to) {
-    QPainter& painter = PagePainter();
+    QPainter* painter = PagePainter();
+    if (!painter)
+        return;
     telmo::Picture op(0, 0);
     op.AddLine(from, to);
-    op.Play(painter);
+    op.Play(*painter);
 }
 
 void QtPrinter::DrawBox(const QRectF& rect) {
-    QPainter& painter = PagePainter();
+    QPainter* painter = PagePainter();
+    if (!painter)
+        return;
     telmo::Picture op(0, 0);
     op.AddBox(rect);
-    op.Play(painter);
+    op.Play(*painter);
 }
 
 void QtPrinter::DrawPicture(const PicturePtr& picture, const QRectF& dest, const QRectF& source) {
-    QPainter& painter = PagePainter();
+    QPainter* painter = PagePainter();
+    if (!painter)
+        return;
     telmo::Picture op(0, 0);
     op.AddPicture(picture, dest, source);
-    op.Play(painter);
+    op.Play(*painter);
 }
 
 } // namespace telmo

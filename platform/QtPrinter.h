@@ -29,6 +29,7 @@ class QtPrinter : public Printer {
 public:
     // The named spooler queue, or the built-in PDF printer for Printers::BuiltInPdfName().
     // An unknown queue raises error 482 (Qt would silently fall back to the default queue).
+    // Whether the queue accepts jobs is asked at the start of each document (CheckReady).
     explicit QtPrinter(const QString& deviceName);
     ~QtPrinter() override; // ends an open document, which then prints
 
@@ -38,8 +39,12 @@ public:
     // The Qt printer underneath, for the print dialog. Change its settings only between documents.
     QPrinter& Native() { return printer_; }
     bool IsBuiltInPdf() const { return printer_.outputFormat() == QPrinter::PdfFormat; }
-    // True while a document is open (something was drawn since the last EndDoc).
-    bool InDocument() const override { return painter_.isActive(); }
+    // True while a document is open (something was drawn since the last EndDoc), also one
+    // the printer refused: it stays open, drawing nothing, until EndDoc.
+    bool InDocument() const override { return painter_.isActive() || refused_; }
+    // Qt hides both cases: it prints an unknown queue name to the default queue instead,
+    // and "prints" to a queue that refuses jobs without a word. So the queue is asked first.
+    void CheckReady() override;
 
     float ScaleWidth() const override;
     float ScaleHeight() const override;
@@ -70,8 +75,9 @@ protected:
     void DrawPicture(const PicturePtr& picture, const QRectF& dest, const QRectF& source) override;
 
 private:
-    // Starts the document or carries out pending page breaks, and returns the painter in twips.
-    QPainter& PagePainter();
+    // Starts the document or carries out pending page breaks, and returns the painter in twips;
+    // nullptr while the spooler refuses the document.
+    QPainter* PagePainter();
     void SetTwipsTransform();
     void ApplyJobOptions();
     const QFontMetricsF& Metrics();
@@ -80,6 +86,8 @@ private:
     QPrinter printer_;
     QPainter painter_;
     int pendingPageBreaks_ = 0;
+    // The spooler refused the document being drawn; said once, the rest of it is dropped.
+    bool refused_ = false;
     std::optional<int16_t> pendingCopies_;
     std::optional<int16_t> pendingDuplex_;
     // The PDF engine has no duplex; the value the dialog exchanged is kept here.

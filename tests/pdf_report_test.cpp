@@ -2,8 +2,6 @@
 // with poppler: pages, page numbers at their corner, titles and exactly each block's cells.
 #include "component/IPrinter.h"
 #include "component/JobState.h"
-#include "engine/GridSizes.h"
-#include "engine/Pagination.h"
 #include "platform/GridControl.h"
 #include "platform/MessageBox.h"
 #include "platform/Printer.h"
@@ -34,25 +32,6 @@ protected:
         EngineTest::TearDown();
     }
 
-    // The number of grid rows (each 600 twips) that makes exactly `pages` row bands on the
-    // current printer.
-    int RowsForPages(int pages) {
-        const float scaleHeight = Printers::Current().ScaleHeight();
-        for (int rows = 2; rows < 2000; ++rows) {
-            GridSizes sizes;
-            sizes.rows = rows;
-            sizes.cols = 4;
-            sizes.rowHeight = [](int32_t) { return 600; };
-            sizes.colWidth = [](int32_t) { return 1500; };
-            std::vector<PageBlock> blocks(1);
-            float bands = 0;
-            pagination::PaginateRows(sizes, scaleHeight, kRowsSplit, 0, {0}, {0}, blocks, bands);
-            if (bands == pages)
-                return rows;
-        }
-        return -1;
-    }
-
     QTemporaryDir dir;
     QString pdfPath;
 };
@@ -60,7 +39,7 @@ protected:
 } // namespace
 
 TEST_F(PdfReportTest, AThreePageReportReadsBackPageByPage) {
-    const int rows = RowsForPages(3);
+    const int rows = RowsForRowBands(3, Printers::Current().ScaleHeight());
     ASSERT_GT(rows, 0);
     auto grid = MakeSourceGrid(rows, 4, 1500, 600);
     State().SourceGridObj.reset();

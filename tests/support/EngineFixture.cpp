@@ -4,6 +4,8 @@
 #include "dialogs/PageSelectionDialog.h"
 #include "dialogs/PageSettingsDialog.h"
 #include "dialogs/PrintStatusWindow.h"
+#include "engine/GridSizes.h"
+#include "engine/Pagination.h"
 #include "platform/GridControl.h"
 #include "platform/MessageBox.h"
 #include "preview/PreviewWindow.h"
@@ -21,6 +23,22 @@ void UnloadAllForms() {
     s.frmPageSelection.Unload();
     s.frmPageSettings.Unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+int RowsForRowBands(int bands, float scaleHeight) {
+    for (int rows = 2; rows < 2000; ++rows) {
+        GridSizes sizes;
+        sizes.rows = rows;
+        sizes.cols = 4;
+        sizes.rowHeight = [](int32_t) { return 600; };
+        sizes.colWidth = [](int32_t) { return 1500; };
+        std::vector<PageBlock> blocks(1);
+        float found = 0;
+        pagination::PaginateRows(sizes, scaleHeight, kRowsSplit, 0, {0}, {0}, blocks, found);
+        if (found == bands)
+            return rows;
+    }
+    return -1;
 }
 
 void EngineTest::SetUp() {

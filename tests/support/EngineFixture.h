@@ -47,6 +47,10 @@ private:
     QTemporaryDir logDir_;
 };
 
+// The number of rows of a grid of 4 columns (each 1500 twips wide, each row 600 twips high)
+// that makes exactly `bands` row bands on a page `scaleHeight` high; -1 when none does.
+int RowsForRowBands(int bands, float scaleHeight);
+
 // Unloads every form of the job state and lets their deletion run.
 void UnloadAllForms();
 
