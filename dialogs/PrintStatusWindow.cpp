@@ -88,7 +88,6 @@ void PrintStatusWindow::Timer1_Timer() {
     if (!startPending_)
         return;
     QPointer<PrintStatusWindow> self(this);
-    bool documentOpen = false;
     try {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         Timer1->stop();
@@ -101,7 +100,6 @@ void PrintStatusWindow::Timer1_Timer() {
             ProgBar->setValue(ProgBar->maximum() / 2);
             Printer& printer = Printers::Current();
             printer.SetFontName(state.DataFontName);
-            documentOpen = true;
             int16_t firstPage = 1;
             PrintPageNo(firstPage);
             PrintReportHeader();
@@ -109,11 +107,12 @@ void PrintStatusWindow::Timer1_Timer() {
                 throw RuntimeError(err::kSubscriptOutOfRange);
             PageBlock& block = state.PageBlocks[static_cast<size_t>(state.CurrentPage)];
             SendDataToPrinter(SData, *pbSource, block.StartCol, block.EndCol, block.StartRow, block.EndRow);
-            documentOpen = false;
             printer.EndDoc();
             QCoreApplication::processEvents();
         } else {
             PrintAllPages(SData, *pbSource);
+            // It reports its own failures and then leaves the document open.
+            Printers::EndOpenDocument();
         }
         QApplication::restoreOverrideCursor();
         running_ = false;
@@ -122,14 +121,10 @@ void PrintStatusWindow::Timer1_Timer() {
         QCoreApplication::processEvents();
     } catch (...) {
         QApplication::restoreOverrideCursor();
-        // A document the failed run left open is ended, not abandoned: the pages already
-        // drawn are what the user asked for and reach the printer.
-        if (documentOpen) {
-            try {
-                Printers::Current().EndDoc();
-            } catch (...) {
-            }
-        }
+        // A document the failed run left open is ended, not cancelled: the pages already
+        // drawn are what the user asked for and reach the printer, and the next run starts
+        // a document of its own.
+        Printers::EndOpenDocument();
         ReportCurrentException(module::kPrintStatus, ".Timer");
         if (self) {
             running_ = false;

@@ -60,6 +60,11 @@ public:
     static void SetPdfOutputFile(const QString& path);
     static QString PdfOutputFile();
 
+    // Ends the current printer's document if one is open, so that a run that failed half-way
+    // does not leave its pages to be joined by the next document's. Errors are swallowed: this
+    // runs on error paths, after the failure has been or will be reported.
+    static void EndOpenDocument();
+
     static QString BuiltInPdfName() { return QStringLiteral("PDF"); }
 };
 

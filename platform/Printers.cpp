@@ -86,4 +86,13 @@ QString Printers::PdfOutputFile() {
     return state.pdfOutputFile;
 }
 
+void Printers::EndOpenDocument() {
+    try {
+        Printer& printer = Current();
+        if (printer.InDocument())
+            printer.EndDoc();
+    } catch (...) {
+    }
+}
+
 } // namespace telmo

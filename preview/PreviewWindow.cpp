@@ -525,19 +525,6 @@ void PreviewWindow::MenuClose_Click() {
     }
 }
 
-namespace {
-// A print document a failed command left open is ended, as the progress window does with a
-// failed run: the pages already drawn are the ones the user asked for.
-void EndOpenDocument() {
-    try {
-        Printer& printer = Printers::Current();
-        if (printer.InDocument())
-            printer.EndDoc();
-    } catch (...) {
-    }
-}
-} // namespace
-
 void PreviewWindow::PrintData() {
     QPointer<PreviewWindow> self(this);
     try {
@@ -561,12 +548,12 @@ void PreviewWindow::PrintData() {
             SetWaitPointer(true);
             Printers::Current().SetFontName(s.DataFontName);
             PrintAllPages(GData, *pbTemp);
-            EndOpenDocument();
+            Printers::EndOpenDocument();
             if (self)
                 SetWaitPointer(false);
         }
     } catch (...) {
-        EndOpenDocument();
+        Printers::EndOpenDocument();
         ReportCurrentException(module::kPreview, ".PrintData");
         if (self) {
             SetWaitPointer(false);
