@@ -78,12 +78,6 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST_F(PdfPrinterTest, BuiltInPrinterIsNamedPdf) {
-    QtPrinter printer(Printers::BuiltInPdfName());
-    EXPECT_EQ(printer.DeviceName(), QStringLiteral("PDF"));
-    EXPECT_TRUE(printer.IsBuiltInPdf());
-}
-
 TEST_F(PdfPrinterTest, TwoPagesThenNewPageAndEndDocGiveTwoPages) {
     QtPrinter printer(Printers::BuiltInPdfName());
     printer.SetFontName(QStringLiteral("Arial"));
@@ -409,19 +403,6 @@ TEST(PrintersTest, CurrentIsTheSystemDefaultElseThePdfPrinter) {
     EXPECT_EQ(current.DeviceName(), expected);
     EXPECT_EQ(&Printers::Current(), &current) << "created once";
     Printers::SetCurrent(nullptr);
-}
-
-TEST(PrintersTest, PdfOutputFileDefaultsToTheTempFolder) {
-    Printers::SetPdfOutputFile(QString());
-    EXPECT_EQ(Printers::PdfOutputFile(), QDir(QDir::tempPath()).filePath(QStringLiteral("telmo-report.pdf")));
-    Printers::SetPdfOutputFile(QStringLiteral("/tmp/elsewhere.pdf"));
-    EXPECT_EQ(Printers::PdfOutputFile(), QStringLiteral("/tmp/elsewhere.pdf"));
-    Printers::SetPdfOutputFile(QString());
-}
-
-TEST(QtPrinterTest, UnknownQueueRaisesPrinterError) {
-    EXPECT_EQ(ErrorNumberOf([] { QtPrinter printer(QStringLiteral("No Such Printer 7f3a")); }),
-              err::kPrinterError);
 }
 
 } // namespace
