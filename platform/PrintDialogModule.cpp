@@ -31,7 +31,7 @@ void SetPrintDialogRunner(PrintDialogRunner runner) {
     Runner() = runner ? std::move(runner) : RunSystemPrintDialog;
 }
 
-bool RunSystemPrintDialog(QWidget* owner, uint32_t /*flags*/, DeviceMode& mode) {
+bool RunSystemPrintDialog(QWidget* owner, uint32_t flags, DeviceMode& mode) {
     const QString device = mode.dmDeviceName.trimmed();
     const bool pdf = device == Printers::BuiltInPdfName() || QPrinterInfo::printerInfo(device).isNull();
     QPrinter printer(QPrinter::HighResolution);
@@ -48,6 +48,12 @@ bool RunSystemPrintDialog(QWidget* owner, uint32_t /*flags*/, DeviceMode& mode) 
                                                                    : QPrinter::DuplexNone);
     QPrintDialog dialog(&printer, owner);
     dialog.setWindowTitle(QStringLiteral("Print Setup"));
+    // The setup form chooses a printer and its page settings only: a page range or selection
+    // chosen there would have nothing to apply to.
+    if (flags & kPrintSetupFlag)
+        dialog.setOptions(dialog.options() &
+                          ~(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintSelection |
+                            QAbstractPrintDialog::PrintCurrentPage));
     if (dialog.exec() != QDialog::Accepted)
         return false;
     mode.dmDeviceName =
@@ -83,7 +89,8 @@ void ShowPrinterDlg(QWidget* ownerForm, int16_t& flags) {
         mode.dmFields = DeviceMode::kOrientationField | DeviceMode::kDuplexField;
         mode.dmOrientation = current.Orientation();
         mode.dmDuplex = current.Duplex();
-        if (!Runner()(ownerForm, static_cast<uint32_t>(static_cast<uint16_t>(flags)), mode))
+        // Widened as a signed value, like any 16-bit integer made 32 bits wide.
+        if (!Runner()(ownerForm, static_cast<uint32_t>(static_cast<int32_t>(flags)), mode))
             return;
         QApplication::setOverrideCursor(Qt::WaitCursor);
         hourglass = true;

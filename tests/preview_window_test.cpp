@@ -10,12 +10,11 @@
 #include "platform/RepaintLock.h"
 #include "preview/PreviewWindow.h"
 #include "support/EngineFixture.h"
+#include "support/ModalWindows.h"
 #include "support/PictureOps.h"
 
 #include <QApplication>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 
 using namespace telmo;
 using namespace telmo::test;
@@ -24,26 +23,6 @@ namespace {
 
 using Op = RecordingPrinter::Op;
 using OpKind = RecordingPrinter::OpKind;
-
-// Runs act on the next modal window that opens, once it is up. A modal window that never
-// opens fails the test after a few seconds instead of leaving it waiting.
-void WhenModalOpens(std::function<void(QWidget*)> act) {
-    auto* poll = new QTimer(qApp);
-    auto attempts = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, [poll, attempts, act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && modal->isVisible()) {
-            poll->stop();
-            poll->deleteLater();
-            act(modal);
-        } else if (++*attempts > 300) {
-            poll->stop();
-            poll->deleteLater();
-            ADD_FAILURE() << "no modal window opened";
-        }
-    });
-    poll->start(10);
-}
 
 class PreviewWindowTest : public EngineTest {
 protected:
