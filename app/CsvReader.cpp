@@ -2,82 +2,165 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace telmo::app {
+namespace {
+
+QString LineError(const QString& fileName, int line, const QString& what) {
+    return QStringLiteral("%1:%2: %3").arg(fileName).arg(line).arg(what);
+}
+
+// Where a text that does not decode as UTF-8 goes wrong: the line (from 1) of the first
+// byte that does not start or continue a well-formed sequence.
+int LineOfInvalidUtf8(const QByteArray& bytes) {
+    int line = 1;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char b = p[i];
+        int length = 0;
+        unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+        if (b < 0x80) {
+            if (b == '\n')
+                ++line;
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            if (b == 0xE0)
+                low = 0xA0; // no overlong forms
+            if (b == 0xED)
+                high = 0x9F; // no surrogates
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            if (b == 0xF0)
+                low = 0x90;
+            if (b == 0xF4)
+                high = 0x8F; // nothing past U+10FFFF
+        } else {
+            return line;
+        }
+        if (i + length > n)
+            return line;
+        for (int k = 1; k < length; ++k) {
+            const unsigned char next = p[i + k];
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+                return line;
+        }
+        i += length;
+    }
+    return line;
+}
+
+} // namespace
 
 bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, CsvError& error) {
     table = CsvTable{};
-    QStringList fields;
-    QString field;
-    bool quoted = false;     // inside a quoted field
-    bool afterQuote = false; // a quoted field has closed; only a separator or line end may follow
-    bool fieldStarted = false;
-    int line = 1;
-    int quoteLine = 0;
-    auto endRecord = [&] {
-        fields << field;
-        table.maxFields = std::max(table.maxFields, static_cast<int>(fields.size()));
-        table.rows.push_back(fields);
-        fields.clear();
-        field.clear();
-        fieldStarted = afterQuote = false;
-    };
+    const QChar* const data = text.constData();
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar ch = text[i];
-        if (quoted) {
-            if (ch == QLatin1Char('"')) {
-                if (i + 1 < n && text[i + 1] == QLatin1Char('"')) {
-                    field += QLatin1Char('"');
-                    ++i;
-                } else {
-                    quoted = false;
-                    afterQuote = true;
+    QStringList fields;
+    int line = 1;
+    // Lines that hold nothing at all at the end of the file are what editors leave behind,
+    // not records; a blank line between records is an empty record.
+    size_t recordsUpToLastNonBlank = 0;
+    qsizetype i = 0;
+    bool recordOpen = false; // something of the current record has been read
+    while (i < n || recordOpen) {
+        // One field, from i.
+        QString field;
+        bool quotedField = false;
+        if (i < n && data[i] == u'"') {
+            quotedField = true;
+            const int quoteLine = line;
+            ++i;
+            for (;;) {
+                if (i >= n) {
+                    error.message =
+                        LineError(fileName, quoteLine, QStringLiteral("quoted field is not closed"));
+                    return false;
                 }
-            } else {
-                if (ch == QLatin1Char('\n'))
-                    ++line;
-                field += ch;
+                // Copy the run up to the next quote or line break in one piece.
+                qsizetype end = i;
+                while (end < n && data[end] != u'"' && data[end] != u'\n' && data[end] != u'\r')
+                    ++end;
+                field.append(data + i, end - i);
+                i = end;
+                if (i >= n)
+                    continue;
+                if (data[i] == u'"') {
+                    if (i + 1 < n && data[i + 1] == u'"') {
+                        field += u'"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                // A line break inside the field: kept, as a line feed whatever the file used.
+                if (data[i] == u'\r' && i + 1 < n && data[i + 1] == u'\n')
+                    ++i;
+                else if (data[i] == u'\r') {
+                    field += u'\r';
+                    ++i;
+                    continue;
+                }
+                field += u'\n';
+                ++line;
+                ++i;
             }
-            continue;
-        }
-        if (ch == QLatin1Char(',')) {
-            fields << field;
-            field.clear();
-            fieldStarted = afterQuote = false;
-        } else if (ch == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n')) {
-            continue; // the LF ends the record
-        } else if (ch == QLatin1Char('\n')) {
-            endRecord();
-            ++line;
-        } else if (afterQuote) {
-            error.message =
-                QStringLiteral("%1:%2: unexpected character after a closing quote").arg(fileName).arg(line);
-            return false;
-        } else if (ch == QLatin1Char('"')) {
-            if (fieldStarted) {
-                error.message =
-                    QStringLiteral("%1:%2: quote inside an unquoted field").arg(fileName).arg(line);
+        } else {
+            qsizetype end = i;
+            while (end < n && data[end] != u',' && data[end] != u'\n' && data[end] != u'"' &&
+                   !(data[end] == u'\r' && end + 1 < n && data[end + 1] == u'\n'))
+                ++end;
+            if (end < n && data[end] == u'"') {
+                error.message = LineError(fileName, line, QStringLiteral("quote inside an unquoted field"));
                 return false;
             }
-            quoted = true;
-            quoteLine = line;
-        } else {
-            field += ch;
-            fieldStarted = true;
+            field = QString(data + i, end - i);
+            i = end;
         }
+        // What may follow a field: a separator, a line end or the end of the file.
+        const bool blank = !recordOpen && !quotedField && field.isEmpty();
+        fields.append(std::move(field));
+        if (i < n && data[i] == u',') {
+            ++i;
+            recordOpen = true;
+            continue;
+        }
+        bool lineEnd = false;
+        if (i < n && data[i] == u'\r' && i + 1 < n && data[i + 1] == u'\n') {
+            i += 2;
+            lineEnd = true;
+        } else if (i < n && data[i] == u'\n') {
+            ++i;
+            lineEnd = true;
+        } else if (i < n) {
+            error.message =
+                LineError(fileName, line, QStringLiteral("unexpected character after a closing quote"));
+            return false;
+        }
+        if (!(blank && !lineEnd && i >= n)) { // the end of the file right after a line end is no record
+            table.rows.push_back(std::move(fields));
+            if (!blank)
+                recordsUpToLastNonBlank = table.rows.size();
+        }
+        fields = QStringList();
+        recordOpen = false;
+        if (lineEnd)
+            ++line;
     }
-    if (quoted) {
-        error.message = QStringLiteral("%1:%2: quoted field is not closed").arg(fileName).arg(quoteLine);
-        return false;
-    }
-    // A last record without a line end.
-    if (!field.isEmpty() || !fields.isEmpty() || afterQuote)
-        endRecord();
+    table.rows.resize(recordsUpToLastNonBlank);
     if (table.rows.empty()) {
-        error.message = QStringLiteral("%1:1: the file holds no rows").arg(fileName);
+        error.message = LineError(fileName, 1, QStringLiteral("the file holds no rows"));
         return false;
     }
+    table.maxFields = 0;
+    for (const QStringList& row : table.rows)
+        table.maxFields = std::max(table.maxFields, static_cast<int>(row.size()));
     return true;
 }
 
@@ -88,14 +171,21 @@ bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error) {
         return false;
     }
     QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error.message = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
+        return false;
+    }
+    file.close();
+    // A byte order mark is how some programs say UTF-8; it is no part of the first field.
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder(bytes);
+    QString text = decoder(bytes);
     if (decoder.hasError()) {
-        error.message = QStringLiteral("%1: not valid UTF-8 text").arg(path);
+        error.message = LineError(path, LineOfInvalidUtf8(bytes), QStringLiteral("not valid UTF-8 text"));
         return false;
     }
+    bytes = QByteArray();
     return ParseCsv(text, path, table, error);
 }
 

@@ -7,7 +7,9 @@
 namespace telmo::app {
 
 // A CSV file as rows of fields (RFC 4180: quoted fields with embedded commas, doubled quotes
-// and line breaks; CRLF or LF line ends; UTF-8).
+// and line breaks; CRLF or LF line ends; UTF-8 with or without a byte order mark). A line
+// break inside a quoted field is read as a line feed. Blank lines at the end of the file are
+// not records; a blank line between records is a record of one empty field.
 struct CsvTable {
     std::vector<QStringList> rows;
     int maxFields = 0;

@@ -1,6 +1,7 @@
 #include "app/ReportCommand.h"
 
 #include "app/CsvReader.h"
+#include "app/ReportGrid.h"
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "engine/PrintDataSettings.h"
@@ -14,13 +15,16 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QImage>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTextStream>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace telmo::app {
 namespace {
@@ -91,116 +95,175 @@ int16_t PaperCode(const QString& name) {
     throw UsageError(QStringLiteral("--paper takes A4, Letter, Legal, A3 or A5"));
 }
 
-std::shared_ptr<GridControl> BuildGrid(const CsvTable& table, const QCommandLineParser& parser) {
-    auto grid = std::make_shared<GridControl>();
-    if (parser.isSet(QStringLiteral("grid-font")))
-        grid->SetFontName(parser.value(QStringLiteral("grid-font")));
-    if (parser.isSet(QStringLiteral("grid-size")))
-        grid->SetFontSize(static_cast<float>(ToPoints(parser, QStringLiteral("grid-size"))));
-    const int rows = static_cast<int>(table.rows.size());
-    const int cols = std::max(1, table.maxFields);
-    grid->SetRows(rows);
-    grid->SetCols(cols);
-    const int fixedRows =
-        parser.isSet(QStringLiteral("fixed-rows")) ? ToInt(parser, QStringLiteral("fixed-rows"), 0, 1) : 1;
-    grid->SetFixedRows(static_cast<int16_t>(std::min(fixedRows, rows)));
-    grid->SetFixedCols(1);
-    for (int r = 0; r < rows; ++r) {
-        const QStringList& fields = table.rows[static_cast<size_t>(r)];
-        for (int c = 0; c < fields.size(); ++c)
-            grid->SetTextMatrix(r, c, fields[c]);
-    }
-    if (parser.isSet(QStringLiteral("col-widths"))) {
-        const auto widths =
-            ToTwipsList(parser.value(QStringLiteral("col-widths")), QStringLiteral("col-widths"));
-        for (int c = 0; c < cols; ++c)
-            grid->SetColWidth(c, widths[std::min<size_t>(static_cast<size_t>(c), widths.size() - 1)]);
-    } else {
-        // Fitted to the widest text of each column, with the cell margins.
-        const QFontMetricsF metrics(ToTwipsFont(FontSpec{grid->FontName(), grid->FontSize(), false}));
-        std::vector<double> widest(static_cast<size_t>(cols), 0.0);
-        for (int r = 0; r < rows; ++r) {
-            const QStringList& fields = table.rows[static_cast<size_t>(r)];
-            for (int c = 0; c < fields.size(); ++c)
-                widest[static_cast<size_t>(c)] =
-                    std::max(widest[static_cast<size_t>(c)], metrics.horizontalAdvance(fields[c]));
-        }
-        for (int c = 0; c < cols; ++c)
-            grid->SetColWidth(c, static_cast<int32_t>(std::min(widest[static_cast<size_t>(c)], 11000.0)) +
-                                     static_cast<int32_t>(4 * GridControl::kCellMarginX));
-    }
-    if (parser.isSet(QStringLiteral("row-heights"))) {
-        const auto heights =
-            ToTwipsList(parser.value(QStringLiteral("row-heights")), QStringLiteral("row-heights"));
-        for (int r = 0; r < rows; ++r)
-            grid->SetRowHeight(r, heights[std::min<size_t>(static_cast<size_t>(r), heights.size() - 1)]);
-    }
-    return grid;
+struct TitleLine {
+    QString text;
+    TitleAlignment alignment = ALIGNCENTER;
+    QString fontName = QStringLiteral("Times New Roman");
+    int16_t points = 12;
+};
+
+// Everything the command line asks for, checked before the file is read, so that a bad value
+// is told at once, also for an option that would only be used later (or not at all).
+struct Options {
+    QString csvPath;
+    std::array<std::optional<TitleLine>, 4> titles;
+    std::optional<TitleLine> date;
+    bool separator = false;
+    std::optional<int32_t> startRow;
+    std::optional<QString> errorLog;
+    GridOptions grid;
+    std::optional<QString> printer;
+    std::optional<QString> pdf;
+    std::optional<int16_t> paper;
+    bool landscape = false;
+    std::optional<int16_t> copies;
+    bool printDialog = false;
+    bool preview = false;
+    bool layout = false;
+    std::optional<QString> screenshot;
+    int page = 1;
+};
+
+int16_t ToTitlePoints(const QCommandLineParser& parser, const QString& option, int16_t defaultPoints) {
+    if (!parser.isSet(option))
+        return defaultPoints;
+    const long points = std::lround(ToPoints(parser, option));
+    if (points < 1)
+        throw UsageError(QStringLiteral("--%1 needs a size of at least 1 point").arg(option));
+    return static_cast<int16_t>(points);
 }
 
-void SetTitles(IPrinter& printer, const QCommandLineParser& parser) {
+bool HasDisplay() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+Options ReadOptions(const QCommandLineParser& parser) {
+    Options o;
+    const auto has = [&](const char* name) { return parser.isSet(QLatin1String(name)); };
+    const auto value = [&](const char* name) { return parser.value(QLatin1String(name)); };
+    o.csvPath = parser.positionalArguments().first();
     for (int line = 1; line <= 4; ++line) {
         const QString title = QStringLiteral("title%1").arg(line);
-        if (!parser.isSet(title))
-            continue;
         const QString align = QStringLiteral("align%1").arg(line);
         const QString font = QStringLiteral("font%1").arg(line);
         const QString size = QStringLiteral("size%1").arg(line);
-        const TitleAlignment alignment =
-            parser.isSet(align) ? ToAlignment(parser.value(align), align) : ALIGNCENTER;
-        const QString fontName = parser.isSet(font) ? parser.value(font) : QStringLiteral("Times New Roman");
-        const int16_t defaultSize = line == 1 ? 16 : line == 4 ? 16 : 12;
-        const int16_t points =
-            parser.isSet(size) ? static_cast<int16_t>(std::lround(ToPoints(parser, size))) : defaultSize;
-        const QString message = parser.value(title);
+        TitleLine t;
+        t.text = parser.value(title);
+        if (parser.isSet(align))
+            t.alignment = ToAlignment(parser.value(align), align);
+        if (parser.isSet(font))
+            t.fontName = parser.value(font);
+        t.points = ToTitlePoints(parser, size, line == 1 || line == 4 ? 16 : 12);
+        if (parser.isSet(title))
+            o.titles[static_cast<size_t>(line - 1)] = t;
+    }
+    {
+        TitleLine d;
+        d.text = value("date");
+        if (has("date-font"))
+            d.fontName = value("date-font");
+        d.points = ToTitlePoints(parser, QStringLiteral("date-size"), 10);
+        if (has("date"))
+            o.date = d;
+    }
+    o.separator = has("separator");
+    if (has("start-row"))
+        o.startRow = ToInt(parser, QStringLiteral("start-row"), 1, 2000000000);
+    if (has("error-log"))
+        o.errorLog = value("error-log");
+    if (has("grid-font"))
+        o.grid.fontName = value("grid-font");
+    if (has("grid-size"))
+        o.grid.fontSize = static_cast<float>(ToPoints(parser, QStringLiteral("grid-size")));
+    if (has("fixed-rows"))
+        o.grid.fixedRows = ToInt(parser, QStringLiteral("fixed-rows"), 0, 1);
+    if (has("col-widths"))
+        o.grid.colWidths = ToTwipsList(value("col-widths"), QStringLiteral("col-widths"));
+    if (has("row-heights"))
+        o.grid.rowHeights = ToTwipsList(value("row-heights"), QStringLiteral("row-heights"));
+    if (has("printer"))
+        o.printer = value("printer");
+    if (has("pdf")) {
+        o.pdf = value("pdf");
+        if (o.pdf->isEmpty())
+            throw UsageError(QStringLiteral("--pdf needs a file name"));
+        if (o.printer && *o.printer != Printers::BuiltInPdfName())
+            throw UsageError(QStringLiteral("--pdf prints on the built-in PDF printer; it cannot go with "
+                                            "--printer %1")
+                                 .arg(*o.printer));
+    }
+    if (has("paper"))
+        o.paper = PaperCode(value("paper"));
+    o.landscape = has("landscape");
+    if (has("copies"))
+        o.copies = static_cast<int16_t>(ToInt(parser, QStringLiteral("copies"), 1, 999));
+    o.printDialog = has("print-dialog");
+    o.preview = has("preview");
+    o.layout = has("layout");
+    if (has("screenshot")) {
+        o.screenshot = value("screenshot");
+        if (o.screenshot->isEmpty())
+            throw UsageError(QStringLiteral("--screenshot needs a file name"));
+    }
+    if (has("page")) {
+        o.page = ToInt(parser, QStringLiteral("page"), 1, 32767);
+        if (!o.screenshot)
+            throw UsageError(QStringLiteral("--page goes with --screenshot"));
+    }
+    if (int(o.printDialog) + int(o.preview) + int(o.layout) + int(o.screenshot.has_value()) > 1)
+        throw UsageError(
+            QStringLiteral("--print-dialog, --preview, --layout and --screenshot exclude each other"));
+    // Offscreen, a modal window would wait for a user who cannot reach it.
+    if ((o.preview || o.printDialog) && !HasDisplay())
+        throw UsageError(QStringLiteral("--%1 needs a display").arg(o.preview ? "preview" : "print-dialog"));
+    return o;
+}
+
+void SetTitles(IPrinter& printer, const Options& o) {
+    for (size_t line = 0; line < o.titles.size(); ++line) {
+        if (!o.titles[line])
+            continue;
+        const TitleLine& t = *o.titles[line];
         switch (line) {
+        case 0:
+            printer.Title1(t.text, t.alignment, t.fontName, t.points);
+            break;
         case 1:
-            printer.Title1(message, alignment, fontName, points);
+            printer.Title2(t.text, t.alignment, t.fontName, t.points);
             break;
         case 2:
-            printer.Title2(message, alignment, fontName, points);
-            break;
-        case 3:
-            printer.Title3(message, alignment, fontName, points);
+            printer.Title3(t.text, t.alignment, t.fontName, t.points);
             break;
         default:
-            printer.Title4(message, alignment, fontName, points);
+            printer.Title4(t.text, t.alignment, t.fontName, t.points);
             break;
         }
     }
-    if (parser.isSet(QStringLiteral("date"))) {
-        const QString font = parser.isSet(QStringLiteral("date-font"))
-                                 ? parser.value(QStringLiteral("date-font"))
-                                 : QStringLiteral("Times New Roman");
-        const int16_t size =
-            parser.isSet(QStringLiteral("date-size"))
-                ? static_cast<int16_t>(std::lround(ToPoints(parser, QStringLiteral("date-size"))))
-                : 10;
-        printer.CurrDate(parser.value(QStringLiteral("date")), font, size);
-    }
-    if (parser.isSet(QStringLiteral("separator")))
+    if (o.date)
+        printer.CurrDate(o.date->text, o.date->fontName, o.date->points);
+    if (o.separator)
         printer.TitleSeprator(kAutomationTrue);
-    if (parser.isSet(QStringLiteral("start-row")))
-        printer.StartRow(
-            Variant(static_cast<int32_t>(ToInt(parser, QStringLiteral("start-row"), 0, 2000000000))));
-    if (parser.isSet(QStringLiteral("error-log")))
-        printer.ErrorLogFile(parser.value(QStringLiteral("error-log")));
+    if (o.startRow)
+        printer.StartRow(Variant(*o.startRow));
+    if (o.errorLog)
+        printer.ErrorLogFile(*o.errorLog);
 }
 
-void ChoosePrinter(const QCommandLineParser& parser) {
-    if (parser.isSet(QStringLiteral("pdf"))) {
-        Printers::SetPdfOutputFile(QFileInfo(parser.value(QStringLiteral("pdf"))).absoluteFilePath());
+void ChoosePrinter(const Options& o) {
+    if (o.pdf) {
+        Printers::SetPdfOutputFile(QFileInfo(*o.pdf).absoluteFilePath());
         Printers::SelectByName(Printers::BuiltInPdfName());
-    } else if (parser.isSet(QStringLiteral("printer"))) {
-        Printers::SelectByName(parser.value(QStringLiteral("printer")));
+    } else if (o.printer) {
+        Printers::SelectByName(*o.printer);
     }
     Printer& printer = Printers::Current();
-    if (parser.isSet(QStringLiteral("paper")))
-        printer.SetPaperSize(PaperCode(parser.value(QStringLiteral("paper"))));
-    if (parser.isSet(QStringLiteral("landscape")))
+    if (o.paper)
+        printer.SetPaperSize(*o.paper);
+    if (o.landscape)
         printer.SetOrientation(Printer::kLandscape);
-    if (parser.isSet(QStringLiteral("copies")))
-        printer.SetCopies(static_cast<int16_t>(ToInt(parser, QStringLiteral("copies"), 1, 999)));
+    if (o.copies)
+        printer.SetCopies(*o.copies);
 }
 
 void WriteLayout() {
@@ -248,9 +311,12 @@ bool SaveScreenshot(const QString& path, int page) {
 
 int RunReportCommand(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Prints a CSV file as a paginated report, or shows it in the print preview.\n"
-        "The first line is the heading row, the first field of each line the heading column."));
+    parser.setApplicationDescription(
+        QStringLiteral("Prints a CSV file as a paginated report, or shows it in the print preview.\n"
+                       "The first line is the heading row, the first field of each line the heading column.\n"
+                       "Without a display it runs offscreen: errors go to standard error, no window waits.\n"
+                       "Exit status: 0 done, 1 an error was reported, 2 bad usage or an unreadable or\n"
+                       "malformed file."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("file.csv"),
                                  QStringLiteral("The table to print (RFC 4180, UTF-8)."));
@@ -258,7 +324,9 @@ int RunReportCommand(const QStringList& arguments) {
         parser.addOption(QCommandLineOption(name, help, valueName));
     };
     for (int i = 1; i <= 4; ++i) {
-        add(QStringLiteral("title%1").arg(i), QStringLiteral("Title line %1.").arg(i),
+        add(QStringLiteral("title%1").arg(i),
+            i == 4 ? QStringLiteral("Title line 4, near the foot of the preview page (not printed).")
+                   : QStringLiteral("Title line %1.").arg(i),
             QStringLiteral("TEXT"));
         add(QStringLiteral("align%1").arg(i),
             QStringLiteral("Alignment of title %1: left, center or right.").arg(i), QStringLiteral("ALIGN"));
@@ -273,7 +341,8 @@ int RunReportCommand(const QStringList& arguments) {
     add(QStringLiteral("date-size"), QStringLiteral("Size of the date line in points."),
         QStringLiteral("PT"));
     add(QStringLiteral("separator"), QStringLiteral("Draw a line under the titles."));
-    add(QStringLiteral("start-row"), QStringLiteral("First data row of a one-page report."),
+    add(QStringLiteral("start-row"),
+        QStringLiteral("First row of a one-page report (1 is the line after the heading row)."),
         QStringLiteral("N"));
     add(QStringLiteral("error-log"), QStringLiteral("Append reported errors to FILE."),
         QStringLiteral("FILE"));
@@ -298,14 +367,17 @@ int RunReportCommand(const QStringList& arguments) {
         QStringLiteral("SIZE"));
     add(QStringLiteral("landscape"), QStringLiteral("Landscape orientation."));
     add(QStringLiteral("copies"), QStringLiteral("Number of copies."), QStringLiteral("N"));
-    add(QStringLiteral("print-dialog"), QStringLiteral("Choose the printer in the print dialog first."));
+    add(QStringLiteral("print-dialog"),
+        QStringLiteral("Choose the printer in the print dialog first (needs a display)."));
     add(QStringLiteral("preview"), QStringLiteral("Open the print preview window (needs a display)."));
     add(QStringLiteral("screenshot"),
         QStringLiteral("Compose page N in the preview window offscreen, save it as PNG."),
         QStringLiteral("FILE.png"));
     add(QStringLiteral("page"), QStringLiteral("The page for --screenshot (default 1)."),
         QStringLiteral("N"));
-    add(QStringLiteral("layout"), QStringLiteral("Write the page layout, tab-separated, without printing."));
+    add(QStringLiteral("layout"),
+        QStringLiteral("Write the page layout, tab-separated, without printing: printer, scale, "
+                       "mode, pages, and a line per page (page, rows and columns from-to)."));
 
     QStringList withProgram = arguments;
     withProgram.prepend(QStringLiteral("telmo-report"));
@@ -322,55 +394,82 @@ int RunReportCommand(const QStringList& arguments) {
         return kExitUsage;
     }
 
-    int reported = 0;
-    // Every reported error is counted for the exit status; in batch mode it goes to stderr.
-    MessageBox::SetSink([&reported](const QString& text, const QString& title, int) {
-        ++reported;
-        if (MessageBox::IsBatchMode())
-            std::fprintf(stderr, "%s: %s\n", qPrintable(title),
-                         qPrintable(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" - "))));
-        else
-            QMessageBox::information(QApplication::activeWindow(), title, text);
-    });
+    Options options;
     try {
-        CsvTable table;
-        CsvError error;
-        if (!ReadCsvFile(parser.positionalArguments().first(), table, error)) {
-            Err(error.message);
-            return kExitUsage;
-        }
-        std::shared_ptr<GridControl> grid = BuildGrid(table, parser);
-        try {
-            ChoosePrinter(parser);
-        } catch (const RuntimeError& e) {
-            Err(e.Description());
-            return kExitReported;
-        }
-        IPrinter printer;
-        SetTitles(printer, parser);
-        printer.SourceGrid(grid);
-        if (parser.isSet(QStringLiteral("layout"))) {
-            State().FixedRowCount = grid->FixedRows();
-            CalculagePrintDataSettings();
-            WriteLayout();
-        } else if (parser.isSet(QStringLiteral("screenshot"))) {
-            State().FixedRowCount = grid->FixedRows();
-            const int page =
-                parser.isSet(QStringLiteral("page")) ? ToInt(parser, QStringLiteral("page"), 1, 32767) : 1;
-            if (!SaveScreenshot(parser.value(QStringLiteral("screenshot")), page) && reported == 0)
-                return kExitUsage;
-        } else if (parser.isSet(QStringLiteral("preview"))) {
-            printer.ShowPreview();
-        } else {
-            printer.PrintReport(parser.isSet(QStringLiteral("print-dialog")) ? kAutomationTrue
-                                                                             : kAutomationFalse);
-        }
+        options = ReadOptions(parser);
     } catch (const UsageError& e) {
         Err(e.message);
         return kExitUsage;
     }
-    MessageBox::SetSink(nullptr);
-    return reported > 0 ? kExitReported : kExitOk;
+
+    // Every reported error counts for the exit status; in batch mode it goes to stderr. A run
+    // that fails on every page reports the same error page after page: it is told once, with
+    // the number of repeats.
+    struct {
+        int count = 0;
+        QString last;
+        int repeats = 0;
+        void Flush() {
+            if (repeats > 0)
+                Err(QStringLiteral("the error above was reported %1 more time%2")
+                        .arg(repeats)
+                        .arg(repeats == 1 ? "" : "s"));
+            repeats = 0;
+        }
+    } reported;
+    MessageBox::SetSink([&reported](const QString& text, const QString& title, int) {
+        ++reported.count;
+        if (!MessageBox::IsBatchMode()) {
+            QMessageBox::information(QApplication::activeWindow(), title, text);
+            return;
+        }
+        const QString line =
+            title + QStringLiteral(": ") + QString(text).replace(QLatin1String("\r\n"), QLatin1String(" - "));
+        if (line == reported.last) {
+            ++reported.repeats;
+            return;
+        }
+        reported.Flush();
+        reported.last = line;
+        std::fprintf(stderr, "%s\n", qPrintable(line));
+    });
+    struct SinkReset {
+        ~SinkReset() { MessageBox::SetSink(nullptr); }
+    } sinkReset;
+
+    CsvTable table;
+    CsvError error;
+    if (!ReadCsvFile(options.csvPath, table, error)) {
+        Err(error.message);
+        return kExitUsage;
+    }
+    std::shared_ptr<GridControl> grid = BuildReportGrid(table, options.grid);
+    table = CsvTable{}; // the grid holds the texts now
+    try {
+        ChoosePrinter(options);
+    } catch (const RuntimeError& e) {
+        // Never fall back to another printer: the report would come out where nobody asked.
+        Err(e.Description());
+        return kExitReported;
+    }
+    IPrinter printer;
+    SetTitles(printer, options);
+    printer.SourceGrid(grid);
+    if (options.layout) {
+        State().FixedRowCount = grid->FixedRows();
+        CalculagePrintDataSettings();
+        WriteLayout();
+    } else if (options.screenshot) {
+        State().FixedRowCount = grid->FixedRows();
+        if (!SaveScreenshot(*options.screenshot, options.page) && reported.count == 0)
+            return kExitUsage;
+    } else if (options.preview) {
+        printer.ShowPreview();
+    } else {
+        printer.PrintReport(options.printDialog ? kAutomationTrue : kAutomationFalse);
+    }
+    reported.Flush();
+    return reported.count > 0 ? kExitReported : kExitOk;
 }
 
 } // namespace telmo::app

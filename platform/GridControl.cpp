@@ -552,6 +552,14 @@ void GridControl::Clear() {
     cells_.Clear();
 }
 
+double GridControl::TextWidth(QStringView view) const {
+    QString text = view.toString();
+    for (QChar& ch : text)
+        if (ch == u'\n' || ch == u'\r' || ch == u'\t')
+            ch = u' ';
+    return TextMeasure::For(FontSpec{fontName_, fontSize_, false}).Width(text);
+}
+
 int32_t GridControl::DefaultRowHeight() const {
     if (defaultRowHeight_ < 0) {
         const QFontMetricsF metrics(ToTwipsFont(FontSpec{fontName_, fontSize_, false}));

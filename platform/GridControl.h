@@ -75,6 +75,9 @@ public:
 
     // The height a row has while its RowHeight is -1: the font's line height plus padding.
     int32_t DefaultRowHeight() const;
+    // The width in twips of a text as a cell of this grid draws it (on one line, in the grid's
+    // font), by the same measure that decides whether the cell has to shorten it.
+    double TextWidth(QStringView text) const;
     // Bytes held by the cell texts and the row and column properties (capacities included).
     size_t StorageBytes() const;
 

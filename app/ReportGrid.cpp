@@ -1,0 +1,57 @@
+#include "app/ReportGrid.h"
+
+#include "platform/GridControl.h"
+
+#include <algorithm>
+
+namespace telmo::app {
+namespace {
+
+int32_t Repeating(const std::vector<int32_t>& values, int index) {
+    return values[std::min(static_cast<size_t>(index), values.size() - 1)];
+}
+
+} // namespace
+
+std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOptions& options) {
+    auto grid = std::make_shared<GridControl>();
+    if (options.fontName)
+        grid->SetFontName(*options.fontName);
+    if (options.fontSize)
+        grid->SetFontSize(*options.fontSize);
+    const int rows = static_cast<int>(table.rows.size());
+    const int cols = std::max(1, table.maxFields);
+    grid->SetRows(rows);
+    grid->SetCols(cols);
+    grid->SetFixedRows(static_cast<int16_t>(std::min(options.fixedRows, rows)));
+    grid->SetFixedCols(1);
+    for (int r = 0; r < rows; ++r) {
+        const QStringList& fields = table.rows[static_cast<size_t>(r)];
+        for (int c = 0; c < fields.size(); ++c)
+            if (!fields[c].isEmpty())
+                grid->SetTextMatrix(r, c, fields[c]);
+    }
+    if (!options.colWidths.empty()) {
+        for (int c = 0; c < cols; ++c)
+            grid->SetColWidth(c, Repeating(options.colWidths, c));
+    } else {
+        std::vector<double> widest(static_cast<size_t>(cols), 0.0);
+        for (const QStringList& fields : table.rows)
+            for (int c = 0; c < fields.size(); ++c)
+                if (!fields[c].isEmpty())
+                    widest[static_cast<size_t>(c)] =
+                        std::max(widest[static_cast<size_t>(c)], grid->TextWidth(fields[c]));
+        // Twice the cell margins on each side, so that a fitted text is never shortened by the
+        // rounding of its measure.
+        for (int c = 0; c < cols; ++c)
+            grid->SetColWidth(
+                c, static_cast<int32_t>(std::min(widest[static_cast<size_t>(c)], kMaxFittedTextWidth)) +
+                       static_cast<int32_t>(4 * GridControl::kCellMarginX));
+    }
+    if (!options.rowHeights.empty())
+        for (int r = 0; r < rows; ++r)
+            grid->SetRowHeight(r, Repeating(options.rowHeights, r));
+    return grid;
+}
+
+} // namespace telmo::app

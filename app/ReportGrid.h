@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/CsvReader.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace telmo {
+class GridControl;
+}
+
+namespace telmo::app {
+
+// How the report command lays a CSV table into its grid.
+struct GridOptions {
+    std::optional<QString> fontName;
+    std::optional<float> fontSize;
+    int fixedRows = 1; // 0 or 1: whether line 1 of the file is the heading row
+    // Twips; the last value repeats for the columns or rows past the end. Empty: the default
+    // (columns fitted to their widest text, rows as high as the grid font needs).
+    std::vector<int32_t> colWidths;
+    std::vector<int32_t> rowHeights;
+};
+
+// Widest a fitted column gets before its margins, in twips: a long text is shortened in its
+// cell rather than pushing every other column onto later pages.
+inline constexpr double kMaxFittedTextWidth = 11000;
+
+// The grid the report command prints: row 0 is line 1 of the file, column 0 the first field
+// of every line; one fixed column, fixedRows fixed rows (never more than the grid has).
+std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOptions& options);
+
+} // namespace telmo::app
