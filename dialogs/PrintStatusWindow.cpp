@@ -17,6 +17,8 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QVBoxLayout>
 
 namespace telmo {
@@ -31,6 +33,13 @@ PrintStatusWindow::PrintStatusWindow() {
     ProgBar->setObjectName(QStringLiteral("ProgBar"));
     ProgBar->setRange(0, 100);
     ProgBar->setValue(0);
+    // The bar is repainted once a page. In the default style a repaint (gradients, rounded
+    // frame) cost as much as a seventh of a whole print run to PDF; the classic style's
+    // chunked bar, the look of the original progress bar, costs next to nothing.
+    if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) {
+        classic->setParent(ProgBar);
+        ProgBar->setStyle(classic);
+    }
     layout->addWidget(lblStatus);
     layout->addWidget(ProgBar);
     Timer1 = new QTimer(this);

@@ -9,7 +9,7 @@ QFont ToTwipsFont(const FontSpec& spec) {
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(spec.sizePt * 20.0f))));
     font.setBold(spec.bold);
     font.setHintingPreference(QFont::PreferNoHinting);
-    font.setStyleStrategy(QFont::PreferOutline);
+    font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferNoShaping));
     return font;
 }
 

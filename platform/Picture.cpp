@@ -1,7 +1,9 @@
 #include "platform/Picture.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QRawFont>
 #include <unordered_map>
 
 namespace telmo {
@@ -11,6 +13,7 @@ namespace {
 struct CachedFont {
     QFont font;
     qreal ascent;
+    QRawFont raw; // the same face, for drawing glyph runs
 };
 
 const CachedFont& FontFor(const FontSpec& spec) {
@@ -19,9 +22,53 @@ const CachedFont& FontFor(const FontSpec& spec) {
         if (entry.first == spec)
             return entry.second;
     QFont font = ToTwipsFont(spec);
-    cache.emplace_back(spec, CachedFont{font, QFontMetricsF(font).ascent()});
+    cache.emplace_back(spec, CachedFont{font, QFontMetricsF(font).ascent(), QRawFont::fromFont(font)});
     return cache.back().second;
 }
+
+// Consecutive texts in one font drawn as a single glyph run. A page holds hundreds of short
+// cell texts; drawn one by one, each pays for its own text layout and, on a PDF printer, for
+// its own text object with transform, colour and font. Glyphs are placed by their advances,
+// which are the widths the cells were measured with (the fonts do no shaping).
+class GlyphBatch {
+public:
+    // False when the text needs more than its font's own glyphs (a fallback font, say).
+    bool Add(const CachedFont& font, QPointF baseline, const QString& text) {
+        if (!font.raw.isValid())
+            return false;
+        const QList<quint32> glyphs = font.raw.glyphIndexesForString(text);
+        for (qsizetype i = 0; i < glyphs.size(); ++i)
+            if (glyphs[i] == 0)
+                return false;
+        font_ = &font; // the caller flushes before a change of font
+        const QList<QPointF> advances = font.raw.advancesForGlyphIndexes(glyphs);
+        qreal x = baseline.x();
+        for (qsizetype i = 0; i < glyphs.size(); ++i) {
+            glyphs_.append(glyphs[i]);
+            positions_.append(QPointF(x, baseline.y()));
+            x += advances[i].x();
+        }
+        return true;
+    }
+    const CachedFont* Font() const { return font_; }
+    void Flush(QPainter& painter) {
+        if (!glyphs_.isEmpty()) {
+            QGlyphRun run;
+            run.setRawFont(font_->raw);
+            run.setGlyphIndexes(glyphs_);
+            run.setPositions(positions_);
+            painter.drawGlyphRun(QPointF(0, 0), run);
+            glyphs_.clear();
+            positions_.clear();
+        }
+        font_ = nullptr;
+    }
+
+private:
+    const CachedFont* font_ = nullptr;
+    QList<quint32> glyphs_;
+    QList<QPointF> positions_;
+};
 
 } // namespace
 
@@ -56,15 +103,25 @@ void Picture::Play(QPainter& painter) const {
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     const FontSpec* currentFont = nullptr;
+    GlyphBatch batch;
     for (const Op& op : ops_) {
         if (const auto* text = std::get_if<TextOp>(&op)) {
             const CachedFont& cached = FontFor(text->font);
+            if (batch.Font() != &cached)
+                batch.Flush(painter);
+            const QPointF baseline(text->topLeft.x(), text->topLeft.y() + cached.ascent);
+            if (batch.Add(cached, baseline, text->text))
+                continue;
+            batch.Flush(painter);
             if (currentFont == nullptr || !(*currentFont == text->font)) {
                 painter.setFont(cached.font);
                 currentFont = &text->font;
             }
-            painter.drawText(QPointF(text->topLeft.x(), text->topLeft.y() + cached.ascent), text->text);
-        } else if (const auto* line = std::get_if<LineOp>(&op)) {
+            painter.drawText(baseline, text->text);
+            continue;
+        }
+        batch.Flush(painter);
+        if (const auto* line = std::get_if<LineOp>(&op)) {
             painter.drawLine(line->from, line->to);
         } else if (const auto* box = std::get_if<BoxOp>(&op)) {
             painter.drawRect(box->rect);
@@ -86,6 +143,7 @@ void Picture::Play(QPainter& painter) const {
             currentFont = nullptr;
         }
     }
+    batch.Flush(painter);
 }
 
 void Picture::PlayInto(QPainter& painter, const QRectF& dest) const {
