@@ -26,15 +26,30 @@ const CachedFont& FontFor(const FontSpec& spec) {
     return cache.back().second;
 }
 
+// Texts that read left to right one character after another (Latin, Greek, Cyrillic and
+// common punctuation): for these, glyphs placed side by side by their advances are the text.
+// Right-to-left and shaped scripts, and bidi controls, need a text layout.
+bool PlacesGlyphBesideGlyph(const QString& text) {
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        const bool simple = u < 0x0590 || (u >= 0x2010 && u < 0x2028) || (u >= 0x2030 && u < 0x2060) ||
+                            (u >= 0x20A0 && u < 0x2190);
+        if (!simple)
+            return false;
+    }
+    return true;
+}
+
 // Consecutive texts in one font drawn as a single glyph run. A page holds hundreds of short
 // cell texts; drawn one by one, each pays for its own text layout and, on a PDF printer, for
 // its own text object with transform, colour and font. Glyphs are placed by their advances,
 // which are the widths the cells were measured with (the fonts do no shaping).
 class GlyphBatch {
 public:
-    // False when the text needs more than its font's own glyphs (a fallback font, say).
+    // False when the text needs a text layout or more than its font's own glyphs (a
+    // fallback font, say).
     bool Add(const CachedFont& font, QPointF baseline, const QString& text) {
-        if (!font.raw.isValid())
+        if (!font.raw.isValid() || !PlacesGlyphBesideGlyph(text))
             return false;
         const QList<quint32> glyphs = font.raw.glyphIndexesForString(text);
         for (qsizetype i = 0; i < glyphs.size(); ++i)

@@ -231,6 +231,23 @@ TEST_F(PdfPrinterTest, PaintPictureDrawsAtItsOwnSizeAndScaledAndClipped) {
     ExpectInk(Raster(), origin, {{3300, 3380, true}, {3000, 8200, true}, {3440 + 200, 8200, false}});
 }
 
+TEST_F(PdfPrinterTest, RightToLeftTextIsLaidOutNotPlacedGlyphByGlyph) {
+    QtPrinter printer(Printers::BuiltInPdfName());
+    auto picture = std::make_shared<Picture>(6000, 1000);
+    picture->AddText(QPointF(100, 100), FontSpec{.name = "Arial", .sizePt = 10}, "Shalom");
+    picture->AddText(QPointF(3000, 100), FontSpec{.name = "DejaVu Sans", .sizePt = 10},
+                     QString::fromUtf8("שלום"));
+    printer.PaintPicture(picture, 1440, 1440);
+    printer.EndDoc();
+    // Drawn right to left, the word reads back in its own order; placed glyph after glyph
+    // from the left, it would read back reversed.
+    const PdfDoc pdf = ReadPdf(OutputPath());
+    ASSERT_EQ(pdf.pages, 1) << pdf.error.toStdString();
+    EXPECT_NE(pdf.Find("Shalom"), nullptr);
+    // (pdftotext wraps right-to-left words in embedding marks.)
+    EXPECT_TRUE(pdf.pageTexts[0].contains(QString::fromUtf8("שלום"))) << pdf.pageTexts[0].toStdString();
+}
+
 TEST(PrintersTest, TheListSelectionAndCurrentPrinter) {
     // The spooler's queues, then the built-in PDF printer, which can be hidden.
     EXPECT_EQ(Printers::InstalledNames(), QPrinterInfo::availablePrinterNames() << "PDF");
