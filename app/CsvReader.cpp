@@ -11,46 +11,20 @@ QString LineError(const QString& fileName, int line, const QString& what) {
     return QStringLiteral("%1:%2: %3").arg(fileName).arg(line).arg(what);
 }
 
-// Where a text that does not decode as UTF-8 goes wrong: the line (from 1) of the first
-// byte that does not start or continue a well-formed sequence.
+// The line (from 1) where a text that does not decode as UTF-8 goes wrong. No byte of a
+// multi-byte sequence is a line feed, so each line can be decoded on its own.
 int LineOfInvalidUtf8(const QByteArray& bytes) {
     int line = 1;
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n;) {
-        const unsigned char b = p[i];
-        int length = 0;
-        unsigned char low = 0x80, high = 0xBF; // the range of the second byte
-        if (b < 0x80) {
-            if (b == '\n')
-                ++line;
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            if (b == 0xE0)
-                low = 0xA0; // no overlong forms
-            if (b == 0xED)
-                high = 0x9F; // no surrogates
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            if (b == 0xF0)
-                low = 0x90;
-            if (b == 0xF4)
-                high = 0x8F; // nothing past U+10FFFF
-        } else {
+    for (qsizetype start = 0; start < bytes.size(); ++line) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // A decoder does its work when its result is taken.
+        const QString decoded = decoder(QByteArrayView(bytes).sliced(start, end - start));
+        if (decoder.hasError())
             return line;
-        }
-        if (i + length > n)
-            return line;
-        for (int k = 1; k < length; ++k) {
-            const unsigned char next = p[i + k];
-            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
-                return line;
-        }
-        i += length;
+        start = end + 1;
     }
     return line;
 }

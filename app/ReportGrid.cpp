@@ -11,6 +11,13 @@ int32_t Repeating(const std::vector<int32_t>& values, int index) {
     return values[std::min(static_cast<size_t>(index), values.size() - 1)];
 }
 
+// Twice the cell margins on each side, so that a fitted text is never shortened by the
+// rounding of its measure.
+int32_t FittedWidth(double widestText) {
+    return static_cast<int32_t>(std::min(widestText, kMaxFittedTextWidth)) +
+           static_cast<int32_t>(4 * GridControl::kCellMarginX);
+}
+
 } // namespace
 
 std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOptions& options) {
@@ -25,29 +32,23 @@ std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOp
     grid->SetCols(cols);
     grid->SetFixedRows(static_cast<int16_t>(std::min(options.fixedRows, rows)));
     grid->SetFixedCols(1);
+    // Without widths given, each column is fitted to its widest text, measured as the texts go in.
+    const bool fit = options.colWidths.empty();
+    std::vector<double> widest(fit ? static_cast<size_t>(cols) : 0, 0.0);
     for (int r = 0; r < rows; ++r) {
         const QStringList& fields = table.rows[static_cast<size_t>(r)];
-        for (int c = 0; c < fields.size(); ++c)
-            if (!fields[c].isEmpty())
-                grid->SetTextMatrix(r, c, fields[c]);
+        for (int c = 0; c < fields.size(); ++c) {
+            if (fields[c].isEmpty())
+                continue;
+            grid->SetTextMatrix(r, c, fields[c]);
+            if (fit)
+                widest[static_cast<size_t>(c)] =
+                    std::max(widest[static_cast<size_t>(c)], grid->TextWidth(fields[c]));
+        }
     }
-    if (!options.colWidths.empty()) {
-        for (int c = 0; c < cols; ++c)
-            grid->SetColWidth(c, Repeating(options.colWidths, c));
-    } else {
-        std::vector<double> widest(static_cast<size_t>(cols), 0.0);
-        for (const QStringList& fields : table.rows)
-            for (int c = 0; c < fields.size(); ++c)
-                if (!fields[c].isEmpty())
-                    widest[static_cast<size_t>(c)] =
-                        std::max(widest[static_cast<size_t>(c)], grid->TextWidth(fields[c]));
-        // Twice the cell margins on each side, so that a fitted text is never shortened by the
-        // rounding of its measure.
-        for (int c = 0; c < cols; ++c)
-            grid->SetColWidth(
-                c, static_cast<int32_t>(std::min(widest[static_cast<size_t>(c)], kMaxFittedTextWidth)) +
-                       static_cast<int32_t>(4 * GridControl::kCellMarginX));
-    }
+    for (int c = 0; c < cols; ++c)
+        grid->SetColWidth(c, fit ? FittedWidth(widest[static_cast<size_t>(c)])
+                                 : Repeating(options.colWidths, c));
     if (!options.rowHeights.empty())
         for (int r = 0; r < rows; ++r)
             grid->SetRowHeight(r, Repeating(options.rowHeights, r));

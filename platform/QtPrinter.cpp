@@ -275,41 +275,34 @@ void QtPrinter::SetDuplex(int16_t duplex) {
     pdfDuplex_ = duplex;
 }
 
-void QtPrinter::DrawText(QPointF topLeft, const FontSpec& font, const QString& text) {
-    QPainter* painter = PagePainter();
-    if (!painter)
-        return;
+void QtPrinter::PlayOnPage(const telmo::Picture& op) {
     // One playback path for printer and preview, so both place text by the same ascent.
+    if (QPainter* painter = PagePainter())
+        op.Play(*painter);
+}
+
+void QtPrinter::DrawText(QPointF topLeft, const FontSpec& font, const QString& text) {
     telmo::Picture op(0, 0);
     op.AddText(topLeft, font, text);
-    op.Play(*painter);
+    PlayOnPage(op);
 }
 
 void QtPrinter::DrawLine(QPointF from, QPointF to) {
-    QPainter* painter = PagePainter();
-    if (!painter)
-        return;
     telmo::Picture op(0, 0);
     op.AddLine(from, to);
-    op.Play(*painter);
+    PlayOnPage(op);
 }
 
 void QtPrinter::DrawBox(const QRectF& rect) {
-    QPainter* painter = PagePainter();
-    if (!painter)
-        return;
     telmo::Picture op(0, 0);
     op.AddBox(rect);
-    op.Play(*painter);
+    PlayOnPage(op);
 }
 
 void QtPrinter::DrawPicture(const PicturePtr& picture, const QRectF& dest, const QRectF& source) {
-    QPainter* painter = PagePainter();
-    if (!painter)
-        return;
     telmo::Picture op(0, 0);
     op.AddPicture(picture, dest, source);
-    op.Play(*painter);
+    PlayOnPage(op);
 }
 
 } // namespace telmo

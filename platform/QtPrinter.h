@@ -78,6 +78,8 @@ private:
     // Starts the document or carries out pending page breaks, and returns the painter in twips;
     // nullptr while the spooler refuses the document.
     QPainter* PagePainter();
+    // Draws one operation on the page; nothing while the spooler refuses the document.
+    void PlayOnPage(const telmo::Picture& op);
     void SetTwipsTransform();
     void ApplyJobOptions();
     const QFontMetricsF& Metrics();
