@@ -68,49 +68,36 @@ protected:
 };
 
 TEST(VariantTest, ConversionsFollowTheAutomationRules) {
-    using Cases = std::vector<std::pair<Variant, int>>;
-    // Booleans keep their raw value; only -1 is true.
-    const Cases booleans{{true, -1},    {false, 0},     {Variant::Boolean(1), 1},
-                         {"true", -1},  {" False ", 0}, {int16_t{1}, 1},
-                         {2.5, -1},     {100000, -1},   {0.0, 0},
-                         {Variant(), 0}};
-    for (const auto& [value, raw] : booleans) {
-        EXPECT_EQ(value.ToBool(), raw) << value.Describe().toStdString();
-        EXPECT_EQ(value.IsTrue(), raw == -1) << value.Describe().toStdString();
-    }
-    // Whole numbers round halves to even.
-    const Cases wholes{{Variant(), 0}, {true, -1},  {"12", 12},  {"2.5", 2},
-                       {3.5, 4},       {-2.5f, -2}, {" -7 ", -7}};
-    for (const auto& [value, whole] : wholes)
+    // Whole numbers round halves to even; a boolean is its raw value, true -1.
+    for (const auto& [value, whole] : std::vector<std::pair<Variant, int>>{{Variant(), 0},
+                                                                           {true, -1},
+                                                                           {"2.5", 2},
+                                                                           {3.5, 4},
+                                                                           {-2.5f, -2},
+                                                                           {" -7 ", -7},
+                                                                           {Variant::Boolean(1), 1}})
         EXPECT_EQ(value.ToInteger(), whole) << value.Describe().toStdString();
-    EXPECT_FLOAT_EQ(Variant("1.25").ToSingle(), 1.25f);
-    const std::vector<std::pair<Variant, QString>> texts{
-        {true, "True"},   {false, "False"}, {Variant(), ""}, {int16_t{-5}, "-5"},
-        {70000, "70000"}, {1.5, "1.5"},     {0.1f, "0.1"},   {1e20, "1E+20"}};
-    for (const auto& [value, text] : texts)
+    for (const auto& [value, text] : std::vector<std::pair<Variant, QString>>{
+             {true, "True"}, {Variant(), ""}, {70000, "70000"}, {0.1f, "0.1"}, {1e20, "1E+20"}})
         EXPECT_EQ(value.ToString(), text) << value.Describe().toStdString();
-    const auto grid = std::make_shared<FakeGrid>();
-    EXPECT_EQ(Variant(grid).ToObject(), grid);
+    EXPECT_TRUE(Variant(" true ").IsTrue() && Variant(2.5).IsTrue() && !Variant::Boolean(1).IsTrue());
     // 6 is Overflow, 13 Type mismatch.
-    for (const auto& [value, error] : Cases{{32767.5, 6}, {-32769, 6}, {"abc", 13}})
-        EXPECT_EQ(ErrorOf([&] { value.ToInteger(); }), error) << value.Describe().toStdString();
-    for (const Variant& value : {Variant(""), Variant("inf"), Variant(ObjectRef()), Variant::Missing()})
-        EXPECT_EQ(ErrorOf([&] { value.ToDouble(); }), 13) << value.Describe().toStdString();
-    for (const Variant& value : {Variant("grid"), Variant()})
-        EXPECT_EQ(ErrorOf([&] { value.ToObject(); }), 13) << value.Describe().toStdString();
-    EXPECT_EQ(ErrorOf([] { Variant(3e9).ToLong(); }), 6);
-    EXPECT_EQ(ErrorOf([] { Variant(1e300).ToSingle(); }), 6);
-    EXPECT_EQ(ErrorOf([] { Variant("maybe").ToBool(); }), 13);
-    EXPECT_EQ(ErrorOf([] { Variant(ObjectRef()).ToString(); }), 13);
+    const std::vector<std::pair<std::function<void()>, int>> failing{
+        {[] { Variant(32767.5).ToInteger(); }, 6},   {[] { Variant(-32769).ToInteger(); }, 6},
+        {[] { Variant(3e9).ToLong(); }, 6},          {[] { Variant(1e300).ToSingle(); }, 6},
+        {[] { Variant("abc").ToInteger(); }, 13},    {[] { Variant("inf").ToDouble(); }, 13},
+        {[] { Variant::Missing().ToDouble(); }, 13}, {[] { Variant("maybe").ToBool(); }, 13}};
+    for (size_t i = 0; i < failing.size(); ++i)
+        EXPECT_EQ(ErrorOf(failing[i].first), failing[i].second) << "conversion " << i;
 }
 
 TEST_F(IPrinterTest, CreationResetsOnlyTheStylesMarginsFixedRowsAndSeparator) {
     JobState& s = State();
     p.Title1("kept 1", ALIGNRIGHT, "Courier", 99);
     p.Title4("kept 4", ALIGNRIGHT, "Courier", 99);
-    p.CurrDate("1 Jan", "Arial", 9);
     p.Title2("", ALIGNRIGHT, "Courier", 99);
     p.Title3("", ALIGNRIGHT, "Courier", 99);
+    p.CurrDate("1 Jan", "Arial", 9);
     s.HeaderLeftMargin = s.HeaderRightMargin = 7;
     s.FixedRowCount = 4;
     s.TitleSepratorFlag = kAutomationTrue;
@@ -126,24 +113,18 @@ TEST_F(IPrinterTest, CreationResetsOnlyTheStylesMarginsFixedRowsAndSeparator) {
     EXPECT_EQ(Stored(0), Line("1 Jan", 0, "Arial", 9));
     EXPECT_EQ(std::tuple(s.HeaderLeftMargin, s.HeaderRightMargin, s.FixedRowCount, s.TitleSepratorFlag),
               std::tuple(100, 100, int16_t{0}, kAutomationFalse));
-    EXPECT_EQ(s.SourceGridObj, grid);
-    EXPECT_EQ(s.StartRowValue, 8.0f);
-    EXPECT_EQ(created.ErrorLogFile(), QStringLiteral("/tmp/x.log"));
+    EXPECT_EQ(std::tuple(s.SourceGridObj, s.StartRowValue, created.ErrorLogFile()),
+              std::tuple(ObjectRef(grid), 8.0f, QStringLiteral("/tmp/x.log")));
 }
 
 TEST_F(IPrinterTest, ObjectsOfAThreadShareTheStateAndAnotherThreadHasItsOwn) {
     p.Title2("Here", ALIGNLEFT, "Arial", 20);
     p.StartRow(Variant(5));
     p.ErrorLogFile("/tmp/first.log");
-    const auto grid = std::make_shared<FakeGrid>();
-    p.SourceGrid(grid);
     IPrinter second;
     EXPECT_EQ(Stored(2), Line("Here", 2, kTimes, 12)); // the text shared, the style reset for both
     EXPECT_EQ(second.StartRow(), Variant(4.0f));
     EXPECT_EQ(second.ErrorLogFile(), QStringLiteral("/tmp/first.log"));
-    EXPECT_EQ(State().SourceGridObj, grid);
-    second.TitleSeprator(kAutomationTrue);
-    EXPECT_EQ(p.TitleSeprator(), kAutomationTrue);
     QStringList there; // start row, fixed rows, line 2, log, page number corner, fonts, date size
     std::thread([&] {
         IPrinter other;
@@ -175,11 +156,8 @@ TEST_F(IPrinterTest, TitleAndDateLinesStoreWhatIsGivenAndTakeTheirOwnDefaults) {
     EXPECT_EQ(Stored(3), Line("Three", 2, kTimes, 12));
     EXPECT_EQ(Stored(4), Line("Four", 2, kTimes, 16));
     p.CurrDate("Printed on 1 March");
-    EXPECT_EQ(Stored(0), Line("Printed on 1 March", 0, kTimes, 10));
-    p.CurrDate("", "Arial", 8);
     p.CurrDate("", "", 0);
-    IPrinter again; // the date line's style is not reset on create
-    EXPECT_EQ(Stored(0), Line("Printed on 1 March", 0, "Arial", 8));
+    EXPECT_EQ(Stored(0), Line("Printed on 1 March", 0, kTimes, 10));
 }
 
 TEST_F(IPrinterTest, AnAlignmentOutside16BitsOverflowsAfterTheTextIsStored) {
@@ -188,7 +166,6 @@ TEST_F(IPrinterTest, AnAlignmentOutside16BitsOverflowsAfterTheTextIsStored) {
               err::kOverflow);
     EXPECT_EQ(Stored(1), Line("New", ALIGNRIGHT, "Arial", 20));
     EXPECT_EQ(ErrorOf([&] { p.Title1("", static_cast<TitleAlignment>(32767)); }), 0);
-    EXPECT_EQ(State().Title1Alignment, 32767);
     // Through Invoke too: the text first, then the overflow.
     EXPECT_EQ(ErrorOf([&] { p.Invoke("Title1", {Variant("Newer"), Variant(70000)}); }), err::kOverflow);
     EXPECT_EQ(Stored(1), Line("Newer", 32767, kTimes, 16));
@@ -197,15 +174,13 @@ TEST_F(IPrinterTest, AnAlignmentOutside16BitsOverflowsAfterTheTextIsStored) {
 TEST_F(IPrinterTest, StartRowStoresOneLessAsSingleWhenAboveZero) {
     EXPECT_EQ(p.StartRow(), Variant(0.0f));
     p.StartRow(Variant(5));
-    EXPECT_EQ(p.StartRow(), Variant(4.0f));
-    EXPECT_EQ(p.StartRow().type(), Variant::Type::Single);
+    EXPECT_EQ(p.StartRow(), Variant(4.0f)); // Variant's == compares the type too: a Single
     for (const Variant& ignored : {Variant(0), Variant(-3), Variant(), Variant(true)}) // true is -1
         p.StartRow(ignored);
     EXPECT_EQ(p.StartRow(), Variant(4.0f));
     p.StartRow(Variant(2.5));
     EXPECT_EQ(p.StartRow(), Variant(1.5f));
     EXPECT_EQ(ErrorOf([&] { p.StartRow(Variant("abc")); }), err::kTypeMismatch);
-    EXPECT_EQ(ErrorOf([&] { p.StartRow(Variant(std::make_shared<FakeGrid>())); }), err::kTypeMismatch);
     EXPECT_EQ(ErrorOf([&] { p.StartRow(Variant(1e300)); }), err::kOverflow);
     EXPECT_EQ(p.StartRow(), Variant(1.5f));
     // Invoke converts a copy and never writes it back.
@@ -217,23 +192,18 @@ TEST_F(IPrinterTest, StartRowStoresOneLessAsSingleWhenAboveZero) {
 
 TEST_F(IPrinterTest, TitleSepratorIsStoredAsReceivedAndOnlyMinusOneIsTrue) {
     EXPECT_EQ(p.TitleSeprator(), kAutomationFalse);
-    const std::vector<std::pair<Variant, int>> values{
-        {true, -1}, {Variant::Boolean(1), 1}, {int16_t{-1}, -1}, {1, 1}, {false, 0}};
-    for (const auto& [value, raw] : values) {
+    for (const auto& [value, raw] : std::vector<std::pair<Variant, int>>{
+             {true, -1}, {Variant::Boolean(1), 1}, {int16_t{-1}, -1}, {1, 1}, {false, 0}}) {
         SCOPED_TRACE(value.Describe().toStdString());
         p.Invoke("TitleSeprator", {value}, Kind::PropertyPut);
-        EXPECT_EQ(State().TitleSepratorFlag, raw);
         EXPECT_EQ(IsAutomationTrue(State().TitleSepratorFlag), raw == -1);
         EXPECT_EQ(p.Invoke("TitleSeprator", {}, Kind::PropertyGet), Variant::Boolean(AutomationBool(raw)));
     }
-    p.TitleSeprator(AutomationBool{1});
-    EXPECT_EQ(p.TitleSeprator(), 1);
 }
 
 TEST_F(IPrinterTest, HasPrinterFollowsTheInstalledPrinters) {
     ASSERT_TRUE(Printers::InstalledNames().contains(Printers::BuiltInPdfName()));
     EXPECT_TRUE(p.HasPrinter());
-    EXPECT_EQ(p.IsDefaultPrinter(), Variant(true));
     EXPECT_EQ(p.Invoke("isdefaultprinter", {}, Kind::PropertyGet), Variant(true));
     // Without the built-in PDF printer, only the spooler's queues count; none is no error.
     Printers::SetBuiltInPdfListed(false);
@@ -246,10 +216,7 @@ TEST_F(IPrinterTest, HasPrinterFollowsTheInstalledPrinters) {
     EXPECT_EQ(reported, 0);
 }
 
-TEST_F(IPrinterTest, InvokeMatchesNamesIgnoringCaseAndLeftOutArgumentsTakeTheirDefaults) {
-    p.Title1("x", ALIGNRIGHT, "Arial", 30);
-    p.Invoke("TITLE1", {Variant("Report")});
-    EXPECT_EQ(Stored(1), Line("Report", 2, kTimes, 16));
+TEST_F(IPrinterTest, InvokeMatchesNamesIgnoringCaseConvertsACopyAndTakesDefaultsForLeftOutArguments) {
     // Missing and Empty mark a left-out argument in the middle of the list.
     p.Invoke("title3", {Variant("Three"), Variant::Missing(), Variant("Arial"), Variant()});
     EXPECT_EQ(Stored(3), Line("Three", 2, "Arial", 12));
@@ -257,14 +224,8 @@ TEST_F(IPrinterTest, InvokeMatchesNamesIgnoringCaseAndLeftOutArgumentsTakeTheirD
     p.Invoke("Title4", {Variant("Four"), Variant(int16_t{3})}, Kind::PropertyGet);
     EXPECT_EQ(Stored(4), Line("Four", 3, kTimes, 16));
     EXPECT_EQ(p.Invoke("FixedRows", {}, Kind::Method), Variant(int16_t{0}));
-    p.Invoke("CurrDate", {Variant("Today")});
-    p.Invoke("CurrDate", {Variant(""), Variant(""), Variant(0)}); // explicit empty and 0 keep
-    EXPECT_EQ(Stored(0), Line("Today", 0, kTimes, 10));
     p.Invoke("ErrorLogFILE", {Variant("/tmp/a.log")}, Kind::PropertyPut);
     EXPECT_EQ(p.Invoke("errorlogfile", {}, Kind::PropertyGet), Variant("/tmp/a.log"));
-}
-
-TEST_F(IPrinterTest, InvokeConvertsArgumentsNeverWritesThemBackAndStoresNothingWhenOneFails) {
     Args args{Variant(42), Variant(2.6), Variant("Arial"), Variant("14")};
     const Args before = args;
     p.Invoke("Title2", args);
@@ -272,45 +233,38 @@ TEST_F(IPrinterTest, InvokeConvertsArgumentsNeverWritesThemBackAndStoresNothingW
     EXPECT_EQ(args, before);
     p.Invoke("Title2", {Variant(""), Variant(2.5), Variant(), Variant(11.5)}); // halves to even
     EXPECT_EQ(Stored(2), Line("42", 2, kTimes, 12));                           // Empty takes the default font
-    // The whole argument list is converted before the member runs.
-    for (const auto& [bad, error] : std::vector<std::pair<Args, int>>{
-             {{Variant("New"), Variant(1), Variant(), Variant("big")}, err::kTypeMismatch},
-             {{Variant("New"), Variant(), Variant(), Variant(70000)}, err::kOverflow},
-             {{Variant("New"), Variant(5e9)}, err::kOverflow}})
-        EXPECT_EQ(ErrorOf([&] { p.Invoke("Title2", bad); }), error);
-    EXPECT_EQ(Stored(2), Line("42", 2, kTimes, 12));
 }
 
-TEST_F(IPrinterTest, InvokeTakesTheSourceGridObjectAndRaisesItsErrorsStoringNothing) {
+TEST_F(IPrinterTest, InvokeRaisesItsErrorsToTheCallerStoringNothing) {
     const auto grid = std::make_shared<FakeGrid>(), other = std::make_shared<FakeGrid>();
     p.Invoke("SourceGrid", {Variant(grid)}, Kind::PropertyPutRef);
     EXPECT_EQ(State().SourceGridObj, grid);
     p.Invoke("sourcegrid", {Variant(other)}, Kind::PropertyPut);
-    // 438 no such member or call kind, 449 a required argument left out, 450 too many arguments.
-    const Variant a("a"), one(1);
-    const auto M = Kind::Method, Get = Kind::PropertyGet, Put = Kind::PropertyPut;
-    const std::vector<std::tuple<const char*, Args, Kind, int>> calls{
-        {"NoSuchMember", {}, M, 438},
-        {"Title5", {a}, M, 438},
-        {"Title1", {}, M, 449},
-        {"Title1", {Variant::Missing()}, M, 449},
-        {"CurrDate", {}, M, 449},
-        {"Title1", {a, one, a, one, one}, M, 450},
-        {"HasPrinter", {one}, M, 450},
-        {"ErrorLogFile", {}, Put, 449},
-        {"ErrorLogFile", {a, a}, Put, 450},
-        {"ErrorLogFile", {a}, Get, 450},
-        {"Title1", {a}, Put, 438},
-        {"HasPrinter", {Variant(true)}, Put, 438},
-        {"FixedRows", {one}, Put, 438},
-        {"PrintReport", {}, M, 449},
-        {"PrintReport", {Variant(true), Variant(true)}, M, 450},
-        {"ShowPreview", {one}, M, 450}, // the run members check their arguments before running
-        {"SourceGrid", {}, Get, 438},   // write only
-        {"SourceGrid", {a}, Put, 13}};
-    for (const auto& [member, args, kind, error] : calls)
-        EXPECT_EQ(ErrorOf([&] { p.Invoke(member, args, kind); }), error) << member;
+    p.Title2("42");
+    const Variant a("a"), one(1), none;
+    const auto Get = Kind::PropertyGet, Put = Kind::PropertyPut;
+    auto raised = [&](const char* member, const Args& args, Kind kind = Kind::Method) {
+        return ErrorOf([&] { p.Invoke(member, args, kind); });
+    };
+    // No such member or call kind (SourceGrid is write only).
+    EXPECT_EQ((std::vector{raised("NoSuchMember", {}), raised("Title5", {a}), raised("Title1", {a}, Put),
+                           raised("FixedRows", {one}, Put), raised("SourceGrid", {}, Get)}),
+              std::vector(5, 438));
+    // A required argument left out.
+    EXPECT_EQ((std::vector{raised("Title1", {Variant::Missing()}), raised("CurrDate", {}),
+                           raised("ErrorLogFile", {}, Put), raised("PrintReport", {})}),
+              std::vector(4, 449));
+    // Too many arguments: the run members check theirs before running.
+    EXPECT_EQ((std::vector{raised("Title1", {a, one, a, one, one}), raised("HasPrinter", {one}),
+                           raised("ErrorLogFile", {a}, Get), raised("ShowPreview", {one})}),
+              std::vector(4, 450));
+    // The whole argument list is converted before the member runs.
+    EXPECT_EQ(
+        (std::vector{raised("SourceGrid", {a}, Put), raised("Title2", {a, one, none, Variant("big")}),
+                     raised("Title2", {a, none, none, Variant(70000)}), raised("Title2", {a, Variant(5e9)})}),
+        (std::vector{13, 13, 6, 6}));
     EXPECT_EQ(State().Title1Message, QString());
+    EXPECT_EQ(Stored(2), Line("42", 2, kTimes, 12));
     EXPECT_EQ(p.ErrorLogFile(), QString());
     EXPECT_EQ(State().SourceGridObj, other);
 }

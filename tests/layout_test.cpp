@@ -15,10 +15,23 @@ using namespace telmo::test;
 
 namespace {
 
-QStringList Row(const Grid& g, int row) {
-    QStringList cells;
-    for (int c = 0; c < g.Cols(); ++c)
-        cells << g.TextMatrix(row, c);
+// Every cell of a grid, row by row.
+QList<QStringList> Cells(const Grid& g) {
+    QList<QStringList> cells(g.Rows());
+    for (int r = 0; r < g.Rows(); ++r)
+        for (int c = 0; c < g.Cols(); ++c)
+            cells[r] << g.TextMatrix(r, c);
+    return cells;
+}
+
+// The cells of MakeSourceGrid's rows x cols, in this order.
+QList<QStringList> SourceCells(const std::vector<int>& rows, const std::vector<int>& cols) {
+    QList<QStringList> cells;
+    for (int r : rows) {
+        cells.emplace_back();
+        for (int c : cols)
+            cells.back() << QStringLiteral("r%1c%2").arg(r).arg(c);
+    }
     return cells;
 }
 
@@ -33,8 +46,31 @@ std::vector<bool> MoveButtons() {
 
 using CopyGridTest = EngineTest;
 
-TEST_F(CopyGridTest, ABlockWithItsHeadingRowAndColumn) {
-    auto source = MakeSourceGrid(12, 6, 1000, 300);
+TEST_F(CopyGridTest, TheBlockWithItsHeadingRowAndColumn) {
+    const struct {
+        const char* why;
+        int rows, cols, fixedRows;
+        float sc, ec, sr, er;
+        std::vector<int> srcRows, srcCols;
+    } cases[] = {
+        {"a block", 12, 6, 1, 3, 4, 5, 9, {0, 5, 6, 7, 8, 9}, {0, 3, 4}},
+        {"single column", 4, 1, 1, 1, 0, 1, 3, {0, 1, 2, 3}, {0}},
+        {"end column before start", 4, 8, 1, 3, 1, 1, 3, {0, 1, 2, 3}, {0, 3, 4, 5}},
+        {"no fixed rows: row 0 once", 5, 3, 0, 1, 2, 0, 4, {0, 1, 2, 3, 4}, {0, 1, 2}},
+        {"block past the last row", 5, 3, 1, 1, 2, 3, 6, {0, 3, 4}, {0, 1, 2}},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.why);
+        MakeSourceGrid(c.rows, c.cols)->SetFixedRows(c.fixedRows);
+        GridControl work;
+        CopyGrid(work, c.sc, c.ec, c.sr, c.er);
+        EXPECT_EQ(Cells(work), SourceCells(c.srcRows, c.srcCols));
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(CopyGridTest, SizesAlignmentMergeAndFontAreCopied) {
+    auto source = MakeSourceGrid(12, 6);
     source->SetColWidth(3, 1234);
     source->SetRowHeight(7, 456);
     source->SetColAlignment(4, 7);
@@ -43,60 +79,9 @@ TEST_F(CopyGridTest, ABlockWithItsHeadingRowAndColumn) {
     GridControl work;
     float sc = 3, ec = 4, sr = 5, er = 9;
     CopyGrid(work, sc, ec, sr, er);
-    ASSERT_EQ(work.Rows(), 6);
-    ASSERT_EQ(work.Cols(), 3);
-    EXPECT_EQ(Row(work, 0), (QStringList{"r0c0", "r0c3", "r0c4"}));
-    EXPECT_EQ(Row(work, 1), (QStringList{"r5c0", "r5c3", "r5c4"}));
-    EXPECT_EQ(Row(work, 5), (QStringList{"r9c0", "r9c3", "r9c4"}));
-    EXPECT_EQ(work.ColWidth(1), 1234);
-    EXPECT_EQ(work.RowHeight(3), 456);
-    EXPECT_EQ(work.ColAlignment(2), 7);
-    EXPECT_TRUE(work.MergeCol(0));
-    EXPECT_EQ(work.FontSize(), 11);
-    EXPECT_EQ(sc, 3);
-    EXPECT_EQ(er, 9);
-    EXPECT_TRUE(messages.empty());
-}
-
-TEST_F(CopyGridTest, SingleColumnAndReversedColumnRanges) {
-    MakeSourceGrid(4, 1);
-    GridControl work;
-    float sc = 1, ec = 0, sr = 1, er = 3;
-    CopyGrid(work, sc, ec, sr, er);
-    EXPECT_EQ(work.Cols(), 1);
-    EXPECT_EQ(work.Rows(), 4);
-    EXPECT_EQ(work.TextMatrix(3, 0), "r3c0");
-
-    MakeSourceGrid(4, 8);
-    sc = 3, ec = 1;
-    CopyGrid(work, sc, ec, sr, er);
-    EXPECT_EQ(Row(work, 1), (QStringList{"r1c0", "r1c3", "r1c4", "r1c5"}));
-}
-
-TEST_F(CopyGridTest, WithoutFixedRowsNothingIsLostOrRepeated) {
-    // A one-page grid without fixed rows has the block 0 .. Rows - 1: row 0 is the heading
-    // once, and the last row is on the page.
-    auto source = MakeSourceGrid(5, 3);
-    source->SetFixedRows(0);
-    State().FixedRowCount = 0;
-    GridControl work;
-    float sc = 1, ec = 2, sr = 0, er = 4;
-    CopyGrid(work, sc, ec, sr, er);
-    ASSERT_EQ(work.Rows(), 5);
-    EXPECT_EQ(work.TextMatrix(0, 1), "r0c1");
-    EXPECT_EQ(work.TextMatrix(1, 1), "r1c1");
-    EXPECT_EQ(work.TextMatrix(4, 2), "r4c2");
-}
-
-TEST_F(CopyGridTest, ABlockPastTheGridsEndStopsAtItsLastRow) {
-    MakeSourceGrid(5, 3);
-    State().FixedRowCount = 2;
-    GridControl work;
-    float sc = 1, ec = 2, sr = 3, er = 6;
-    CopyGrid(work, sc, ec, sr, er);
-    EXPECT_EQ(work.Rows(), 3);
-    EXPECT_EQ(work.TextMatrix(2, 0), "r4c0");
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(std::tuple(work.ColWidth(1), work.RowHeight(3), work.ColAlignment(2), work.MergeCol(0)),
+              std::tuple(1234, 456, 7, true));
+    EXPECT_EQ(std::tuple(work.FontSize(), sc, ec, sr, er), std::tuple(11.f, 3.f, 4.f, 5.f, 9.f));
 }
 
 TEST_F(CopyGridTest, NoSourceGridIsReported) {
@@ -114,9 +99,7 @@ TEST_F(PrintDataSettingsTest, OnePageReportDisablesNavigationAndComposesPage1) {
     State().StartRowValue = 1; // the host asked for row 2 on
     CalculagePrintDataSettings();
     const JobState& s = State();
-    EXPECT_EQ(s.PaginationMode, kOnePage);
-    EXPECT_EQ(s.TotalPages, 1);
-    EXPECT_EQ(s.CurrentPage, 1);
+    EXPECT_EQ(std::tuple(s.PaginationMode, s.TotalPages, s.CurrentPage), std::tuple(kOnePage, 1, 1));
     ASSERT_EQ(s.PageBlocks.size(), 2u);
     EXPECT_EQ(s.PageBlocks[1], (PageBlock{2, 4, 1, 2, 1}));
     PreviewWindow* preview = s.frmPreview.IfLoaded();
@@ -124,35 +107,24 @@ TEST_F(PrintDataSettingsTest, OnePageReportDisablesNavigationAndComposesPage1) {
     EXPECT_FALSE(preview->isVisible());
     EXPECT_EQ(preview->lbPageNo->text(), "Page 1 of 1");
     EXPECT_EQ(MoveButtons(), (std::vector<bool>{false, false, false, false}));
-    // The window's creation set the defaults a print run relies on.
-    EXPECT_EQ(s.DataFontName, "Times New Roman");
-    EXPECT_EQ(s.PageNoPosition, "Bottom Right");
     EXPECT_TRUE(messages.empty());
-}
-
-TEST_F(PrintDataSettingsTest, WithoutFixedRowsTheOnePageBlockStartsAtRow0) {
-    auto grid = MakeSourceGrid(5, 3);
-    grid->SetFixedRows(0);
+    // Without fixed rows the block starts at row 0 whatever the start row.
+    MakeSourceGrid(5, 3)->SetFixedRows(0);
     CalculagePrintDataSettings();
-    EXPECT_EQ(State().PageBlocks[1].StartRow, 0);
+    EXPECT_EQ(s.PageBlocks[1].StartRow, 0);
 }
 
 TEST_F(PrintDataSettingsTest, WidthBoundaries) {
-    // 8 columns of 1410 + 30 sum to 11520, the printable width exactly: they fit.
-    MakeSourceGrid(5, 8, 1410);
-    CalculagePrintDataSettings();
-    EXPECT_EQ(State().PaginationMode, kOnePage);
-    // One twip more and the columns are split.
-    State().SourceGridObj.reset();
-    auto wider = MakeSourceGrid(5, 8, 1410);
-    wider->SetColWidth(7, 1411);
-    CalculagePrintDataSettings();
-    EXPECT_EQ(State().PaginationMode, kColumnsSplit);
-    // Between ScaleWidth - 3000 and ScaleWidth: treated as fitting although column
-    // pagination would have split it.
-    MakeSourceGrid(5, 10, 1000);
-    CalculagePrintDataSettings();
-    EXPECT_EQ(State().PaginationMode, kOnePage);
+    // Printable width 11520; each column costs its width + 30.
+    auto modeFor = [this](int cols, int width, int lastWidth) {
+        MakeSourceGrid(5, cols, width)->SetColWidth(cols - 1, lastWidth);
+        CalculagePrintDataSettings();
+        return State().PaginationMode;
+    };
+    EXPECT_EQ(modeFor(8, 1410, 1410), kOnePage);
+    EXPECT_EQ(modeFor(8, 1410, 1411), kColumnsSplit);
+    EXPECT_EQ(modeFor(10, 1000, 1000), kOnePage)
+        << "within 3000 of the width: fits, though columns would split";
 }
 
 TEST_F(PrintDataSettingsTest, RowsSplitAndBothSplitSetPagesAndButtons) {
@@ -175,15 +147,6 @@ TEST_F(PrintDataSettingsTest, RowsSplitAndBothSplitSetPagesAndButtons) {
     EXPECT_EQ(s.PageBlocks[4].StartRow, s.PageBlocks[1].EndRow + 1);
 }
 
-TEST_F(PrintDataSettingsTest, AMultiPageLayoutOfOnePageStillEnablesNext) {
-    // Wider than the page, one column band: mode 3 with a single page.
-    MakeSourceGrid(3, 2, 11000);
-    CalculagePrintDataSettings();
-    EXPECT_EQ(State().PaginationMode, kColumnsSplit);
-    EXPECT_EQ(State().TotalPages, 1);
-    EXPECT_EQ(MoveButtons(), (std::vector<bool>{false, false, true, true}));
-}
-
 TEST_F(PrintDataSettingsTest, APageTallerThanSixteenBitsIsReportedAndTheRunGoesOn) {
     UsePrinter(11520, 40000);
     MakeSourceGrid(400, 3, 1000, 970);
@@ -191,49 +154,38 @@ TEST_F(PrintDataSettingsTest, APageTallerThanSixteenBitsIsReportedAndTheRunGoesO
     EXPECT_TRUE(
         LogText().contains(QStringLiteral("PrinterComponent.9007.CalculageDataInfoForPage\t6\tOverflow")))
         << LogText().toStdString();
-    EXPECT_EQ(State().PaginationMode, kRowsSplit);
-    EXPECT_EQ(State().CurrentPage, 1);
+    EXPECT_EQ(std::tuple(State().PaginationMode, State().CurrentPage), std::tuple(kRowsSplit, 1));
 }
 
 using PreviewCompositionTest = EngineTest;
 
 TEST_F(PreviewCompositionTest, PageNumberTitlesAndTheFramedGridImageOnTheFullSizePage) {
-    JobState& s = State();
-    s.Title1Message = QStringLiteral("Quarterly");
+    State().Title1Message = QStringLiteral("Quarterly");
     MakeSourceGrid(5, 3, 1000, 300);
     CalculagePrintDataSettings();
-    PreviewWindow* preview = s.frmPreview.IfLoaded();
+    PreviewWindow* preview = State().frmPreview.IfLoaded();
     ASSERT_NE(preview, nullptr);
     ASSERT_TRUE(preview->pbTempData->Picture());
-    EXPECT_EQ(preview->pbTempData->Width(), 12240);
-    EXPECT_EQ(preview->pbTempData->Height(), 15840);
+    EXPECT_EQ(QSizeF(preview->pbTempData->Width(), preview->pbTempData->Height()), QSizeF(12240, 15840));
     const PlacedOps page = Flatten(*preview->pbTempData->Picture());
-    // The page number is placed on the full page's scale area, 1200 from its right edge.
+    // The page number sits on the full page's scale area, 1200 from its right edge.
     const PlacedText* number = page.FindText(QStringLiteral("Page 1 of 1"));
     ASSERT_NE(number, nullptr);
     EXPECT_EQ(number->at, QPointF(12240 - 1200, 15840 - 500));
-    EXPECT_EQ(number->font.sizePt, 8);
-    EXPECT_EQ(number->font.name, "Times New Roman");
+    EXPECT_EQ(number->font, (FontSpec{QStringLiteral("Times New Roman"), 8, false}));
     ASSERT_NE(page.FindText(QStringLiteral("Quarterly")), nullptr);
     EXPECT_EQ(page.FindText(QStringLiteral("Quarterly"))->at.y(), 300);
-    // The grid image (3 columns of 1000, 5 rows of 300) centred on the printer's width, at 1500.
-    bool found = false;
-    for (const PlacedPicture& placed : page.pictures)
-        if (placed.rect == QRectF((11520 - 3000) / 2, 1500, 3000, 1500))
-            found = true;
-    EXPECT_TRUE(found);
     EXPECT_NE(page.FindText(QStringLiteral("r4c2")), nullptr);
-    EXPECT_EQ(page.FindText(QStringLiteral("r0c0"))->depth, page.FindText(QStringLiteral("r4c2"))->depth);
-    // The fit view: the page scaled into pbData from (500, 100), reaching its right edge.
+    // The grid image (3 columns of 1000, 5 rows of 300) centred on the printer's width, at 1500.
+    EXPECT_TRUE(std::ranges::any_of(page.pictures, [](const PlacedPicture& placed) {
+        return placed.rect == QRectF((11520 - 3000) / 2, 1500, 3000, 1500);
+    }));
+    // The fit view: the composed page scaled into pbData from (500, 100), reaching its right edge.
     ASSERT_TRUE(preview->FitToWindow);
-    const PlacedOps shown = Flatten(*preview->pbData->Image());
-    bool scaledPage = false;
-    for (const PlacedPicture& placed : shown.pictures)
-        if (placed.picture == preview->pbTempData->Picture().get())
-            scaledPage = placed.rect == QRectF(500, 100, preview->pbData->ScaleWidth() - 500,
-                                               preview->pbData->ScaleHeight() - 500);
-    // The call that created the window composed page 1 last, with the composition's own rectangle.
-    EXPECT_TRUE(scaledPage);
+    const QRectF fit(500, 100, preview->pbData->ScaleWidth() - 500, preview->pbData->ScaleHeight() - 500);
+    EXPECT_TRUE(std::ranges::any_of(Flatten(*preview->pbData->Image()).pictures, [&](const PlacedPicture& p) {
+        return p.picture == preview->pbTempData->Picture().get() && p.rect == fit;
+    }));
 }
 
 TEST_F(PreviewCompositionTest, DisplayHeaderDrawsTitleFourNearTheFootAndItsOwnSeparator) {
@@ -268,11 +220,10 @@ TEST_F(PreviewCompositionTest, AWindowThatFailedToLoadIsNotDrawnIntoAgain) {
     Printers::SetCurrent(std::make_unique<NoPaperSizePrinter>());
     MakeSourceGrid(30, 3, 1000, 970);
     CalculagePrintDataSettings();
-    // The load reported its error and unloaded the window; the layout still completed.
+    // The load reported its error once and unloaded the window; the layout still completed.
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(LogText().contains(QStringLiteral("PrinterComponent.9003.Load\t482\t")));
     EXPECT_FALSE(State().frmPreview.IsLoaded());
-    EXPECT_EQ(State().PaginationMode, kRowsSplit);
-    EXPECT_EQ(State().CurrentPage, 1);
+    EXPECT_EQ(std::tuple(State().PaginationMode, State().CurrentPage), std::tuple(kRowsSplit, 1));
     EXPECT_GT(State().TotalPages, 1);
 }

@@ -42,8 +42,10 @@ protected:
         return preview;
     }
     Buttons MoveButtons() const {
-        const auto& move = State().frmPreview.IfLoaded()->cmdMove;
-        return {move[0]->isEnabled(), move[1]->isEnabled(), move[2]->isEnabled(), move[3]->isEnabled()};
+        Buttons enabled;
+        for (QPushButton* button : State().frmPreview.IfLoaded()->cmdMove)
+            enabled.push_back(button->isEnabled());
+        return enabled;
     }
     QString Caption() const { return State().frmPreview.IfLoaded()->lbPageNo->text(); }
     bool PreviewClosed() {
@@ -59,7 +61,7 @@ protected:
             pages.resize(std::max(pages.size(), static_cast<size_t>(op.page)));
             if (op.kind == OpKind::Text)
                 pages[op.page - 1] << op.text;
-            if (op.kind == OpKind::Picture && op.picture)
+            else if (op.picture)
                 for (const PlacedText& text : Flatten(*op.picture).texts)
                     pages[op.page - 1] << text.text;
         }
@@ -74,8 +76,7 @@ TEST_F(PreviewWindowTest, NavigationFollowsTheButtonTableAndComposesEachPage) {
     using Step = std::tuple<int, int, Buttons>; // button clicked, page then shown, buttons enabled
     const std::vector<std::pair<int, std::vector<Step>>> reports{
         {2, {{2, 2, kAtLast}, {1, 1, kAtFirst}, {1, 1, kAtFirst}}}, // a disabled button does nothing
-        {3, {{2, 2, kInside}, {2, 3, kAtLast}, {1, 2, kInside}, {0, 1, kAtFirst}}},
-        {7, {{2, 2, kInside}, {2, 3, kInside}, {3, 7, kAtLast}, {0, 1, kAtFirst}}}};
+        {3, {{2, 2, kInside}, {3, 3, kAtLast}, {1, 2, kInside}, {2, 3, kAtLast}, {0, 1, kAtFirst}}}};
     for (const auto& [pages, steps] : reports) {
         GridOfPages(pages);
         PreviewWindow& preview = OpenPreview();
@@ -89,8 +90,7 @@ TEST_F(PreviewWindowTest, NavigationFollowsTheButtonTableAndComposesEachPage) {
             // The page composed is that block: its number and first body row, not the row before.
             const PlacedOps shown = Flatten(*preview.pbTempData->Picture());
             const int start = State().PageBlocks[page].StartRow;
-            EXPECT_NE(shown.FindText(Caption()), nullptr);
-            EXPECT_NE(shown.FindText(Row1Cell(start)), nullptr);
+            EXPECT_TRUE(shown.FindText(Caption()) && shown.FindText(Row1Cell(start)));
             EXPECT_TRUE(page == 1 || !shown.FindText(Row1Cell(start - 1)));
         }
         UnloadAllForms();
@@ -99,51 +99,34 @@ TEST_F(PreviewWindowTest, NavigationFollowsTheButtonTableAndComposesEachPage) {
     EXPECT_EQ(RepaintLock::Holder(), nullptr);
 }
 
-TEST_F(PreviewWindowTest, AOnePageReportPrintsStraightAwayFromButtonOrPopupAndReportsFailure) {
+TEST_F(PreviewWindowTest, AOnePageReportPrintsStraightAwayAndThePopupActsLikeTheButtons) {
     MakeSourceGrid(5, 3);
     PreviewWindow& preview = OpenPreview();
-    EXPECT_EQ(State().DataFontName, "Times New Roman");
-    EXPECT_EQ(State().PageNoPosition, "Bottom Right");
     EXPECT_EQ(preview.windowTitle(), "Print Preview  [ Recorder ]");
-    EXPECT_EQ(QSizeF(preview.pbTempData->Width(), preview.pbTempData->Height()), QSizeF(12240, 15840));
-    EXPECT_EQ(preview.size(), QSize(11490 / 15, 8160 / 15)); // design client area, 15 twips a pixel
-    EXPECT_EQ(State().PaginationMode, kOnePage);
     EXPECT_EQ(MoveButtons(), kAllOff);
-    EXPECT_EQ(Caption(), "Page 1 of 1");
     Recorder().ClearOps();
     Click(preview.cmdOperations[0]);
     EXPECT_FALSE(State().frmPageSelection.IsLoaded());
     const auto pictures = Recorder().OpsOf(OpKind::Picture);
     ASSERT_EQ(pictures.size(), 1u);
     EXPECT_EQ(pictures[0].dest.topLeft(), QPointF((11520 - 3000) / 2, 1500)); // centred, 1500 down
-    EXPECT_EQ(Recorder().Ops().back().kind, OpKind::EndDoc);
-    EXPECT_EQ(Count(OpKind::NewPage), 0u);
+    EXPECT_TRUE(Recorder().Ops().back().kind == OpKind::EndDoc && Count(OpKind::NewPage) == 0);
     const auto pages = PrintedPages();
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_TRUE(pages[0].contains("Page 1 of 1") && pages[0].contains("r4c2"));
-    // A right click opens the popup, whose items act like the buttons.
-    QTest::mouseClick(preview.pbData, Qt::LeftButton);
-    QTest::mouseClick(preview.pbData, Qt::MiddleButton);
-    EXPECT_FALSE(preview.PrintPopup->isVisible());
+    // A right click, on the page or around it, opens the popup.
     for (QWidget* target : std::initializer_list<QWidget*>{preview.pbData, preview.pbBase}) {
         QTest::mouseClick(target, Qt::RightButton, {}, QPoint(2, 2));
         EXPECT_TRUE(preview.PrintPopup->isVisible());
         preview.PrintPopup->hide();
     }
-    QStringList items;
-    for (QAction* action : preview.PrintPopup->actions())
-        items << action->text();
-    EXPECT_EQ(items, (QStringList{"&Print", "&Setup", "Option", "&Close"}));
-    Recorder().ClearOps();
-    preview.MenuPrint->trigger();
-    EXPECT_EQ(Count(OpKind::EndDoc), 1u);
     preview.MenuClose->trigger();
     EXPECT_TRUE(PreviewClosed());
-    // A failing print is reported, ends its document and closes the window.
+    // A print from the popup that fails is reported, ends its document and closes the window.
     PreviewWindow& again = OpenPreview();
     Recorder().ClearOps();
     Recorder().FailOn(OpKind::Picture, 1);
-    Click(again.cmdOperations[0]);
+    again.MenuPrint->trigger();
     EXPECT_TRUE(PreviewClosed());
     EXPECT_TRUE(LogText().contains("PrinterComponent.9003.PrintData\t482\tPrinter error"));
     EXPECT_EQ(Count(OpKind::EndDoc), 1u);
@@ -161,8 +144,7 @@ TEST_F(PreviewWindowTest, ASinglePageOfAMultiPageModeAsksForPage2AndCloses) {
         EXPECT_EQ(MoveButtons(), kAtFirst);
         Click(preview.cmdMove[2]);
         EXPECT_TRUE(PreviewClosed());
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_TRUE(messages[0].text.contains("Subscript out of range"));
+        EXPECT_EQ(messages.size(), 1u);
         EXPECT_TRUE(
             LogText().contains("PrinterComponent.9003.cmdButtonMoveControl\t9\tSubscript out of range"));
         EXPECT_EQ(RepaintLock::Holder(), nullptr);
@@ -213,8 +195,7 @@ TEST_F(PreviewWindowTest, ZoomAlternatesAndTheViewsMatchTheWorkedExamples) {
     EXPECT_EQ(std::tuple(full.HS->maximum(), full.HS->pageStep(), full.HS->singleStep()),
               std::tuple(1390, 56, 10));
     full.HS->setValue(500);
-    full.VS->setValue(std::min(500, full.VS->maximum()));
-    EXPECT_EQ(QPointF(full.pbData->Left(), full.pbData->Top()), QPointF(60 - 500, 60 - full.VS->value()));
+    EXPECT_EQ(full.pbData->Left(), 60 - 500);
     zoomOutIn(14030);
     EXPECT_FALSE(full.HS->isEnabled());
     EXPECT_EQ(full.pbData->Left(), 1150);
@@ -246,44 +227,32 @@ TEST_F(PreviewWindowTest, OptionOkRefitsAtPage1AndSetupCancelledStillLaysOutInTh
     PreviewWindow& preview = OpenPreview();
     Click(preview.cmdMove[2]);
     Click(preview.cmdOperations[2]);
-    for (const QString how : {"Cancel", "Esc", "OK"}) {
-        SCOPED_TRACE(how.toStdString());
-        WhenModalOpens([how](QWidget* modal) {
-            auto* dialog = qobject_cast<PageSettingsDialog*>(modal);
-            ASSERT_NE(dialog, nullptr);
-            dialog->cbPageAlign->setCurrentIndex(dialog->cbPageAlign->findText("Top Left"));
-            if (how == "Esc")
-                QTest::keyClick(dialog, Qt::Key_Escape);
-            else
-                Click(dialog->cmdOption[how == "OK" ? 0 : 1]);
-        });
-        Click(preview.cmdOperations[3]);
-        EXPECT_FALSE(State().RefreshPending);
-        EXPECT_EQ(State().PageNoPosition, how == "OK" ? "Top Left" : "Bottom Right");
-        EXPECT_EQ(State().CurrentPage, how == "OK" ? 1 : 2);
-        EXPECT_EQ(preview.FitToWindow, how == "OK");
-    }
-    EXPECT_EQ(preview.cmdOperations[2]->text(), "&Zoom In");
+    WhenModalOpens([](QWidget* modal) {
+        auto* dialog = qobject_cast<PageSettingsDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->cbPageAlign->setCurrentIndex(dialog->cbPageAlign->findText("Top Left"));
+        Click(dialog->cmdOption[0]);
+    });
+    Click(preview.cmdOperations[3]);
+    EXPECT_FALSE(State().RefreshPending);
+    EXPECT_EQ(std::tuple(State().CurrentPage, preview.FitToWindow, Caption()),
+              std::tuple(1, true, "Page 1 of 3"));
     const PlacedText* number = Flatten(*preview.pbTempData->Picture()).FindText("Page 1 of 3");
     ASSERT_NE(number, nullptr);
     EXPECT_LT(number->at.y(), 1500);
     // Setup cancelled still lays the report out again, from page 1, in the view in force.
     Click(preview.cmdMove[2]);
     Click(preview.cmdOperations[2]);
-    std::pair<QWidget*, uint32_t> asked; // the dialog's owner and flags
-    SetPrintDialogRunner([&](QWidget* owner, uint32_t flags, DeviceMode&) {
-        asked = {owner, flags};
+    QWidget* owner = nullptr;
+    SetPrintDialogRunner([&](QWidget* dialogOwner, uint32_t, DeviceMode&) {
+        owner = dialogOwner;
         return false;
     });
     Click(preview.cmdOperations[1]);
-    EXPECT_EQ(asked, (std::pair<QWidget*, uint32_t>(&preview, 64u)));
-    EXPECT_EQ(Caption(), "Page 1 of 3");
-    EXPECT_EQ(MoveButtons(), kAtFirst);
-    EXPECT_FALSE(preview.FitToWindow);
-    EXPECT_EQ(preview.cmdOperations[2]->text(), "&Zoom Out");
-    EXPECT_TRUE(State().RefreshPending);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(PreviewClosed());
+    EXPECT_EQ(owner, &preview);
+    EXPECT_EQ(std::tuple(Caption(), MoveButtons(), preview.FitToWindow, preview.cmdOperations[2]->text()),
+              std::tuple("Page 1 of 3", kAtFirst, false, "&Zoom Out"));
+    EXPECT_TRUE(State().RefreshPending && !QApplication::overrideCursor() && !PreviewClosed());
 }
 
 TEST_F(PreviewWindowTest, PrintAsksWhichPagesAndPrintsThePageOnDisplay) {
@@ -292,8 +261,9 @@ TEST_F(PreviewWindowTest, PrintAsksWhichPagesAndPrintsThePageOnDisplay) {
     Click(preview.cmdMove[2]);
     const QString start2 = Row1Cell(State().PageBlocks[2].StartRow),
                   start3 = Row1Cell(State().PageBlocks[3].StartRow);
-    // 0 cancels, 1 chooses all pages, 2 the current page.
-    auto printChoosing = [&](int choice) {
+    // 0 cancels, 1 chooses all pages, 2 the current page; the current page again after all pages.
+    for (int choice : {0, 2, 1, 2}) {
+        SCOPED_TRACE(choice);
         Recorder().ClearOps();
         WhenModalOpens([choice](QWidget* modal) {
             auto* dialog = qobject_cast<PageSelectionDialog*>(modal);
@@ -303,15 +273,12 @@ TEST_F(PreviewWindowTest, PrintAsksWhichPagesAndPrintsThePageOnDisplay) {
             Click(choice == 0 ? dialog->CancelButton : dialog->OKButton);
         });
         Click(preview.cmdOperations[0]);
-        return PrintedPages();
-    };
-    EXPECT_TRUE(printChoosing(0).empty() && Recorder().Ops().empty());
-    for (int choice : {2, 1, 2}) { // the current page again after all pages
-        SCOPED_TRACE(choice);
-        const auto pages = printChoosing(choice);
-        EXPECT_EQ(Count(OpKind::EndDoc), 1u);
+        const auto pages = PrintedPages();
+        ASSERT_EQ(pages.size(), (std::vector<size_t>{0, 3, 1}[choice]));
+        EXPECT_EQ(Count(OpKind::EndDoc), choice == 0 ? 0u : 1u);
         EXPECT_EQ(Count(OpKind::NewPage), choice == 1 ? 3u : 0u);
-        ASSERT_EQ(pages.size(), choice == 1 ? 3u : 1u);
+        if (choice == 0)
+            continue;
         const QStringList& second = pages[choice == 1 ? 1 : 0];
         EXPECT_TRUE(second.contains("Page 2 of 3") && second.contains(start2) && !second.contains(start3));
         EXPECT_TRUE(choice == 2 || pages[2].contains("Page 3 of 3"));
@@ -320,21 +287,17 @@ TEST_F(PreviewWindowTest, PrintAsksWhichPagesAndPrintsThePageOnDisplay) {
     EXPECT_TRUE(messages.empty());
 }
 
-TEST(RepaintLockTest, OneWidgetAtATimeUntilReleased) {
+TEST(RepaintLockTest, OneWidgetAtATimeAndTheScopedLockReleasesOnlyItsOwn) {
     QWidget first, second, child(&first);
     ASSERT_TRUE(RepaintLock::LockWindowUpdate(&first));
     EXPECT_FALSE(first.updatesEnabled() || child.updatesEnabled());
-    EXPECT_FALSE(RepaintLock::LockWindowUpdate(&second));
-    EXPECT_TRUE(second.updatesEnabled());
-    { ScopedRepaintLock inner(&second); } // could not take the lock: must not release it
-    EXPECT_EQ(RepaintLock::Holder(), &first);
+    { ScopedRepaintLock refused(&second); } // could not take the lock: must not release it
+    EXPECT_TRUE(RepaintLock::Holder() == &first && second.updatesEnabled());
     RepaintLock::LockWindowUpdate(nullptr);
     EXPECT_TRUE(first.updatesEnabled() && child.updatesEnabled());
-    try {
-        ScopedRepaintLock lock(&second);
-        throw std::runtime_error("fails while locked");
-    } catch (const std::runtime_error&) {
+    {
+        ScopedRepaintLock taken(&second);
+        EXPECT_EQ(RepaintLock::Holder(), &second);
     }
-    EXPECT_EQ(RepaintLock::Holder(), nullptr);
-    EXPECT_TRUE(second.updatesEnabled());
+    EXPECT_TRUE(RepaintLock::Holder() == nullptr && second.updatesEnabled());
 }

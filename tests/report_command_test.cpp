@@ -36,8 +36,7 @@ const auto S = [](const QString& text) { return text.toStdString(); };
 constexpr int kOk = 0, kReported = 1, kUsage = 2;
 
 struct RunResult {
-    bool finished = false;
-    int exitCode = -1;
+    int exitCode = -1; // -1 also for a crash or a run that did not finish
     QString out, err;
 };
 
@@ -60,26 +59,17 @@ QByteArray TableCsv(int rows, int cols) {
 
 // One --layout output: its heading lines by key, and its "page" lines as written.
 struct Layout {
+    explicit Layout(const QString& out) {
+        for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
+            if (line.startsWith("page\t"))
+                pageLines << line;
+            else
+                head[line.section('\t', 0, 0)] = line.split('\t').mid(1);
+    }
     QMap<QString, QStringList> head;
     QStringList pageLines;
     int Pages() const { return head.value("pages").value(0, "-1").toInt(); }
 };
-
-Layout ParseLayout(const QString& out) {
-    static const QMap<QString, int> kFields{
-        {"printer", 1}, {"scale", 2}, {"mode", 1}, {"pages", 1}, {"page", 5}};
-    Layout layout;
-    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
-        const QStringList f = line.split('\t');
-        if (kFields.value(f[0], -1) != f.size() - 1)
-            ADD_FAILURE() << "unexpected layout line: " << S(line);
-        else if (f[0] == "page")
-            layout.pageLines << line;
-        else
-            layout.head[f[0]] = f.mid(1);
-    }
-    return layout;
-}
 
 class ReportCommandTest : public EngineTest {
 protected:
@@ -114,7 +104,7 @@ protected:
             ADD_FAILURE() << "telmo-report " << S(arguments.join(' ')) << " did not finish";
             return {};
         }
-        return {process.exitStatus() == QProcess::NormalExit, process.exitCode(),
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
     }
@@ -131,22 +121,14 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
     // clang-format off
     const std::vector<std::pair<QStringList, QString>> cases = { // "$0" stands for the first argument
         {{file("a,b\n1,2\n3,\"never\nclosed\n4,5\n"), "--pdf", pdf}, "$0:3: quoted field is not closed"},
-        {{file("a,b\r\n1,2\r\n3,x\"y\r\n"), "--pdf", pdf}, "$0:3: quote inside an unquoted field"},
-        {{file("a,b\n\"x\"y,2\n"), "--layout"}, "$0:2: unexpected character after a closing quote"},
         {{file("a,b\n1,2\nZ\xfcrich,3\n"), "--pdf", pdf}, "$0:3: not valid UTF-8 text"},
         {{file(""), "--pdf", pdf}, "$0:1: the file holds no rows"},
-        {{file("\xEF\xBB\xBF"), "--layout"}, "$0:1: the file holds no rows"},
-        {{file("\n\n\r\n"), "--layout"}, "$0:1: the file holds no rows"},
+        {{file("\xEF\xBB\xBF\n\n\r\n"), "--layout"}, "$0:1: the file holds no rows"},
         {{Path("missing.csv"), "--pdf", pdf}, "$0: cannot read"},
-        {{dir.path(), "--layout"}, "$0: cannot read"},
         {{}, "CSV file"},
         {{csv, csv}, "CSV file"},
         {{csv, "--no-such-option"}, "no-such-option"},
         {{csv, "--align1", "middle"}, "--align1"},
-        {{csv, "--size3", "big"}, "--size3"},
-        {{csv, "--grid-size", "501"}, "--grid-size"},
-        {{csv, "--start-row", "0"}, "--start-row"},
-        {{csv, "--fixed-rows", "2"}, "--fixed-rows"},
         {{csv, "--col-widths", "1000,,2000"}, "--col-widths"},
         {{csv, "--paper", "B5"}, "--paper"},
         {{csv, "--copies", "0"}, "--copies"},
@@ -154,7 +136,8 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
         {{csv, "--screenshot", png, "--page", "99"}, "--page 99"}, // past the last page
         {{csv, "--pdf", pdf, "--printer", "Office"}, "--printer"},
         {{csv, "--layout", "--screenshot", png}, "exclude"},
-        {{csv, "--print-dialog", "--pdf", pdf}, "--print-dialog needs a display"}, // offscreen, none waits for a user
+        {{csv, "--print-dialog", "--pdf", pdf}, "--print-dialog needs a display"}, // none waits for a user
+        {{csv, "--preview"}, "--preview needs a display"},
     };
     // clang-format on
     for (const auto& [arguments, mentions] : cases) {
@@ -168,8 +151,8 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
 }
 
 // Every report is logged, while stderr tells a repeated message once with the number of repeats.
-// An unwritable log: the error is still told, the log's failure after it. A log never needed is never opened.
-TEST_F(ReportCommandTest, ErrorsAreLoggedAndToldOnStderrEvenWhenTheLogCannotBeWritten) {
+// An unwritable log: the error is still told, the log's failure after it; a log never needed is never opened.
+TEST_F(ReportCommandTest, ReportedErrorsAreExitOneLoggedAndToldEvenWhenTheLogCannotBeWritten) {
     const QString csv = Write("t.csv", TableCsv(300, 3)), log = Path("errors.log"),
                   badLog = Path("no/errors.log");
     RunResult r = Run({csv, "--pdf", Path("no/out.pdf"), "--error-log", log});
@@ -182,34 +165,27 @@ TEST_F(ReportCommandTest, ErrorsAreLoggedAndToldOnStderrEvenWhenTheLogCannotBeWr
         EXPECT_TRUE(line.split('\t').value(1).startsWith("PrinterComponent.900")) << S(line);
     static const QRegularExpression repeats("reported (\\d+) more times?$");
     int told = 0;
-    for (const QString& line : r.err.split('\n', Qt::SkipEmptyParts)) {
-        told += line.startsWith("TELMO Preview: Unable to print - Error: ");
-        if (const QRegularExpressionMatch m = repeats.match(line); m.hasMatch())
-            told += m.captured(1).toInt();
-    }
+    for (const QString& line : r.err.split('\n', Qt::SkipEmptyParts))
+        told += line.startsWith("TELMO Preview: Unable to print - Error: ") +
+                repeats.match(line).captured(1).toInt();
     EXPECT_EQ(told, logged.size()) << S(r.err);
     EXPECT_LT(r.err.count("Unable to print"), logged.size()) << "a repeated error is told once";
 
     r = Run({csv, "--pdf", Path("no/out.pdf"), "--error-log", badLog});
-    ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, kReported) << S(r.err);
     const qsizetype toldAt = r.err.indexOf("Unable to print");
     EXPECT_GE(toldAt, 0) << S(r.err);
     EXPECT_GT(r.err.indexOf("cannot write the error log file \"" + badLog + '"'), toldAt) << S(r.err);
     EXPECT_EQ(Run({csv, "--pdf", Path("fine.pdf"), "--error-log", badLog}).exitCode, kOk);
     EXPECT_TRUE(QFile::exists(Path("fine.pdf")));
-}
 
-TEST_F(ReportCommandTest, AnUnknownPrinterIsReportedAndNothingIsPrinted) {
-    const QString csv = Write("t.csv", TableCsv(20, 3));
-    const RunResult r = Run({csv, "--printer", "No Such Printer"});
+    // A printer that does not exist: nothing where the built-in PDF printer (the fallback without a
+    // spooler) writes by default, as it does without --printer.
+    r = Run({csv, "--printer", "No Such Printer"});
     EXPECT_EQ(r.exitCode, kReported);
     EXPECT_TRUE(r.err.contains("\"No Such Printer\"")) << S(r.err);
-    // Where the built-in PDF printer (the fallback without a spooler) writes by default...
     EXPECT_FALSE(QFile::exists(Path("telmo-report.pdf")));
-    // ...and does write without --printer: the check above could have failed.
-    const RunResult control = Run({csv});
-    EXPECT_EQ(control.exitCode, kOk) << S(control.err);
+    EXPECT_EQ(Run({csv}).exitCode, kOk);
     EXPECT_TRUE(QFile::exists(Path("telmo-report.pdf")));
 }
 
@@ -220,7 +196,6 @@ struct Shape {
     const char* name;
     int rows, cols;
     int expectMode; // what the shape is for, so a change of page size cannot quietly empty the test
-    bool expectSeveralPages;
     QStringList options = {};
     std::vector<int32_t> colWidths = {}, rowHeights = {}; // twips, the last repeating
     int fixedRows = 1;
@@ -234,21 +209,14 @@ class ReportLayoutTest : public ReportCommandTest, public ::testing::WithParamIn
 
 // clang-format off
 const Shape kShapes[] = {
-    {"narrow", 260, 3, kRowsSplit, true},
-    {"wide", 8, 40, kColumnsSplit, true},
-    {"both", 150, 30, kRowsAndColumnsSplit, true},
-    {"one_row", 1, 5, kOnePage, false},
-    {"one_wide_row", 1, 60, kColumnsSplit, true},
-    {"one_col", 20, 1, kOnePage, false},
-    {"one_tall_col", 200, 1, kRowsSplit, true},
-    {"no_heading", 12, 4, kOnePage, false, {"--fixed-rows", "0"}, {}, {}, 0},
-    {"no_heading_tall", 120, 4, kRowsSplit, true, {"--fixed-rows", "0"}, {}, {}, 0},
-    {"sized", 70, 15, kRowsAndColumnsSplit, true,
+    {"narrow", 260, 3, kRowsSplit},
+    {"wide", 8, 40, kColumnsSplit},
+    {"both", 150, 30, kRowsAndColumnsSplit},
+    {"sized", 70, 15, kRowsAndColumnsSplit,
      {"--col-widths", "1500, 2600,900", "--row-heights", "400,250,900"}, {1500, 2600, 900}, {400, 250, 900}},
-    {"tall_rows", 30, 4, kRowsSplit, true, {"--row-heights", "2000"}, {}, {2000}}, // widths stay fitted
-    {"letter_landscape", 90, 14, kRowsSplit, true, {"--paper", "Letter", "--landscape"}, {}, {}, 1, 0,
-     Printer::kPaperLetter, true},
-    {"start_row", 25, 5, kOnePage, false, {"--paper", "a5", "--start-row", "7"}, {}, {}, 1, 7, Printer::kPaperA5},
+    {"letter_landscape_no_heading", 90, 14, kRowsSplit, {"--paper", "Letter", "--landscape", "--fixed-rows", "0"},
+     {}, {}, 0, 0, Printer::kPaperLetter, true},
+    {"a5_from_row_7", 25, 5, kOnePage, {"--paper", "a5", "--start-row", "7"}, {}, {}, 1, 7, Printer::kPaperA5},
 };
 // clang-format on
 
@@ -259,10 +227,9 @@ TEST_P(ReportLayoutTest, AgreesLineByLineWithTheEngine) {
     const QString csv = Write("in.csv", TableCsv(shape.rows, shape.cols));
     const RunResult run = Run(QStringList{csv, "--layout", "--pdf", Path("unused.pdf")} + shape.options);
     ASSERT_EQ(run.exitCode, kOk) << S(run.err);
-    const Layout got = ParseLayout(run.out);
+    const Layout got(run.out);
 
-    // The same job in this process, on the command's own grid builder's grid, with given widths
-    // and heights set here by hand (the last repeating).
+    // The same job in this process, on the command's grid builder's grid, given sizes set by hand.
     Printers::SetPdfOutputFile(Path("in-process.pdf"));
     Printers::SelectByName(Printers::BuiltInPdfName());
     Printer& printer = Printers::Current();
@@ -288,6 +255,7 @@ TEST_P(ReportLayoutTest, AgreesLineByLineWithTheEngine) {
     CalculagePrintDataSettings();
     ASSERT_TRUE(messages.empty()) << S(messages.front().text);
 
+    EXPECT_EQ(got.head.keys(), QStringList({"mode", "pages", "printer", "scale"})) << S(run.out);
     EXPECT_EQ(got.head["printer"], QStringList{printer.DeviceName()});
     EXPECT_NEAR(got.head["scale"].value(0).toDouble(), printer.ScaleWidth(), 0.05);
     EXPECT_NEAR(got.head["scale"].value(1).toDouble(), printer.ScaleHeight(), 0.05);
@@ -302,7 +270,7 @@ TEST_P(ReportLayoutTest, AgreesLineByLineWithTheEngine) {
     }
     EXPECT_EQ(got.pageLines, want);
     EXPECT_EQ(s.PaginationMode, shape.expectMode);
-    EXPECT_EQ(s.TotalPages > 1, shape.expectSeveralPages) << s.TotalPages << " pages";
+    EXPECT_EQ(s.TotalPages > 1, shape.expectMode != kOnePage) << s.TotalPages << " pages";
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, ReportLayoutTest, ::testing::ValuesIn(kShapes),
@@ -310,20 +278,21 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ReportLayoutTest, ::testing::ValuesIn(kShapes),
 
 TEST_F(ReportCommandTest, EveryPdfPageHoldsItsBlockUnderTheTitles) {
     const QString pdf = Path("t.pdf");
-    const QStringList common = QStringList{Write("t.csv", TableCsv(140, 22)), "--pdf", pdf} +
-                               QString("--title1|Quarterly stock|--title2|Second line|--align2|left|--date|"
-                                       "Printed today")
-                                   .split('|');
+    const QStringList common =
+        QStringList{Write("t.csv", TableCsv(140, 22)), "--pdf", pdf} +
+        QString("--title1|Quarterly stock|--title2|Second line|--align2|left|--date|Printed today")
+            .split('|');
     const RunResult layoutRun = Run(QStringList(common) << "--layout");
     ASSERT_EQ(layoutRun.exitCode, kOk) << S(layoutRun.err);
     EXPECT_FALSE(QFile::exists(pdf)) << "--layout must not print";
-    const Layout layout = ParseLayout(layoutRun.out);
+    const Layout layout(layoutRun.out);
     ASSERT_GT(layout.Pages(), 2);
     ASSERT_EQ(layout.pageLines.size(), layout.Pages());
 
     ASSERT_EQ(Run(common).exitCode, kOk);
     const PdfDoc doc = ReadPdf(pdf);
     ASSERT_EQ(doc.pages, layout.Pages());
+    static const QRegularExpression cellWord("^([hk]\\d+|r\\d+c\\d+)$");
     for (int page = 1; page <= doc.pages; ++page) {
         SCOPED_TRACE(page);
         const QStringList b = layout.pageLines[page - 1].split('\t'); // page, n, rows, columns from-to
@@ -333,26 +302,21 @@ TEST_F(ReportCommandTest, EveryPdfPageHoldsItsBlockUnderTheTitles) {
                                            .arg(doc.pages)
                                            .split('|'))
             EXPECT_TRUE(doc.pageTexts[page - 1].contains(expected)) << S(expected);
-        // The headings over the block's columns and beside its rows, then exactly its cells.
-        EXPECT_NE(doc.Find(CellText(0, 0), page), nullptr);
-        QSet<QString> cells;
-        for (int c = c0; c <= c1; ++c)
-            EXPECT_NE(doc.Find(CellText(0, c), page), nullptr) << "heading " << c;
-        for (int r = r0; r <= r1; ++r) {
-            EXPECT_NE(doc.Find(CellText(r, 0), page), nullptr) << "heading of row " << r;
-            for (int c = c0; c <= c1; ++c)
-                cells.insert(CellText(r, c));
-        }
-        QSet<QString> printed; // the words that look like cells
+        // Exactly the headings over the block's columns and beside its rows, and its cells.
+        QSet<QString> want, printed;
+        for (int r = 0; r <= r1; ++r)
+            for (int c = 0; c <= c1; ++c)
+                if ((r == 0 || r >= r0) && (c == 0 || c >= c0))
+                    want.insert(CellText(r, c));
         for (const PdfWord& word : doc.WordsOn(page))
-            if (QRegularExpression("^r\\d+c\\d+$").match(word.text).hasMatch())
+            if (cellWord.match(word.text).hasMatch())
                 printed.insert(word.text);
-        EXPECT_EQ(printed, cells);
+        EXPECT_EQ(printed, want);
     }
 }
 
 // Commas, quotes, line breaks (drawn as a space) and non-ASCII text reach the page intact, on the
-// paper and orientation asked for.
+// paper and orientation asked for; a file of its heading row alone prints that on one page.
 TEST_F(ReportCommandTest, QuotedFieldsPaperAndOrientationReachThePrintedPage) {
     const QString csv = Write("q.csv", "\xEF\xBB\xBFItem,\"Name, full\",Note\r\n"
                                        "1,\"Smith, Jo\",\"said \"\"hello\"\"\"\r\n"
@@ -364,23 +328,20 @@ TEST_F(ReportCommandTest, QuotedFieldsPaperAndOrientationReachThePrintedPage) {
     ASSERT_EQ(doc.pages, 1);
     EXPECT_NEAR(doc.pageWidthPt, 595.3, 2); // A5 landscape: 210 x 148 mm
     EXPECT_NEAR(doc.pageHeightPt, 419.5, 2);
-    const QString& text = doc.pageTexts[0];
     for (const char* expected : {"Page 1 of 1", "Third", "Item", "Name, full", "Smith, Jo", "said \"hello\"",
                                  "Zoë Ångström", "first second"})
-        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << S(text);
-    EXPECT_FALSE(text.contains(QChar(0xFEFF)));
-}
+        EXPECT_TRUE(doc.pageTexts[0].contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                            << S(doc.pageTexts[0]);
+    EXPECT_FALSE(doc.pageTexts[0].contains(QChar(0xFEFF)));
 
-// Its heading row alone: no data rows, one page with the headings.
-TEST_F(ReportCommandTest, AFileOfOneLinePrintsItsHeadingsOnOnePage) {
-    const QString csv = Write("one.csv", "Name,Town,Amount\n"), pdf = Path("one.pdf");
-    EXPECT_EQ(ParseLayout(Run({csv, "--layout"}).out).Pages(), 1);
-    ASSERT_EQ(Run({csv, "--pdf", pdf}).exitCode, kOk);
-    const PdfDoc doc = ReadPdf(pdf);
-    ASSERT_EQ(doc.pages, 1);
+    const QString one = Write("one.csv", "Name,Town,Amount\n");
+    EXPECT_EQ(Layout(Run({one, "--layout"}).out).Pages(), 1);
+    ASSERT_EQ(Run({one, "--pdf", Path("one.pdf")}).exitCode, kOk);
+    const PdfDoc oneDoc = ReadPdf(Path("one.pdf"));
+    ASSERT_EQ(oneDoc.pages, 1);
     for (const char* word : {"Name", "Town", "Amount"})
-        EXPECT_NE(doc.Find(word, 1), nullptr) << word;
-    EXPECT_TRUE(doc.pageTexts[0].contains("Page 1 of 1"));
+        EXPECT_NE(oneDoc.Find(word, 1), nullptr) << word;
+    EXPECT_TRUE(oneDoc.pageTexts[0].contains("Page 1 of 1"));
 }
 
 // Read from a file: UTF-8 with an optional byte order mark, records as RFC 4180 has them.
@@ -390,12 +351,10 @@ TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
     // clang-format off
     struct Case { QByteArray bytes; Rows rows; const char* error = ""; };
     const Case cases[] = {
-        {"a,b,c\n1,2,3\n", {{"a", "b", "c"}, {"1", "2", "3"}}},
         {"name,note\n\"Smith, Jo\",\"said \"\"hi\"\"\"\n\"two\nlines\",\"\"\n",
          {{"name", "note"}, {"Smith, Jo", "said \"hi\""}, {"two\nlines", ""}}},
         {"a,b\r\n\"x\r\ny\",2\r\n3,\"4\"\r\n", {{"a", "b"}, {"x\ny", "2"}, {"3", "4"}}}, // a break reads as \n
-        {"a,b\n1,2", {{"a", "b"}, {"1", "2"}}},
-        {"a,b\n\"1\",\"2\"", {{"a", "b"}, {"1", "2"}}},
+        {"a,b\n1,\"2\"", {{"a", "b"}, {"1", "2"}}},
         {"a,", {{"a", ""}}},
         // A blank line between records is an empty record; blank lines at the end are none.
         {"a,b,c\n,,\n1\n\n\"\"\nx,y,z,w\n\n\r\n", {{"a", "b", "c"}, {"", "", ""}, {"1"}, {""}, {""}, {"x", "y", "z", "w"}}},
@@ -408,7 +367,6 @@ TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
         {"a,b\r\n\"x\" ,2\r\n", {}, ":2: unexpected character after a closing quote"},
         {"", {}, ":1: the file holds no rows"},
         {"a\nb\n\xC3(\n", {}, ":3: not valid UTF-8 text"},                 // a lead byte alone
-        {"a\n\xE2\x82\n", {}, ":2: not valid UTF-8 text"},                 // cut short at the line end
         {"\xC0\xAF,x\n", {}, ":1: not valid UTF-8 text"},                   // an overlong form
         {"ok\nok\n\"x\ny\xED\xA0\x80\"\n", {}, ":4: not valid UTF-8 text"}, // a surrogate, line 2 of a field
     };
@@ -445,6 +403,5 @@ TEST_F(ReportCommandTest, AScreenshotOfAPreviewPage) {
     const QString png = Path("page2.png");
     const RunResult r = Run({Write("t.csv", TableCsv(200, 4)), "--screenshot", png, "--page", "2"});
     EXPECT_EQ(r.exitCode, kOk) << S(r.err);
-    EXPECT_GT(QImage(png).width(), 100);
-    EXPECT_GT(QImage(png).height(), 100);
+    EXPECT_GT(std::min(QImage(png).width(), QImage(png).height()), 100);
 }

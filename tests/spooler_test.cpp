@@ -1,7 +1,6 @@
-// Printing through a real CUPS scheduler: a private one, started for this test program with
-// queues that print to a folder, fail in their backend, or refuse jobs. What Qt hides (an
-// unknown queue, a queue that refuses jobs) the component must see and report itself; what
-// happens to a job after the spooler took it is learnt from CUPS.
+// Printing through a private CUPS scheduler, started once for this program, whose queues print
+// to a folder, fail in their backend or refuse jobs. What Qt hides (an unknown queue, one that
+// refuses jobs) the component must see and report itself.
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "platform/PrintDialogModule.h"
@@ -26,69 +25,54 @@ std::pair<int, QString> RunCommand(const QString& program, const QStringList& ar
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, args);
-    if (!process.waitForFinished(40000)) {
+    const bool finished = process.waitForFinished(40000);
+    if (!finished) {
         process.kill();
         process.waitForFinished();
-        return {-1, program + " did not finish"};
     }
-    const int status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return {status, QString::fromLocal8Bit(process.readAll())};
+    const int status = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return {status, finished ? QString::fromLocal8Bit(process.readAll()) : program + " did not finish"};
 }
 
 // One scheduler for the whole program: the CUPS client library keeps the server it first
-// talked to, so a second scheduler on another socket would not be seen.
+// talked to. skip or failure says why there is none.
 struct PrivateCups {
-    QString root, out, skipReason, failure;
-};
-
-PrivateCups& Cups() {
-    static PrivateCups cups;
-    return cups;
-}
+    QString root, out, skip, failure;
+} cups;
 
 class SpoolerTest : public EngineTest {
 protected:
     static void SetUpTestSuite() {
-        PrivateCups& cups = Cups();
-        if (!cups.root.isEmpty() || !cups.skipReason.isEmpty() || !cups.failure.isEmpty())
+        if (!cups.root.isEmpty() || !cups.skip.isEmpty() || !cups.failure.isEmpty())
             return;
         // --owner stops the scheduler when this program ends, however it ends.
         const auto [status, output] = RunCommand("sh", {TELMO_PRIVATE_CUPS_SCRIPT, "start", "--owner",
                                                         QString::number(QCoreApplication::applicationPid())});
-        if (status == 77)
-            cups.skipReason = output.trimmed();
-        if (status != 0 && status != 77)
-            cups.failure = output.trimmed();
+        if (status != 0)
+            (status == 77 ? cups.skip : cups.failure) = output.trimmed();
         for (const QString& line : output.split('\n')) {
-            const QString value = line.section('=', 1).trimmed();
-            if (line.startsWith("CUPS_SERVER="))
+            const QString name = line.section('=', 0, 0), value = line.section('=', 1).trimmed();
+            if (name == "CUPS_SERVER")
                 qputenv("CUPS_SERVER", value.toLocal8Bit());
-            else if (line.startsWith("TELMO_CUPS_ROOT="))
-                cups.root = value;
-            else if (line.startsWith("TELMO_CUPS_OUT="))
-                cups.out = value;
+            if (name == "TELMO_CUPS_ROOT" || name == "TELMO_CUPS_OUT")
+                (name.endsWith("ROOT") ? cups.root : cups.out) = value;
         }
         if (status == 0 && cups.out.isEmpty())
             cups.failure = "the script said nothing usable: " + output;
     }
-
     static void TearDownTestSuite() {
-        if (!Cups().root.isEmpty())
-            RunCommand("sh", {TELMO_PRIVATE_CUPS_SCRIPT, "stop", Cups().root});
-        Cups().root.clear();
+        if (!cups.root.isEmpty())
+            RunCommand("sh", {TELMO_PRIVATE_CUPS_SCRIPT, "stop", cups.root});
+        cups.root.clear();
     }
-
     void SetUp() override {
         EngineTest::SetUp();
-        if (!Cups().skipReason.isEmpty())
-            GTEST_SKIP() << "no private CUPS scheduler: " << Cups().skipReason.toStdString();
-        ASSERT_TRUE(Cups().failure.isEmpty()) << Cups().failure.toStdString();
-        // Only the spooler's queues: the built-in PDF printer would make every list non-empty.
-        Printers::SetBuiltInPdfListed(false);
-        WaitIdle(); // so that a job of an earlier test cannot land in this one
-        jobsBefore_ = JobFiles();
+        if (!cups.skip.isEmpty())
+            GTEST_SKIP() << "no private CUPS scheduler: " << cups.skip.toStdString();
+        ASSERT_TRUE(cups.failure.isEmpty()) << cups.failure.toStdString();
+        Printers::SetBuiltInPdfListed(false); // only the spooler's queues
+        jobsBefore_ = NewJobs(); // once idle, so that a job of an earlier test cannot land in this one
     }
-
     void TearDown() override {
         SetPrintDialogRunner(nullptr);
         Printers::SetBuiltInPdfListed(true);
@@ -103,42 +87,26 @@ protected:
         EXPECT_EQ(status, 0) << tool.toStdString() << ": " << output.toStdString();
         return output;
     }
-    static void AddQueue(const QString& name) {
-        Lp("lpadmin", {"-p", name, "-E", "-v", "tofolder:" + Cups().out});
-    }
-
-    // Waits until the scheduler has no unfinished job.
-    static void WaitIdle() {
-        const auto [status, output] = RunCommand("sh", {TELMO_PRIVATE_CUPS_SCRIPT, "wait-idle", "30"});
-        ASSERT_EQ(status, 0) << output.toStdString();
-    }
-
-    static QStringList JobFiles() {
-        return QDir(Cups().out).entryList({"job-*.pdf"}, QDir::Files, QDir::Name);
-    }
-
-    // The jobs that reached the output folder since the test began, once the spooler is idle.
+    // The jobs in the output folder not there when the test began, once the spooler is idle.
     QStringList NewJobs() const {
-        WaitIdle();
+        const auto [status, output] = RunCommand("sh", {TELMO_PRIVATE_CUPS_SCRIPT, "wait-idle", "30"});
+        EXPECT_EQ(status, 0) << output.toStdString();
         QStringList jobs;
-        for (const QString& file : JobFiles())
-            if (!jobsBefore_.contains(file))
-                jobs << QDir(Cups().out).filePath(file);
+        for (const QString& file : QDir(cups.out).entryList({"job-*.pdf"}, QDir::Files, QDir::Name))
+            if (!jobsBefore_.contains(QDir(cups.out).filePath(file)))
+                jobs << QDir(cups.out).filePath(file);
         return jobs;
     }
-
     static QString JobInfo(QString pdfPath) {
         QFile info(pdfPath.replace(".pdf", ".info"));
         return info.open(QIODevice::ReadOnly) ? QString::fromUtf8(info.readAll()) : QString();
     }
-
     // Prints a report of `rows` rows to the named queue through the public interface.
     void PrintReportTo(const QString& queue, int rows) {
         Printers::SelectByName(queue);
         printer.SourceGrid(MakeSourceGrid(rows, 4, 1500, 600));
         printer.PrintReport(kAutomationFalse);
     }
-
     std::string Said() const {
         std::string all;
         for (const CaughtMessage& m : messages)
@@ -156,13 +124,11 @@ TEST_F(SpoolerTest, TheQueuesAreSeenAndAnUnknownOneIsRefused) {
     EXPECT_TRUE(printer.HasPrinter());
     EXPECT_TRUE(printer.IsDefaultPrinter().IsTrue());
     const QStringList names = Printers::InstalledNames();
-    for (const char* queue : {"pdfout", "ppdout", "broken", "rejecting"})
-        EXPECT_TRUE(names.contains(queue)) << queue;
+    EXPECT_TRUE(names.contains("pdfout") && names.contains("broken") && names.contains("rejecting"))
+        << names.join(' ').toStdString();
     EXPECT_FALSE(names.contains(Printers::BuiltInPdfName()));
-    // With nothing chosen, the spooler's default queue is the printer.
-    Printers::SetCurrent(nullptr);
+    Printers::SetCurrent(nullptr); // with nothing chosen, the spooler's default queue is the printer
     EXPECT_EQ(Printers::Current().DeviceName(), "pdfout");
-
     try {
         Printers::SelectByName("no-such-queue");
         ADD_FAILURE() << "an unknown queue was accepted";
@@ -171,7 +137,6 @@ TEST_F(SpoolerTest, TheQueuesAreSeenAndAnUnknownOneIsRefused) {
         EXPECT_TRUE(error.Description().contains("no-such-queue"));
     }
     EXPECT_EQ(Printers::Current().DeviceName(), "pdfout");
-
     Printers::SelectByName("ppdout");
     MakeSourceGrid(5, 3);
     PreviewWindow& preview = State().frmPreview.Get();
@@ -182,13 +147,12 @@ TEST_F(SpoolerTest, TheQueuesAreSeenAndAnUnknownOneIsRefused) {
 
 TEST_F(SpoolerTest, AMultiPageReportArrivesAsOneJobWithEveryPage) {
     printer.Title1("Spooled");
-    printer.Title2("Through CUPS");
+    printer.Title2("Through CUPS"); // the date line goes with line 2
     printer.CurrDate("07.12.2026");
     Printers::SelectByName("pdfout");
     PrintReportTo("pdfout", RowsForRowBands(3, Printers::Current().ScaleHeight()));
     EXPECT_TRUE(messages.empty()) << Said();
     ASSERT_EQ(State().TotalPages, 3);
-
     const QStringList jobs = NewJobs();
     ASSERT_EQ(jobs.size(), 1) << jobs.join(' ').toStdString();
     const PdfDoc pdf = ReadPdf(jobs[0]);
@@ -202,7 +166,6 @@ TEST_F(SpoolerTest, AMultiPageReportArrivesAsOneJobWithEveryPage) {
         EXPECT_NE(pdf.Find("r0c3", page), nullptr);
         EXPECT_NE(pdf.Find(QString("r%1c2").arg(State().PageBlocks[page].EndRow), page), nullptr);
     }
-    EXPECT_TRUE(JobInfo(jobs[0]).contains("copies=1"));
 }
 
 TEST_F(SpoolerTest, CopiesOrientationAndPaperChosenInTheSetupDialogReachTheJob) {
@@ -220,8 +183,6 @@ TEST_F(SpoolerTest, CopiesOrientationAndPaperChosenInTheSetupDialogReachTheJob) 
     printer.SourceGrid(MakeSourceGrid(8, 3, 1500, 300));
     printer.PrintReport(kAutomationTrue);
     EXPECT_TRUE(NewJobs().isEmpty()) << "a cancelled dialog prints nothing";
-    EXPECT_FALSE(State().frmPrintStatus.IsLoaded());
-
     cancel = false;
     printer.PrintReport(kAutomationTrue);
     EXPECT_TRUE(messages.empty()) << Said();
@@ -231,34 +192,40 @@ TEST_F(SpoolerTest, CopiesOrientationAndPaperChosenInTheSetupDialogReachTheJob) 
     const QString info = JobInfo(jobs[0]);
     EXPECT_TRUE(info.contains("copies=2")) << info.toStdString();
     EXPECT_TRUE(info.contains("PageSize=Letter") || info.contains("media=Letter")) << info.toStdString();
-    // Letter is 612 x 792 points; landscape lays it on its side.
-    const PdfDoc pdf = ReadPdf(jobs[0]);
+    const PdfDoc pdf = ReadPdf(jobs[0]); // Letter is 612 x 792 points, here on its side
     ASSERT_FALSE(pdf.pageSizesPt.empty()) << pdf.error.toStdString();
     EXPECT_NEAR(pdf.pageSizesPt[0].width(), 792, 1);
     EXPECT_NEAR(pdf.pageSizesPt[0].height(), 612, 1);
 }
 
-TEST_F(SpoolerTest, AQueueThatRefusesJobsIsReportedByNameAndGetsNothing) {
-    PrintReportTo("rejecting", 8);
-    ASSERT_EQ(messages.size(), 1u) << Said();
-    EXPECT_TRUE(messages[0].text.contains("482")) << Said();
-    EXPECT_TRUE(messages[0].text.contains("\"rejecting\" does not accept jobs")) << Said();
+TEST_F(SpoolerTest, AQueueThatCannotTakeTheJobIsReportedByNameAndGetsNothing) {
+    // One that refuses jobs, one removed after it was chosen (Qt would print to the default
+    // queue, whose jobs land in the same folder) and one that stops accepting after it was chosen.
+    Lp("lpadmin", {"-p", "doomed", "-E", "-v", "tofolder:" + cups.out});
+    Lp("lpadmin", {"-p", "paused", "-E", "-v", "tofolder:" + cups.out});
+    const std::vector<std::pair<QString, QStringList>> queues{
+        {"rejecting", {}},
+        {"doomed", {"lpadmin", "-x", "doomed"}},
+        {"paused", {"cupsreject", "-r", "jam", "paused"}}};
+    for (const auto& [queue, afterSelection] : queues) {
+        SCOPED_TRACE(queue.toStdString());
+        messages.clear();
+        Printers::SelectByName(queue);
+        if (!afterSelection.isEmpty())
+            Lp(afterSelection[0], afterSelection.mid(1));
+        printer.SourceGrid(MakeSourceGrid(8, 3));
+        printer.PrintReport(kAutomationFalse);
+        ASSERT_EQ(messages.size(), 1u) << Said();
+        const QString why =
+            queue == "doomed" ? "\"" : "\" does not accept jobs"; // a removed queue is unknown
+        EXPECT_TRUE(messages[0].text.contains("482") && messages[0].text.contains('"' + queue + why))
+            << Said();
+        EXPECT_EQ(State().TotalPages, 0); // nothing was laid out, no progress window opened
+        EXPECT_FALSE(State().frmPrintStatus.IsLoaded());
+        EXPECT_TRUE(NewJobs().isEmpty());
+    }
     EXPECT_TRUE(LogText().contains("PrinterComponent.9000.PrintReport\t482\t")) << LogText().toStdString();
-    // Nothing was laid out for it, and the progress window never opened.
-    EXPECT_EQ(State().TotalPages, 0);
-    EXPECT_FALSE(State().frmPrintStatus.IsLoaded());
-    EXPECT_TRUE(NewJobs().isEmpty());
     EXPECT_TRUE(Lp("lpstat", {"-W", "all", "-o", "rejecting"}).trimmed().isEmpty());
-}
-
-TEST_F(SpoolerTest, AQueueThatStopsAcceptingAfterSelectionIsReportedThenPrintsAgain) {
-    AddQueue("paused");
-    Printers::SelectByName("paused");
-    Lp("cupsreject", {"-r", "paper jam", "paused"});
-    PrintReportTo("paused", 8);
-    ASSERT_EQ(messages.size(), 1u) << Said();
-    EXPECT_TRUE(messages[0].text.contains("\"paused\" does not accept jobs")) << Said();
-
     // Once the queue accepts again, the same printer prints: nothing of the refusal stays behind.
     Lp("cupsaccept", {"paused"});
     messages.clear();
@@ -270,26 +237,11 @@ TEST_F(SpoolerTest, AQueueThatStopsAcceptingAfterSelectionIsReportedThenPrintsAg
     Lp("lpadmin", {"-x", "paused"});
 }
 
-TEST_F(SpoolerTest, AQueueRemovedAfterSelectionIsReportedNotSentToTheDefault) {
-    AddQueue("doomed");
-    Printers::SelectByName("doomed");
-    Lp("lpadmin", {"-x", "doomed"});
-    printer.SourceGrid(MakeSourceGrid(8, 3));
-    printer.PrintReport(kAutomationFalse);
-    ASSERT_EQ(messages.size(), 1u) << Said();
-    EXPECT_TRUE(messages[0].text.contains("482"));
-    EXPECT_TRUE(messages[0].text.contains("\"doomed\"")) << Said();
-    // Qt would have printed to pdfout, the default queue, whose jobs land in the same folder.
-    EXPECT_TRUE(NewJobs().isEmpty());
-}
-
 TEST_F(SpoolerTest, AJobTheBackendFailsIsAbortedByCups) {
     PrintReportTo("broken", 8);
-    // The queue took the job: for the component it printed.
-    EXPECT_TRUE(messages.empty()) << Said();
+    EXPECT_TRUE(messages.empty()) << Said(); // the queue took the job: for the component it printed
     EXPECT_TRUE(NewJobs().isEmpty());
     // CUPS tells what became of it: finished, with the backend's error as its status.
     const QString done = Lp("lpstat", {"-W", "completed", "-l", "-o", "broken"});
-    EXPECT_TRUE(done.contains("broken-")) << done.toStdString();
-    EXPECT_TRUE(done.contains("simulated backend failure")) << done.toStdString();
+    EXPECT_TRUE(done.contains("broken-") && done.contains("simulated backend failure")) << done.toStdString();
 }
