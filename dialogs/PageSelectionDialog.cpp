@@ -54,6 +54,10 @@ void PageSelectionDialog::CancelButton_Click() {
     Unload();
 }
 
+void PageSelectionDialog::reject() {
+    CancelButton_Click();
+}
+
 void PageSelectionDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         CancelButton_Click();

@@ -24,6 +24,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // The close box is a way out too, and it means Cancel: nothing is printed.
+    void reject() override;
 
 private:
     void OKButton_Click();

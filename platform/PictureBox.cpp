@@ -209,7 +209,9 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
     const QPointF at = event->position();
     emit MouseDown(button, shift, static_cast<float>(at.x()) * ScreenTwipsPerPixel(),
                    static_cast<float>(at.y()) * ScreenTwipsPerPixel());
-    QWidget::mousePressEvent(event);
+    // Handled here: passed on, a press on a picture box inside another would reach the outer
+    // box as well and be acted on twice.
+    event->accept();
 }
 
 } // namespace telmo

@@ -176,6 +176,7 @@ TEST_F(DialogsTest, PageSelectionEachWayOutLeavesItsChoice) {
         {[](Selection& d) { d.opPageSelection1->setFocus(), Press(Qt::Key_Down), Click(d.OKButton); }, 2},
         {[](Selection& d) { d.opPageSelection2->setChecked(true), Click(d.CancelButton); }, 0},
         {[](Selection& d) { d.opPageSelection2->setFocus(), Press(Qt::Key_Escape); }, 0},
+        {[](Selection& d) { d.opPageSelection2->setChecked(true), d.close(); }, 0}, // the close box
     };
     for (const auto& [act, choice] : cases) {
         SCOPED_TRACE(choice);

@@ -9,8 +9,10 @@
 #include "platform/RepaintLock.h"
 #include "preview/PreviewWindow.h"
 #include "support/EngineFixture.h"
+
 #include "support/ModalWindows.h"
 #include "support/PictureOps.h"
+#include <QMenu>
 
 #include <QApplication>
 #include <QTest>
@@ -114,9 +116,13 @@ TEST_F(PreviewWindowTest, AOnePageReportPrintsStraightAwayAndThePopupActsLikeThe
     const auto pages = PrintedPages();
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_TRUE(pages[0].contains("Page 1 of 1") && pages[0].contains("r4c2"));
-    // A right click, on the page or around it, opens the popup.
+    // A right click, on the page or around it, opens the popup, once.
+    int popups = 0;
+    QObject::connect(preview.PrintPopup, &QMenu::aboutToShow, [&] { ++popups; });
     for (QWidget* target : std::initializer_list<QWidget*>{preview.pbData, preview.pbBase}) {
+        popups = 0;
         QTest::mouseClick(target, Qt::RightButton, {}, QPoint(2, 2));
+        EXPECT_EQ(popups, 1);
         EXPECT_TRUE(preview.PrintPopup->isVisible());
         preview.PrintPopup->hide();
     }
