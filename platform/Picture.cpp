@@ -1,9 +1,12 @@
 #include "platform/Picture.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QPainter>
 #include <QRawFont>
+#include <tuple>
 #include <unordered_map>
 
 namespace telmo {
@@ -38,6 +41,38 @@ bool PlacesGlyphBesideGlyph(const QString& text) {
             return false;
     }
     return true;
+}
+
+// The Indic scripts (Devanagari up to Sinhala) only show right when shaped by a font that has
+// them. A text in one of them whose font lacks it is drawn in a font that has it, chosen
+// here rather than by Qt's fallback, which first tries the font without the script and warns
+// on standard error for every such text. The font for each script is looked up once.
+const QFont& FontForScriptOf(const CachedFont& cached, const QString& text) {
+    int writingSystem = -1;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u >= 0x0900 && u < 0x0E00) {
+            writingSystem = QFontDatabase::Devanagari + (u - 0x0900) / 0x80;
+            break;
+        }
+    }
+    if (writingSystem < 0)
+        return cached.font;
+    thread_local std::vector<std::tuple<QString, int, QFont>> chosen;
+    const QString family = cached.font.family();
+    for (const auto& [f, ws, font] : chosen)
+        if (ws == writingSystem && f == family && font.pixelSize() == cached.font.pixelSize() &&
+            font.bold() == cached.font.bold())
+            return font;
+    const auto system = QFontDatabase::WritingSystem(writingSystem);
+    QFont font = cached.font;
+    if (!QFontDatabase::writingSystems(QFontInfo(font).family()).contains(system)) {
+        const QStringList families = QFontDatabase::families(system);
+        if (!families.isEmpty())
+            font.setFamilies({families.first(), family}); // the text's Latin letters may fall back
+    }
+    chosen.emplace_back(family, writingSystem, font);
+    return std::get<2>(chosen.back());
 }
 
 // Consecutive texts in one font drawn as a single glyph run. A page holds hundreds of short
@@ -128,7 +163,11 @@ void Picture::Play(QPainter& painter) const {
             if (batch.Add(cached, baseline, text->text))
                 continue;
             batch.Flush(painter);
-            if (currentFont == nullptr || !(*currentFont == text->font)) {
+            const QFont& font = FontForScriptOf(cached, text->text);
+            if (&font != &cached.font) {
+                painter.setFont(font);
+                currentFont = nullptr;
+            } else if (currentFont == nullptr || !(*currentFont == text->font)) {
                 painter.setFont(cached.font);
                 currentFont = &text->font;
             }

@@ -2,6 +2,7 @@
 # Installs what building and testing need on Debian 12, skipping what is already there.
 set -eu
 packages="cmake g++ make qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation poppler-utils xvfb \
+fonts-lohit-deva fonts-wqy-microhei fonts-symbola \
 libgtest-dev libbenchmark-dev cups-daemon cups-client cups-bsd clang-format"
 missing=""
 for p in $packages; do
