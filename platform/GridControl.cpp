@@ -160,7 +160,8 @@ private:
     std::vector<float> pairs_; // adjustment of each Latin-1 pair, NaN until measured
 };
 
-// Places cell texts: shortens what is wider than the cell and clips what is taller than it.
+// Places cell texts: wraps them in rows tall enough, ends what is wider than the cell in an
+// ellipsis and clips what is taller than it.
 class TextPlacer {
 public:
     TextPlacer(telmo::Picture& picture, FontSpec font)
@@ -176,15 +177,59 @@ public:
         for (QChar& ch : text)
             if (ch == u'\n' || ch == u'\r' || ch == u'\t')
                 ch = u' ';
-        double width = measure_.Width(text);
-        if (width > available) {
-            const int keep = measure_.FittingPrefix(text, available);
+        // A row taller than two lines wraps the text at spaces into the lines it has room for;
+        // whatever still does not fit ends in an ellipsis at the cell's edge.
+        const double pad = GridControl::kCellPaddingY;
+        const int room = std::max(1, static_cast<int>((cell.height() - 2 * pad) / lineHeight_));
+        QStringList lines;
+        QString rest = text;
+        while (!rest.isEmpty()) {
+            if (static_cast<int>(lines.size()) + 1 == room || measure_.Width(rest) <= available) {
+                lines << Shortened(rest, available);
+                break;
+            }
+            int keep = measure_.FittingPrefix(rest, available);
+            const int space = static_cast<int>(rest.lastIndexOf(u' ', keep));
+            if (space > 0)
+                keep = space;
             if (keep == 0)
-                return;
-            text.truncate(keep);
-            width = measure_.Width(text);
+                keep = 1;
+            lines << rest.left(keep);
+            rest = rest.mid(keep).trimmed();
         }
+        if (lines.size() > 1) {
+            const double block = lines.size() * lineHeight_;
+            double top = cell.center().y() - block / 2;
+            if (alignment != kAlignGeneral && alignment % 3 == 0)
+                top = cell.top() + pad;
+            else if (alignment != kAlignGeneral && alignment % 3 == 2)
+                top = cell.bottom() - pad - block;
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                PlaceLine(QRectF(cell.left(), top + i * lineHeight_, cell.width(), lineHeight_), view,
+                          lines[i],
+                          alignment == kAlignGeneral ? kAlignGeneral : int16_t(alignment / 3 * 3 + 1));
+            return;
+        }
+        text = lines.value(0);
+        if (text.isEmpty())
+            return;
+        PlaceLine(cell, view, text, alignment);
+    }
 
+private:
+    // The text cut to the width with an ellipsis, or as much as fits when not even that does.
+    QString Shortened(const QString& text, double available) {
+        if (measure_.Width(text) <= available)
+            return text;
+        const QString ellipsis(QChar(0x2026));
+        const int keep = measure_.FittingPrefix(text, available - measure_.Width(ellipsis));
+        if (keep > 0)
+            return text.left(keep) + ellipsis;
+        return text.left(measure_.FittingPrefix(text, available));
+    }
+
+    void PlaceLine(const QRectF& cell, QStringView view, const QString& text, int16_t alignment) {
+        const double width = measure_.Width(text);
         int horizontal = 0; // 0 left, 1 centre, 2 right
         int vertical = 1;   // 0 top, 1 centre, 2 bottom
         if (alignment == kAlignGeneral) {
@@ -217,7 +262,6 @@ public:
         picture_.AddText(QPointF(x, y), font_, text);
     }
 
-private:
     telmo::Picture& picture_;
     FontSpec font_;
     TextMeasure& measure_;

@@ -135,7 +135,28 @@ TEST(GridControl, AlignmentPlacesTextInItsCell) {
     const auto cut = std::ranges::find_if(shown, [](const auto& op) { return op.text.startsWith("a "); });
     ASSERT_NE(cut, shown.end());
     EXPECT_LT(cut->text.size(), 34);
+    EXPECT_TRUE(cut->text.endsWith(QChar(0x2026))) << cut->text.toStdString();
     EXPECT_LE(cut->topLeft.x() + Metrics(grid).horizontalAdvance(cut->text), right + 1920 - margin + 0.5);
+    // A row three lines high wraps it at spaces into three lines inside the cell, the last cut.
+    const double lineHeight = Metrics(grid).height();
+    grid.SetRowHeight(1, static_cast<int32_t>(3 * lineHeight + 2 * GridControl::kCellPaddingY + 1));
+    grid.SetTextMatrix(1, 3, "a rather long text that cannot fit in three lines of this narrow cell at all");
+    const double rowTop = grid.RowHeight(0), rowBottom = rowTop + grid.RowHeight(1);
+    std::vector<Picture::TextOp> lines;
+    for (const auto& op : OpsOf<Picture::TextOp>(*grid.Picture()))
+        if (op.topLeft.x() > right + 960 && op.topLeft.y() > rowTop - lineHeight / 2)
+            lines.push_back(op);
+    ASSERT_EQ(lines.size(), 3u);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].text.startsWith(' ') || lines[i].text.endsWith(' '), false)
+            << lines[i].text.toStdString();
+        EXPECT_LE(lines[i].topLeft.x() + Metrics(grid).horizontalAdvance(lines[i].text),
+                  right + 1920 - margin + 0.5);
+        EXPECT_GE(lines[i].topLeft.y(), rowTop);
+        EXPECT_LE(lines[i].topLeft.y() + lineHeight, rowBottom + 0.5);
+    }
+    EXPECT_TRUE(lines[0].text.startsWith("a rather"));
+    EXPECT_TRUE(lines[2].text.endsWith(QChar(0x2026)));
 }
 
 TEST(GridControl, ThePictureHasLinesWhereTheSizesPutThemAndOneOpPerCellAndLine) {
