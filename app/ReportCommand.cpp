@@ -266,6 +266,22 @@ void ChoosePrinter(const Options& o) {
         printer.SetCopies(*o.copies);
 }
 
+// A printed report says where it went, above all when that is not a place the user named.
+void TellWhereItWent(const Options& o) {
+    const Printer& printer = Printers::Current();
+    const int pages = State().TotalPages;
+    const QString count = QStringLiteral("%1 page%2").arg(pages).arg(pages == 1 ? "" : "s");
+    if (printer.DeviceName() != Printers::BuiltInPdfName())
+        Err(QStringLiteral("sent %1 to printer %2").arg(count, printer.DeviceName()));
+    else if (o.pdf)
+        Err(QStringLiteral("wrote %1 to %2").arg(count, Printers::PdfOutputFile()));
+    else
+        Err(QStringLiteral(
+                "no printer is set up, so the report went to the built-in PDF printer: wrote %1 to %2 "
+                "(choose with --pdf FILE or --printer NAME)")
+                .arg(count, Printers::PdfOutputFile()));
+}
+
 void WriteLayout() {
     QTextStream out(stdout);
     const JobState& s = State();
@@ -467,6 +483,8 @@ int RunReportCommand(const QStringList& arguments) {
         printer.ShowPreview();
     } else {
         printer.PrintReport(options.printDialog ? kAutomationTrue : kAutomationFalse);
+        if (reported.count == 0)
+            TellWhereItWent(options);
     }
     reported.Flush();
     return reported.count > 0 ? kExitReported : kExitOk;

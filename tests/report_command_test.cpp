@@ -315,6 +315,25 @@ TEST_F(ReportCommandTest, EveryPdfPageHoldsItsBlockUnderTheTitles) {
     }
 }
 
+// A printed report says on stderr where it went and how many pages; with no printer set up it
+// names the built-in PDF printer's file it fell back to, which holds those pages.
+TEST_F(ReportCommandTest, APrintedReportSaysWhereItWentAndHowManyPages) {
+    const QString csv = Write("w.csv", TableCsv(120, 3));
+    const std::vector<std::pair<QStringList, QString>> cases = {
+        {{csv, "--pdf", Path("w.pdf")}, "telmo-report: wrote 3 pages to " + Path("w.pdf") + "\n"},
+        {{csv},
+         "no printer is set up, so the report went to the built-in PDF printer: wrote 3 pages to " +
+             Path("telmo-report.pdf")},
+    };
+    for (const auto& [arguments, told] : cases) {
+        const RunResult r = Run(arguments);
+        EXPECT_EQ(r.exitCode, kOk) << S(r.err);
+        EXPECT_TRUE(r.err.contains(told)) << S(r.err);
+        const PdfDoc doc = ReadPdf(arguments.size() > 1 ? arguments[2] : Path("telmo-report.pdf"));
+        EXPECT_EQ(doc.pages, 3) << S(doc.error);
+    }
+}
+
 // Commas, quotes, line breaks (drawn as a space) and non-ASCII text reach the page intact, on the
 // paper and orientation asked for; a file of its heading row alone prints that on one page.
 TEST_F(ReportCommandTest, QuotedFieldsPaperAndOrientationReachThePrintedPage) {
