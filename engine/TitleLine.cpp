@@ -3,6 +3,8 @@
 #include "component/JobState.h"
 #include "platform/DrawingSurface.h"
 
+#include <algorithm>
+
 namespace telmo {
 namespace {
 void SetLineFont(DrawingSurface& surface, const QString& fontName, int16_t fontSize) {
@@ -42,8 +44,10 @@ void PrintDateLine(DrawingSurface& surface, const QString& date, const QString& 
         return;
     SetLineFont(surface, fontName, fontSize);
     surface.SetCurrentY(top);
-    surface.SetCurrentX(surface.ScaleWidth() -
-                        (surface.TextWidth(title2Message) + static_cast<float>(rightMargin)));
+    // The date starts where a right-aligned title 2 would; a date wider than title 2 (or with
+    // none) moves left so that it still ends at the right margin, not past the paper's edge.
+    const float right = surface.ScaleWidth() - static_cast<float>(rightMargin);
+    surface.SetCurrentX(std::min(right - surface.TextWidth(title2Message), right - surface.TextWidth(date)));
     surface.Print(date);
 }
 

@@ -334,6 +334,29 @@ TEST_F(ReportCommandTest, APrintedReportSaysWhereItWentAndHowManyPages) {
     }
 }
 
+// The date line starts title 2's width (in the date's font) left of the right margin; when
+// title 2 is shorter than the date, or missing, it moves left to end at that margin rather
+// than running off the paper.
+TEST_F(ReportCommandTest, TheDateLineEndsOnThePaperWhateverTitleTwo) {
+    const QString csv = Write("d.csv", TableCsv(5, 3));
+    const QString date = "2026-12-07T18:30:00";
+    QList<double> starts;
+    for (const QString& title2 :
+         {QString(), QString("Q"), QString("A much longer second title than the date")}) {
+        QStringList arguments{csv, "--pdf", Path("d.pdf"), "--date", date};
+        if (!title2.isEmpty())
+            arguments << "--title2" << title2;
+        const RunResult r = Run(arguments);
+        ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+        const PdfDoc doc = ReadPdf(Path("d.pdf"));
+        const PdfWord* word = doc.Find(date);
+        ASSERT_NE(word, nullptr) << S(title2) << "\n" << S(doc.pageTexts.value(0));
+        EXPECT_LT(word->xMax, doc.pageWidthPt - 10) << S(title2);
+        starts << word->xMin;
+    }
+    EXPECT_NEAR(starts[0], starts[1], 0.5); // too short to move it: both end at the margin
+}
+
 // Commas, quotes, line breaks (drawn as a space) and non-ASCII text reach the page intact, on the
 // paper and orientation asked for; a file of its heading row alone prints that on one page.
 TEST_F(ReportCommandTest, QuotedFieldsPaperAndOrientationReachThePrintedPage) {
