@@ -2,7 +2,28 @@
 #include "platform/MessageBox.h"
 
 #include <QApplication>
+#include <QSet>
+#include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+// Qt's own warnings reach standard error once each: a failing page repeats the same warning
+// for every page, which would bury the command's own messages. Qt's note that it made up a
+// runtime folder for a missing XDG_RUNTIME_DIR is left out: it says nothing about the report.
+void QtMessageOnce(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    static QSet<QString> told;
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (type != QtFatalMsg && (told.size() > 1000 || told.contains(message)))
+        return;
+    told.insert(message);
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    if (type == QtFatalMsg)
+        std::abort();
+}
+
+} // namespace
 
 // telmo-report: prints a CSV file as a report, or shows it in the print preview.
 int main(int argc, char** argv) {
@@ -16,6 +37,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QtMessageOnce);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("telmo-report"));
     if (!wantsPreview)

@@ -86,12 +86,14 @@ protected:
     }
     // No display, TMPDIR (where the built-in PDF printer writes by default) our folder, and a
     // spooler socket that does not exist, so no test depends on the machine's printers.
-    RunResult Run(const QStringList& arguments) {
+    RunResult Run(const QStringList& arguments, bool runtimeDir = true) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "TELMO_BATCH", "QT_QPA_PLATFORM"})
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "TELMO_BATCH", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
             env.remove(name);
         env.insert("TMPDIR", dir.path());
-        env.insert("XDG_RUNTIME_DIR", dir.path());
+        if (runtimeDir)
+            env.insert("XDG_RUNTIME_DIR", dir.path());
         env.insert("CUPS_SERVER", Path("no-cups.sock"));
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QProcess process;
@@ -315,8 +317,8 @@ TEST_F(ReportCommandTest, EveryPdfPageHoldsItsBlockUnderTheTitles) {
     }
 }
 
-// A printed report says on stderr where it went and how many pages; with no printer set up it
-// names the built-in PDF printer's file it fell back to, which holds those pages.
+// A printed report says on stderr where it went and how many pages, and nothing else; with no
+// printer set up it names the built-in PDF printer's file it fell back to, which holds those pages.
 TEST_F(ReportCommandTest, APrintedReportSaysWhereItWentAndHowManyPages) {
     const QString csv = Write("w.csv", TableCsv(120, 3));
     const std::vector<std::pair<QStringList, QString>> cases = {
@@ -326,9 +328,10 @@ TEST_F(ReportCommandTest, APrintedReportSaysWhereItWentAndHowManyPages) {
              Path("telmo-report.pdf")},
     };
     for (const auto& [arguments, told] : cases) {
-        const RunResult r = Run(arguments);
+        const RunResult r = Run(arguments, false); // as from a shell without XDG_RUNTIME_DIR
         EXPECT_EQ(r.exitCode, kOk) << S(r.err);
         EXPECT_TRUE(r.err.contains(told)) << S(r.err);
+        EXPECT_EQ(r.err.count('\n'), 1) << "nothing else on stderr:\n" << S(r.err);
         const PdfDoc doc = ReadPdf(arguments.size() > 1 ? arguments[2] : Path("telmo-report.pdf"));
         EXPECT_EQ(doc.pages, 3) << S(doc.error);
     }
