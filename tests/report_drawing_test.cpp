@@ -41,13 +41,14 @@ TEST_F(ReportHeaderTest, TitlesDateAndSeparatorAtTheirPlacesInDrawingOrder) {
     s.Title3Alignment = 3;
     s.TitleSepratorFlag = kAutomationTrue;
     PrintReportHeader();
-    // Title 1 centred on 11520: 5760 - 6 x 160 / 2. The date is placed by title 2's width in
-    // the date's 10-point font: 11520 - (300 + 100). Title 3 goes below title 2's height in title
+    // Title 1 centred on 11520: 5760 - 6 x 160 / 2. The date would be placed by title 2's width in
+    // the date's 10-point font, 11520 - (300 + 100), but is wider (1000) than that, so it ends
+    // at the right margin instead: 11520 - 100 - 1000. Title 3 goes below title 2's height in title
     // 3's 10-point font (240), right-aligned. The separator adds both heights in the font of the
     // last line drawn and ends at the right edge.
     EXPECT_EQ(Ops(), (Drawn{{Kind::Text, "Report", {5280, 300}},
                             {Kind::Text, "Sub", {100, 700}},
-                            {Kind::Text, "2026-12-06", {11120, 700}},
+                            {Kind::Text, "2026-12-06", {11520 - 100 - 1000, 700}},
                             {Kind::Text, "Third", {11520 - (500 + 100), 990}},
                             {Kind::Line, "", {100, 240 + 800 + 240}}}));
     const auto& ops = Recorder().Ops();
@@ -71,13 +72,14 @@ TEST_F(ReportHeaderTest, EmptyTitlesDrawNothingButTheSeparatorStillComes) {
     EXPECT_EQ(Ops(), (Drawn{{Kind::Line, "", {100, 198 + 800 + 198}}}));
 }
 
-TEST_F(ReportHeaderTest, DateWithoutTitleTwoStartsAtTheRightMarginAndTitleThreeStillMovesDown) {
+TEST_F(ReportHeaderTest, DateWithoutTitleTwoEndsAtTheRightMarginAndTitleThreeStillMovesDown) {
     JobState& s = State();
     s.CurrDateMessage = QStringLiteral("Today");
     s.Title3Message = QStringLiteral("T3");
     s.Title3Alignment = 7; // not an alignment: title 3 starts where Print left the position
     PrintReportHeader();
-    EXPECT_EQ(Ops(), (Drawn{{Kind::Text, "Today", {11520 - 100, 700}}, {Kind::Text, "T3", {0, 750 + 240}}}));
+    EXPECT_EQ(Ops(),
+              (Drawn{{Kind::Text, "Today", {11520 - 100 - 500, 700}}, {Kind::Text, "T3", {0, 750 + 240}}}));
 }
 
 TEST_F(ReportHeaderTest, AFailingPrinterIsReportedAndTheLinesDrawnStay) {
