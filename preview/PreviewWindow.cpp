@@ -169,8 +169,7 @@ void PreviewWindow::Form_Activate() {
     try {
         RepaintLock::LockWindowUpdate(pbBase);
         JobState& s = State();
-        setWindowTitle(QStringLiteral("Print Preview  [ ") + Printers::Current().DeviceName() +
-                       QStringLiteral(" ]"));
+        ShowPrinterInCaption();
         if (s.RefreshPending) {
             s.RefreshPending = false;
             RelayOutFromPage1();
@@ -181,6 +180,11 @@ void PreviewWindow::Form_Activate() {
         ReportCurrentException(module::kPreview, ".Activate");
         Unload();
     }
+}
+
+void PreviewWindow::ShowPrinterInCaption() {
+    setWindowTitle(QStringLiteral("Print Preview  [ ") + Printers::Current().DeviceName() +
+                   QStringLiteral(" ]"));
 }
 
 void PreviewWindow::resizeEvent(QResizeEvent* event) {
@@ -592,6 +596,8 @@ void PreviewWindow::ShowPrintSetup() {
         ShowPrinterDlg(this, flags);
         if (!self || IsUnloaded())
             return;
+        // The next print goes to the printer now current: the caption says which at once.
+        ShowPrinterInCaption();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         screenWait = true;
         const Printer& printer = Printers::Current();

@@ -100,6 +100,8 @@ private:
     void SetWaitPointer(bool wait);
     // The report laid out again from the grid, page 1 shown in the fit view.
     void RelayOutFromPage1();
+    // "Print Preview  [ printer ]": the printer the next print goes to.
+    void ShowPrinterInCaption();
     QSize lastViewportSize_;
 };
 

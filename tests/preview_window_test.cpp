@@ -12,9 +12,9 @@
 
 #include "support/ModalWindows.h"
 #include "support/PictureOps.h"
-#include <QMenu>
 
 #include <QApplication>
+#include <QMenu>
 #include <QTest>
 
 using namespace telmo;
@@ -246,16 +246,19 @@ TEST_F(PreviewWindowTest, OptionOkRefitsAtPage1AndSetupCancelledStillLaysOutInTh
     const PlacedText* number = Flatten(*preview.pbTempData->Picture()).FindText("Page 1 of 3");
     ASSERT_NE(number, nullptr);
     EXPECT_LT(number->at.y(), 1500);
-    // Setup cancelled still lays the report out again, from page 1, in the view in force.
+    // Setup cancelled still lays the report out again, from page 1, in the view in force, and the
+    // caption names the printer now current at once, not at the next activation.
     Click(preview.cmdMove[2]);
     Click(preview.cmdOperations[2]);
     QWidget* owner = nullptr;
     SetPrintDialogRunner([&](QWidget* dialogOwner, uint32_t, DeviceMode&) {
         owner = dialogOwner;
+        Printers::SetCurrent(std::make_unique<RecordingPrinter>(11520, 15120, 12240, 15840, "Other"));
         return false;
     });
     Click(preview.cmdOperations[1]);
     EXPECT_EQ(owner, &preview);
+    EXPECT_EQ(preview.windowTitle(), "Print Preview  [ Other ]");
     EXPECT_EQ(std::tuple(Caption(), MoveButtons(), preview.FitToWindow, preview.cmdOperations[2]->text()),
               std::tuple("Page 1 of 3", kAtFirst, false, "&Zoom Out"));
     EXPECT_TRUE(State().RefreshPending && !QApplication::overrideCursor() && !PreviewClosed());
