@@ -331,8 +331,8 @@ int RunReportCommand(const QStringList& arguments) {
         QStringLiteral("Prints a CSV file as a paginated report, or shows it in the print preview.\n"
                        "The first line is the heading row, the first field of each line the heading column.\n"
                        "Without a display it runs offscreen: errors go to standard error, no window waits.\n"
-                       "Exit status: 0 done, 1 an error was reported, 2 bad usage or an unreadable or\n"
-                       "malformed file."));
+                       "Exit status: 0 done, 1 an error was reported, 2 bad usage or an unreadable,\n"
+                       "malformed or empty file (nothing is printed then)."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("file.csv"),
                                  QStringLiteral("The table to print (RFC 4180, UTF-8)."));
@@ -461,6 +461,25 @@ int RunReportCommand(const QStringList& arguments) {
     }
     std::shared_ptr<GridControl> grid = BuildReportGrid(table, options.grid);
     table = CsvTable{}; // the grid holds the texts now
+    if (!options.layout) {
+        // The component lays out a grid with nothing under its heading as no pages at all; a
+        // page holding only the heading would look like a finished, empty report.
+        const int dataRows = grid->Rows() - grid->FixedRows();
+        if (dataRows <= 0) {
+            Err(options.csvPath + QStringLiteral(": no data rows: line 1 is the heading row and nothing "
+                                                 "follows it; add rows below it, or print it as data "
+                                                 "with --fixed-rows 0. Nothing was printed."));
+            return kExitUsage;
+        }
+        if (options.startRow && *options.startRow > grid->Rows() - 1) {
+            Err(QStringLiteral("--start-row %1 is past the last row of %2 (%3 rows after the heading); "
+                               "give a value from 1 to %3. Nothing was printed.")
+                    .arg(*options.startRow)
+                    .arg(options.csvPath)
+                    .arg(grid->Rows() - 1));
+            return kExitUsage;
+        }
+    }
     try {
         ChoosePrinter(options);
     } catch (const RuntimeError& e) {

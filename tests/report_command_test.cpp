@@ -126,6 +126,8 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
         {{file("a,b\n1,2\nZ\xfcrich,3\n"), "--pdf", pdf}, "$0:3: not valid UTF-8 text"},
         {{file(""), "--pdf", pdf}, "$0:1: the file holds no rows"},
         {{file("\xEF\xBB\xBF\n\n\r\n"), "--layout"}, "$0:1: the file holds no rows"},
+        {{file("h,a,b\n"), "--pdf", pdf}, "$0: no data rows"},       // a heading row alone
+        {{csv, "--start-row", "6", "--pdf", pdf}, "--start-row 6 is past the last row of $0"},
         {{Path("missing.csv"), "--pdf", pdf}, "$0: cannot read"},
         {{}, "CSV file"},
         {{csv, csv}, "CSV file"},
@@ -361,7 +363,7 @@ TEST_F(ReportCommandTest, TheDateLineEndsOnThePaperWhateverTitleTwo) {
 }
 
 // Commas, quotes, line breaks (drawn as a space) and non-ASCII text reach the page intact, on the
-// paper and orientation asked for; a file of its heading row alone prints that on one page.
+// paper and orientation asked for.
 TEST_F(ReportCommandTest, QuotedFieldsPaperAndOrientationReachThePrintedPage) {
     const QString csv = Write("q.csv", "\xEF\xBB\xBFItem,\"Name, full\",Note\r\n"
                                        "1,\"Smith, Jo\",\"said \"\"hello\"\"\"\r\n"
@@ -379,14 +381,10 @@ TEST_F(ReportCommandTest, QuotedFieldsPaperAndOrientationReachThePrintedPage) {
                                                                             << S(doc.pageTexts[0]);
     EXPECT_FALSE(doc.pageTexts[0].contains(QChar(0xFEFF)));
 
+    // A heading row alone is still laid out by the component; the command prints none of it
+    // (the bad usage table has that row).
     const QString one = Write("one.csv", "Name,Town,Amount\n");
     EXPECT_EQ(Layout(Run({one, "--layout"}).out).Pages(), 1);
-    ASSERT_EQ(Run({one, "--pdf", Path("one.pdf")}).exitCode, kOk);
-    const PdfDoc oneDoc = ReadPdf(Path("one.pdf"));
-    ASSERT_EQ(oneDoc.pages, 1);
-    for (const char* word : {"Name", "Town", "Amount"})
-        EXPECT_NE(oneDoc.Find(word, 1), nullptr) << word;
-    EXPECT_TRUE(oneDoc.pageTexts[0].contains("Page 1 of 1"));
 }
 
 // Read from a file: UTF-8 with an optional byte order mark, records as RFC 4180 has them.
