@@ -2,6 +2,7 @@
 
 #include "app/CsvReader.h"
 #include "app/ReportGrid.h"
+#include "app/ReportPreflight.h"
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "engine/PrintDataSettings.h"
@@ -459,6 +460,15 @@ int RunReportCommand(const QStringList& arguments) {
         Err(error.message);
         return kExitUsage;
     }
+    try {
+        ChoosePrinter(options);
+    } catch (const RuntimeError& e) {
+        // Never fall back to another printer: the report would come out where nobody asked.
+        Err(e.Description());
+        return kExitReported;
+    }
+    const Printer& chosen = Printers::Current();
+    options.grid.printableWidth = chosen.ScaleWidth();
     std::shared_ptr<GridControl> grid = BuildReportGrid(table, options.grid);
     table = CsvTable{}; // the grid holds the texts now
     if (!options.layout) {
@@ -479,13 +489,15 @@ int RunReportCommand(const QStringList& arguments) {
                     .arg(grid->Rows() - 1));
             return kExitUsage;
         }
-    }
-    try {
-        ChoosePrinter(options);
-    } catch (const RuntimeError& e) {
-        // Never fall back to another printer: the report would come out where nobody asked.
-        Err(e.Description());
-        return kExitReported;
+        const PreflightFindings findings =
+            CheckReport(*grid, chosen.ScaleWidth(), chosen.ScaleHeight(),
+                        static_cast<float>(options.startRow.value_or(0)), options.csvPath);
+        if (findings.blocker) {
+            Err(*findings.blocker);
+            return kExitUsage;
+        }
+        for (const QString& warning : findings.warnings)
+            Err(QStringLiteral("warning: ") + warning);
     }
     IPrinter printer;
     SetTitles(printer, options);

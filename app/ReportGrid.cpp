@@ -1,5 +1,6 @@
 #include "app/ReportGrid.h"
 
+#include "engine/Pagination.h"
 #include "platform/GridControl.h"
 
 #include <algorithm>
@@ -19,6 +20,14 @@ int32_t FittedWidth(double widestText) {
 }
 
 } // namespace
+
+FittedWidthCaps FittedWidthCapsFor(float printableWidth, int32_t headingColumnWidth) {
+    // Column pagination takes a column while the sum stays below its limit, so one twip less.
+    const int32_t usable =
+        static_cast<int32_t>(printableWidth - pagination::kPageReserve) - 2 * pagination::kCellAllowance - 1;
+    const int32_t heading = std::max(0, usable / 2);
+    return {heading, std::max(0, usable - std::min(headingColumnWidth, heading))};
+}
 
 std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOptions& options) {
     auto grid = std::make_shared<GridControl>();
@@ -46,9 +55,22 @@ std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOp
                     std::max(widest[static_cast<size_t>(c)], grid->TextWidth(fields[c]));
         }
     }
-    for (int c = 0; c < cols; ++c)
-        grid->SetColWidth(c, fit ? FittedWidth(widest[static_cast<size_t>(c)])
-                                 : Repeating(options.colWidths, c));
+    if (fit) {
+        std::vector<int32_t> widths(static_cast<size_t>(cols));
+        for (int c = 0; c < cols; ++c)
+            widths[static_cast<size_t>(c)] = FittedWidth(widest[static_cast<size_t>(c)]);
+        if (options.printableWidth > 0) {
+            const FittedWidthCaps caps = FittedWidthCapsFor(options.printableWidth, widths[0]);
+            widths[0] = std::min(widths[0], caps.headingColumn);
+            for (int c = 1; c < cols; ++c)
+                widths[static_cast<size_t>(c)] = std::min(widths[static_cast<size_t>(c)], caps.otherColumns);
+        }
+        for (int c = 0; c < cols; ++c)
+            grid->SetColWidth(c, widths[static_cast<size_t>(c)]);
+    } else {
+        for (int c = 0; c < cols; ++c)
+            grid->SetColWidth(c, Repeating(options.colWidths, c));
+    }
     if (!options.rowHeights.empty())
         for (int r = 0; r < rows; ++r)
             grid->SetRowHeight(r, Repeating(options.rowHeights, r));

@@ -23,7 +23,19 @@ struct GridOptions {
     // (columns fitted to their widest text, rows as high as the grid font needs).
     std::vector<int32_t> colWidths;
     std::vector<int32_t> rowHeights;
+    // The printer's printable width in twips, or 0 for no printer: fitted columns are kept
+    // narrow enough to print beside the heading column within it.
+    float printableWidth = 0;
 };
+
+// The widest the heading column and any other column may be fitted on a printable width:
+// together, with their allowances, they fit the width column pagination fills, so that a
+// column on a page of its own still lies on the paper.
+struct FittedWidthCaps {
+    int32_t headingColumn;
+    int32_t otherColumns;
+};
+FittedWidthCaps FittedWidthCapsFor(float printableWidth, int32_t headingColumnWidth);
 
 // Widest a fitted column gets before its margins, in twips: a long text is shortened in its
 // cell rather than pushing every other column onto later pages.

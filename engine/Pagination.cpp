@@ -91,6 +91,10 @@ void PaginateColumns(const GridSizes& grid, float scaleWidth, int16_t mode, std:
         }
         bandNo = AddInteger(bandNo, 1);
     }
+    // A grid with no column besides the heading column makes no band: the table then holds
+    // no page rather than the pages of an earlier layout.
+    if (mode == kColumnsSplit)
+        ResizePreserve(blocks, bandNo - 1);
     bandCount = static_cast<float>(bandNo - 1);
 }
 
@@ -137,6 +141,11 @@ void PaginateRows(const GridSizes& grid, float scaleHeight, int16_t mode, float 
         }
         pageNo = AddInteger(pageNo, 1);
     }
+    // Without rows or column bands the table holds no page rather than an earlier layout's.
+    if (mode == kRowsSplit)
+        ResizePreserve(blocks, pageNo - 1);
+    else if (mode == kRowsAndColumnsSplit)
+        ResizePreserve(blocks, blockNo - 1);
     bandCount = static_cast<float>(pageNo - 1);
 }
 

@@ -33,8 +33,10 @@ void PrintAllPages(Grid& grid, PictureBox& pictureBox) {
             SendDataToPrinter(grid, pictureBox, block.StartCol, block.EndCol, block.StartRow, block.EndRow);
             Printers::Current().NewPage();
             QCoreApplication::processEvents();
+            // The page number is an Integer: a report of the most pages it can count ends
+            // in an overflow, reported below, and its document is not ended.
             if (page == INT16_MAX)
-                break;
+                throw RuntimeError(err::kOverflow);
         }
         Printers::Current().EndDoc();
     } catch (...) {

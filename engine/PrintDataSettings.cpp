@@ -140,8 +140,10 @@ void CalculagePrintDataSettings() {
         if (window != nullptr && !window->IsUnloaded())
             UpdatePageLabel(s.CurrentPage);
         if (window != nullptr && !window->IsUnloaded()) {
-            if (static_cast<size_t>(s.CurrentPage) >= s.PageBlocks.size())
+            if (static_cast<size_t>(s.CurrentPage) >= s.PageBlocks.size()) {
+                window->ShowNoPage(); // never the page of an earlier layout
                 throw RuntimeError(err::kSubscriptOutOfRange);
+            }
             PageBlock& block = s.PageBlocks[static_cast<size_t>(s.CurrentPage)];
             window->CopyMorePagesA(block.StartCol, block.EndCol, block.StartRow, block.EndRow);
         }

@@ -326,6 +326,11 @@ void PreviewWindow::CopyMorePagesA(float& sSCol, float& sECol, float& sSRow, flo
     }
 }
 
+void PreviewWindow::ShowNoPage() {
+    pbTempData->SetPicture(nullptr);
+    pbData->SetPicture(nullptr);
+}
+
 void PreviewWindow::ComposeBody(float& sSCol, float& sECol, float& sSRow, float& sERow) {
     pbTemp->SetPicture(nullptr);
     CopyGrid(GData, sSCol, sECol, sSRow, sERow);

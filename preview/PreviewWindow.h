@@ -28,6 +28,8 @@ public:
 
     // Composes the page of this block: grid image, page number and title block.
     void CopyMorePagesA(float& sSCol, float& sECol, float& sSRow, float& sERow);
+    // An empty page: the layout has no page to show.
+    void ShowNoPage();
     // The title block on any drawing surface.
     void DisplayHeader(DrawingSurface& pbData);
     void DisplayPageNoForPreview();

@@ -32,6 +32,9 @@ Ranges Of(const std::vector<PageBlock>& blocks, bool rows) {
 // 970-twip row costs 1000, so eleven such rows fill a page. Width 11520 leaves 8520; column 0
 // (970 + 30) is reserved and a 1970-twip column costs 2000, so three such columns fill a page.
 
+// What an earlier layout left in the table; a new layout never keeps it.
+const std::vector<PageBlock> kEarlierLayout(4, PageBlock{9, 9, 9, 9, 9});
+
 } // namespace
 
 TEST(RowPagination, BandBoundaries) {
@@ -52,7 +55,7 @@ TEST(RowPagination, BandBoundaries) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        std::vector<PageBlock> blocks(1);
+        std::vector<PageBlock> blocks = kEarlierLayout;
         float bands = -1;
         PaginateRows(c.g, 15120, kRowsSplit, 0, {0}, {0}, blocks, bands);
         EXPECT_EQ(Of(blocks, true), c.expected);
@@ -76,12 +79,18 @@ TEST(ColumnPagination, BandBoundaries) {
          Sizes(3, 6, {}, 240, {970, 500, 12000}, 500),
          {{1, 1}, {2, 2}, {3, 5}}},
         {"heading only", kColumnsSplit, Sizes(3, 1, {}, 240), {}},
+        // Column 1 costs 3520: with two more the page holds 1000 + 7520 = 8520 exactly.
+        {"sum exactly at the limit",
+         kColumnsSplit,
+         Sizes(3, 6, {}, 240, {970, 3490}, 1970),
+         {{1, 3}, {4, 5}}},
+        {"one twip over", kColumnsSplit, Sizes(3, 6, {}, 240, {970, 3491}, 1970), {{1, 2}, {3, 5}}},
         // Mode 4 records the bands in the arrays and makes no blocks.
         {"mode 4", kRowsAndColumnsSplit, Sizes(9, 8, {}, 240, {970}, 1970), {{1, 3}, {4, 6}, {7, 7}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        std::vector<PageBlock> blocks(1);
+        std::vector<PageBlock> blocks = kEarlierLayout;
         std::vector<float> start(1), end(1);
         float bands = -1;
         PaginateColumns(c.g, 11520, c.mode, blocks, start, end, bands);
@@ -90,8 +99,12 @@ TEST(ColumnPagination, BandBoundaries) {
         for (size_t i = 1; i < start.size() && i < end.size(); ++i)
             arrays.emplace_back(start[i], end[i]);
         EXPECT_EQ(c.mode == kColumnsSplit ? Of(blocks, false) : arrays, c.expected);
-        EXPECT_EQ(c.mode == kColumnsSplit ? start.size() : blocks.size(), 1u) << "other output untouched";
-        EXPECT_EQ(Of(blocks, true), Ranges(blocks.size() - 1, {1.f, c.g.rows - 1.f})) << "all rows";
+        if (c.mode == kColumnsSplit) {
+            EXPECT_EQ(start.size(), 1u) << "other output untouched";
+            EXPECT_EQ(Of(blocks, true), Ranges(blocks.size() - 1, {1.f, c.g.rows - 1.f})) << "all rows";
+        } else {
+            EXPECT_EQ(blocks, kEarlierLayout) << "other output untouched";
+        }
     }
 }
 
@@ -108,6 +121,10 @@ TEST(RowsAndColumns, SixPagesRowBandByRowBand) {
                                           {12, 19, 1, 3, 4}, {12, 19, 4, 6, 5}, {12, 19, 7, 7, 6}};
     // clang-format on
     EXPECT_EQ(blocks, expected);
+    // Without column bands (only column 0, wider than the page) no block is left over.
+    blocks = kEarlierLayout;
+    PaginateRows(g, 15120, kRowsAndColumnsSplit, 0, start, end, blocks, rowBands);
+    EXPECT_EQ(blocks.size(), 1u);
 }
 
 TEST(Measuring, TotalsEstimatesAndArithmeticLimits) {

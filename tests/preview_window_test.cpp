@@ -3,6 +3,7 @@
 #include "component/JobState.h"
 #include "dialogs/PageSelectionDialog.h"
 #include "dialogs/PageSettingsDialog.h"
+#include "engine/PrintDataSettings.h"
 #include "platform/GridControl.h"
 #include "platform/PictureBox.h"
 #include "platform/PrintDialogModule.h"
@@ -99,6 +100,22 @@ TEST_F(PreviewWindowTest, NavigationFollowsTheButtonTableAndComposesEachPage) {
     }
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(RepaintLock::Holder(), nullptr);
+}
+
+// A grid with only its heading column, wider than the page, has no page: the layout says so
+// and the window shows an empty page, not the page of the report it showed before.
+TEST_F(PreviewWindowTest, ALayoutWithNoPageShowsNoPageOfTheReportBefore) {
+    GridOfPages(3);
+    PreviewWindow& preview = OpenPreview();
+    ASSERT_TRUE(Flatten(*preview.pbTempData->Picture()).FindText("Page 1 of 3"));
+    MakeSourceGrid(5, 1, 20000);
+    CalculagePrintDataSettings();
+    EXPECT_EQ(State().TotalPages, 0);
+    EXPECT_EQ(State().PageBlocks.size(), 1u);
+    EXPECT_EQ(preview.pbTempData->Picture(), nullptr);
+    EXPECT_EQ(preview.pbData->Picture(), nullptr);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(LogText().contains("9007.CalculagePrintDataSettings\t9\tSubscript out of range"));
 }
 
 TEST_F(PreviewWindowTest, AOnePageReportPrintsStraightAwayAndThePopupActsLikeTheButtons) {

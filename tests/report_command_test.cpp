@@ -128,6 +128,9 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
         {{file("\xEF\xBB\xBF\n\n\r\n"), "--layout"}, "$0:1: the file holds no rows"},
         {{file("h,a,b\n"), "--pdf", pdf}, "$0: no data rows"},       // a heading row alone
         {{csv, "--start-row", "6", "--pdf", pdf}, "--start-row 6 is past the last row of $0"},
+        {{file("a\nb\n"), "--col-widths", "20000", "--pdf", pdf}, "$0: the only column is 20000 twips wide"},
+        {{file(TableCsv(32800, 2)), "--row-heights", "300,12000", "--pdf", pdf},
+         "$0: the report would need more than 32,766 pages"},
         {{Path("missing.csv"), "--pdf", pdf}, "$0: cannot read"},
         {{}, "CSV file"},
         {{csv, csv}, "CSV file"},
@@ -245,6 +248,7 @@ TEST_P(ReportLayoutTest, AgreesLineByLineWithTheEngine) {
     ASSERT_TRUE(app::ReadCsvFile(csv, table, error)) << S(error.message);
     app::GridOptions options;
     options.fixedRows = shape.fixedRows;
+    options.printableWidth = printer.ScaleWidth();
     const auto grid = app::BuildReportGrid(table, options);
     const auto pick = [](const auto& v, int i) { return v[std::min<size_t>(i, v.size() - 1)]; };
     for (int c = 0; c < shape.cols && !shape.colWidths.empty(); ++c)
@@ -440,6 +444,56 @@ TEST_F(ReportCommandTest, FittedGridColumnsHoldTheirWidestTextUnshortened) {
     EXPECT_LE(grid->ColWidth(1), widest + 4 * GridControl::kCellMarginX + 1);
     EXPECT_EQ(std::tuple(grid->Rows(), grid->FixedRows(), grid->FixedCols()), std::tuple(3, 1, 1));
     EXPECT_EQ(grid->TextMatrix(2, 1), "iiii\nii");
+
+    // On a printable width, a long heading and a long text share it with room for the allowances.
+    table = CsvTable{{{QString(3000, 'W'), QString(3000, 'x')}, {"1", "2"}}, 2};
+    app::GridOptions onPaper;
+    onPaper.printableWidth = 11520;
+    const auto capped = app::BuildReportGrid(table, onPaper);
+    EXPECT_EQ(capped->ColWidth(0), (11520 - 3000 - 61) / 2);
+    EXPECT_EQ(capped->ColWidth(0) + capped->ColWidth(1) + 60, 11520 - 3000 - 1);
+}
+
+// Whatever the texts, fitted columns print on the paper: a long text is cut with an ellipsis in
+// a column that fits beside the heading column. Widths the user gives that cannot fit print
+// as the component places them, running off the edge, and the command says which and why.
+TEST_F(ReportCommandTest, EveryCellPrintsOnThePaperOrTheUserIsToldWhichDoesNot) {
+    QByteArray longCsv = "id,description,qty\n";
+    for (int row = 1; row <= 4; ++row)
+        longCsv += QByteArray::number(row) + ',' + QByteArray("lengthy words ").repeated(150) + ",12\n";
+    const QString longText = Write("long.csv", longCsv), narrow = Write("narrow.csv", TableCsv(11, 3));
+    const struct {
+        QStringList arguments;
+        int pages;
+        QString warning; // empty: no warning, and every word lies on the paper
+    } cases[] = {
+        {{longText}, 1, ""},
+        {{longText, "--paper", "A5", "--grid-size", "14"}, 1, ""},
+        {{narrow, "--col-widths", "9000,9000,600", "--paper", "Letter"},
+         2,
+         "warning: column 2 of " + narrow +
+             " is too wide to print beside the heading column (9000 twips) "
+             "on a printable width of 11520 twips"},
+        {{narrow, "--row-heights", "300,300,16000,300", "--paper", "Letter"},
+         3,
+         "warning: line 3 of " + narrow},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(S(c.arguments.join(' ')));
+        const RunResult r = Run(QStringList(c.arguments) << "--pdf" << Path("out.pdf"));
+        ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+        const PdfDoc doc = ReadPdf(Path("out.pdf"));
+        EXPECT_EQ(doc.pages, c.pages);
+        if (!c.warning.isEmpty()) {
+            EXPECT_TRUE(r.err.startsWith("telmo-report: " + c.warning)) << S(r.err);
+            continue;
+        }
+        EXPECT_EQ(r.err.count('\n'), 1) << S(r.err);
+        EXPECT_TRUE(doc.Find("12") && doc.pageTexts[0].contains(QChar(0x2026))) << S(doc.pageTexts[0]);
+        for (int page = 1; page <= doc.pages; ++page)
+            for (const PdfWord& word : doc.WordsOn(page))
+                EXPECT_LT(word.xMax, doc.pageWidthPt) << S(word.text);
+    }
 }
 
 TEST_F(ReportCommandTest, AScreenshotOfAPreviewPage) {

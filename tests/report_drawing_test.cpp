@@ -207,4 +207,19 @@ TEST_F(PrintAllPagesTest, ThreePagesThreeSheetsInOrderNoneOnlyEndsAndAMissingBlo
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(
         LogText().contains(QStringLiteral("PrinterComponent.9007.PrintAllPages\t9\tSubscript out of range")));
+
+    // The page number is 16-bit: after page 32767 the loop overflows, which is reported, and
+    // the document is not ended.
+    messages.clear();
+    s.TotalPages = INT16_MAX;
+    s.PageBlocks.assign(INT16_MAX + 1, PageBlock{1, 1, 1, 1, 1});
+    s.PageNoPosition.clear();
+    s.Title1Message.clear();
+    Recorder().ClearOps();
+    PrintAllPages(work, box);
+    EXPECT_EQ(Recorder().OpsOf(Kind::NewPage).size(), size_t(INT16_MAX));
+    EXPECT_TRUE(Recorder().OpsOf(Kind::EndDoc).empty());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(LogText().contains(QStringLiteral("PrinterComponent.9007.PrintAllPages\t6\tOverflow")));
+    Recorder().ClearOps();
 }

@@ -1,0 +1,121 @@
+#include "app/ReportPreflight.h"
+
+#include "engine/GridSizes.h"
+#include "engine/Pagination.h"
+#include "platform/Grid.h"
+#include "platform/RuntimeError.h"
+
+#include <vector>
+
+namespace telmo::app {
+namespace {
+
+// Page numbers are 16-bit and the page counters step once past the last page.
+constexpr int kMostPages = 32766;
+// The page body starts this far below the top of the printable area.
+constexpr float kBodyTop = 1500;
+
+// "column 2", "columns 2, 5 and 7", "columns 2, 3, 4, 5, 6 and 12 more"
+QString Listed(const char* singular, const std::vector<int>& numbers) {
+    constexpr size_t kShown = 5;
+    QString list;
+    for (size_t i = 0; i < numbers.size() && i < kShown; ++i) {
+        if (i > 0)
+            list += (i + 1 == numbers.size()) ? QStringLiteral(" and ") : QStringLiteral(", ");
+        list += QString::number(numbers[i]);
+    }
+    if (numbers.size() > kShown)
+        list += QStringLiteral(" and %1 more").arg(numbers.size() - kShown);
+    return QStringLiteral("%1%2 %3").arg(QLatin1String(singular), numbers.size() == 1 ? "" : "s", list);
+}
+
+// The number of pages the layout makes, or nothing when it would need more than it can count.
+std::optional<int> PageCount(const GridSizes& sizes, float scaleWidth, float scaleHeight, float startRow) {
+    using namespace pagination;
+    try {
+        const bool tooWide = static_cast<float>(TotalColWidth(sizes)) > scaleWidth;
+        const bool tooHigh = EstimateRowPages(TotalRowHeight(sizes, startRow, scaleHeight), scaleHeight) > 1;
+        std::vector<PageBlock> unused;
+        std::vector<float> bandStart, bandEnd;
+        float colBands = 1, rowBands = 1;
+        constexpr int16_t kCountOnly = 0;
+        if (tooWide)
+            PaginateColumns(sizes, scaleWidth, kCountOnly, unused, bandStart, bandEnd, colBands);
+        if (tooHigh)
+            PaginateRows(sizes, scaleHeight, kCountOnly, 0, bandStart, bandEnd, unused, rowBands);
+        const double pages = static_cast<double>(colBands) * static_cast<double>(rowBands);
+        if (pages > kMostPages)
+            return std::nullopt;
+        return static_cast<int>(pages);
+    } catch (const RuntimeError& e) {
+        if (e.Number() == err::kOverflow)
+            return std::nullopt;
+        throw;
+    }
+}
+
+QString IsOrAre(const std::vector<int>& numbers) {
+    return numbers.size() == 1 ? QStringLiteral("is") : QStringLiteral("are");
+}
+
+} // namespace
+
+PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHeight, float startRow,
+                              const QString& csvPath) {
+    PreflightFindings findings;
+    const GridSizes sizes = GridSizes::Of(grid);
+    const int32_t headingWidth = sizes.colWidth(0);
+    if (sizes.cols == 1 && static_cast<float>(headingWidth + pagination::kCellAllowance) > scaleWidth) {
+        findings.blocker = QStringLiteral("%1: the only column is %2 twips wide, wider than the printable "
+                                          "width of %3 twips, so the report would have no pages; give "
+                                          "--col-widths %4 or less. Nothing was printed.")
+                               .arg(csvPath)
+                               .arg(headingWidth)
+                               .arg(static_cast<int>(scaleWidth))
+                               .arg(static_cast<int>(scaleWidth) - pagination::kCellAllowance);
+        return findings;
+    }
+    const std::optional<int> pages = PageCount(sizes, scaleWidth, scaleHeight, startRow);
+    if (!pages) {
+        findings.blocker =
+            QStringLiteral("%1: the report would need more than %L2 pages, the most one report "
+                           "can number; split the file and print it in parts, or put more "
+                           "on a page with smaller --row-heights, a smaller --grid-size or "
+                           "larger --paper. Nothing was printed.")
+                .arg(csvPath)
+                .arg(kMostPages);
+        return findings;
+    }
+
+    std::vector<int> wideColumns, tallRows;
+    for (int32_t c = 1; c < sizes.cols; ++c)
+        if (static_cast<float>(headingWidth + sizes.colWidth(c)) > scaleWidth)
+            wideColumns.push_back(c + 1);
+    const int width = static_cast<int>(scaleWidth);
+    if (!wideColumns.empty())
+        findings.warnings << QStringLiteral("%1 of %2 %3 too wide to print beside the heading column (%4 "
+                                            "twips) on a printable width of %5 twips: %6 off the right "
+                                            "edge of the paper; give --col-widths that add up to at most "
+                                            "%5 with the heading column")
+                                 .arg(Listed("column", wideColumns), csvPath, IsOrAre(wideColumns))
+                                 .arg(headingWidth)
+                                 .arg(width)
+                                 .arg(wideColumns.size() == 1 ? "its right part runs" : "they run");
+    const int bodyRoom = static_cast<int>(scaleHeight - kBodyTop);
+    const int32_t headingHeight = sizes.rowHeight(0);
+    for (int32_t r = 1; r < sizes.rows; ++r)
+        if (headingHeight + sizes.rowHeight(r) > bodyRoom)
+            tallRows.push_back(r + 1);
+    if (!tallRows.empty())
+        findings.warnings << QStringLiteral("%1 of %2 %3 too tall to print below the heading row (%4 twips) "
+                                            "in the %5 twips under the titles: %6 off the foot of the "
+                                            "paper; give --row-heights that add up to at most %5 with the "
+                                            "heading row")
+                                 .arg(Listed("line", tallRows), csvPath, IsOrAre(tallRows))
+                                 .arg(headingHeight)
+                                 .arg(bodyRoom)
+                                 .arg(tallRows.size() == 1 ? "its lower part runs" : "they run");
+    return findings;
+}
+
+} // namespace telmo::app
