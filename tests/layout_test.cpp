@@ -82,6 +82,27 @@ TEST_F(CopyGridTest, SizesAlignmentMergeAndFontAreCopied) {
     EXPECT_EQ(std::tuple(work.ColWidth(1), work.RowHeight(3), work.ColAlignment(2), work.MergeCol(0)),
               std::tuple(1234, 456, 7, true));
     EXPECT_EQ(std::tuple(work.FontSize(), sc, ec, sr, er), std::tuple(11.f, 3.f, 4.f, 5.f, 9.f));
+
+    // The grid-wide settings and the heading column's own fields; row merges and the merge of
+    // other columns are not copied.
+    source->SetGridLines(Grid::kGridInset);
+    source->SetMergeCells(Grid::kMergeFree);
+    source->SetFontName(QStringLiteral("Liberation Mono"));
+    source->SetWidth(7777);
+    source->SetColWidth(0, 2345);
+    source->SetRowHeight(0, 567);
+    source->SetColAlignment(0, 4);
+    source->SetMergeRow(6, true);
+    source->SetMergeCol(3, true);
+    source->SetTextMatrix(0, 0, QStringLiteral("corner"));
+    CopyGrid(work, sc, ec, sr, er);
+    EXPECT_EQ(std::tuple(work.GridLines(), work.MergeCells(), work.FontName(), work.Width()),
+              std::tuple(int16_t(Grid::kGridInset), int16_t(Grid::kMergeFree),
+                         QStringLiteral("Liberation Mono"), 7777));
+    EXPECT_EQ(std::tuple(work.ColWidth(0), work.RowHeight(0), work.ColAlignment(0), work.TextMatrix(0, 0)),
+              std::tuple(2345, 567, 4, QStringLiteral("corner")));
+    EXPECT_EQ(std::tuple(work.MergeRow(2), work.MergeCol(1)), std::tuple(false, false));
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(CopyGridTest, NoSourceGridIsReported) {

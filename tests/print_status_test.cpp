@@ -21,19 +21,32 @@ using Counts = std::pair<size_t, size_t>;
 namespace {
 
 // A recording printer that samples the progress window as each page is finished (a new page or the
-// end of the document), and can run a step of the test at the first.
+// end of the document), and can run a step of the test at the first. The bar is also read as each
+// page's body is painted, to see it step through the page.
 class SamplingPrinter : public RecordingPrinter {
 public:
     void NewPage() override { Sample(), RecordingPrinter::NewPage(); }
     void EndDoc() override { Sample(), RecordingPrinter::EndDoc(); }
+    void DrawPicture(const PicturePtr& picture, const QRectF& dest, const QRectF& source) override {
+        bar << BarPercent();
+        RecordingPrinter::DrawPicture(picture, dest, source);
+    }
     QStringList texts;
+    QList<int> bar; // percent of the bar filled: at each body painted, and at each sample
     bool barFull = false, visible = false; // at the last sample
     std::function<void()> onFirstNewPage;
 
 private:
+    static int BarPercent() {
+        const PrintStatusWindow* w = State().frmPrintStatus.IfLoaded();
+        return w ? 100 * (w->ProgBar->value() - w->ProgBar->minimum()) /
+                       std::max(1, w->ProgBar->maximum() - w->ProgBar->minimum())
+                 : -1;
+    }
     void Sample() {
         const PrintStatusWindow* w = State().frmPrintStatus.IfLoaded();
         texts << (w ? w->lblStatus->text() : "<no window>");
+        bar << BarPercent();
         barFull = w && w->ProgBar->value() == w->ProgBar->maximum();
         visible = w && w->isVisible();
         if (onFirstNewPage && CurrentPage() == 1)
@@ -95,6 +108,8 @@ TEST_F(PrintStatusTest, AThreePageRunNamesEachPageInTurn) {
     // Sampled as each page is finished, and once more at the end of the document.
     EXPECT_EQ(sampler->texts, QStringList({"Page 1 of 3", "Page 2 of 3", "Page 3 of 3", "Page 3 of 3"}));
     EXPECT_EQ(NewPagesAndDocs(), Counts(3, 1));
+    // Each page starts the bar afresh at half and fills it once its body is on the paper.
+    EXPECT_EQ(sampler->bar, QList<int>({50, 100, 50, 100, 50, 100, 100}));
 }
 
 TEST_F(PrintStatusTest, EscBeforeTheRunClosesTheWindowAndPrintsNothing) {
@@ -186,4 +201,17 @@ TEST_F(PrintStatusTest, PrintingWithoutAGridIsReportedByTheRequest) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(LogText().contains("PrinterComponent.9000.PrintReport\t91\t")) << LogText().toStdString();
     EXPECT_TRUE(sampler->Ops().empty());
+
+    // A preview without a grid is no error: it says what to do, opens no window and logs nothing.
+    messages.clear();
+    const QString logged = LogText();
+    State().IsPreviewMode = false;
+    printer->ShowPreview();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(std::tuple(messages[0].text, messages[0].title),
+              std::tuple(QStringLiteral("Please Assign the Source Grid to print or preview"),
+                         QStringLiteral("TELMO Preview")));
+    EXPECT_EQ(State().CurrentAction, QStringLiteral("show preview"));
+    EXPECT_FALSE(State().IsPreviewMode || State().frmPreview.IsLoaded());
+    EXPECT_EQ(LogText(), logged);
 }
