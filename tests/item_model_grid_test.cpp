@@ -1,0 +1,257 @@
+// Qt item models as the report's grid: cells, headings, alignment, font and sizes from a model
+// and a view, and a QTableView printed through IPrinter onto the built-in PDF printer.
+#include "component/IPrinter.h"
+#include "component/JobState.h"
+#include "platform/ItemModelGrid.h"
+#include "platform/Printer.h"
+#include "support/EngineFixture.h"
+#include "support/PdfText.h"
+
+#include <QHeaderView>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <cmath>
+
+using namespace telmo;
+using namespace telmo::test;
+
+namespace {
+
+// Three products in three columns: name, quantity, price.
+std::unique_ptr<QStandardItemModel> Products() {
+    auto model = std::make_unique<QStandardItemModel>(3, 3);
+    model->setHorizontalHeaderLabels(
+        {QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Price")});
+    const char* names[] = {"Bolt", "Nut", "Washer"};
+    for (int r = 0; r < 3; ++r) {
+        model->setItem(r, 0, new QStandardItem(QString::fromLatin1(names[r])));
+        model->setItem(r, 1, new QStandardItem(QString::number((r + 1) * 10)));
+        model->setItem(r, 2, new QStandardItem(QStringLiteral("%1.50").arg(r + 1)));
+    }
+    return model;
+}
+
+QStringList Row(const GridControl& grid, int row) {
+    QStringList texts;
+    for (int c = 0; c < grid.Cols(); ++c)
+        texts << grid.TextMatrix(row, c);
+    return texts;
+}
+
+int32_t Twips(int pixels, int dpi) {
+    return static_cast<int32_t>(std::lround(pixels * 1440.0 / dpi));
+}
+
+} // namespace
+
+TEST(ItemModelGridTest, HeadingColumnComesFromTheVerticalHeaderOnlyWhenItHasLabels) {
+    struct Case {
+        const char* name;
+        bool verticalLabels;
+        ItemModelGrid::HeadingColumn heading;
+        QStringList row0, row1;
+    };
+    const QStringList plainHeading{"Name", "Qty", "Price"}, plainRow{"Bolt", "10", "1.50"};
+    const QStringList labelledHeading{"", "Name", "Qty", "Price"}, labelledRow{"A-1", "Bolt", "10", "1.50"};
+    const QStringList numberedRow{"1", "Bolt", "10", "1.50"};
+    const Case cases[] = {
+        {"numbers only: first column", false, ItemModelGrid::HeadingColumn::Automatic, plainHeading,
+         plainRow},
+        {"own labels: vertical header", true, ItemModelGrid::HeadingColumn::Automatic, labelledHeading,
+         labelledRow},
+        {"labels, first column asked for", true, ItemModelGrid::HeadingColumn::FirstColumn, plainHeading,
+         plainRow},
+        {"numbers, vertical header asked for", false, ItemModelGrid::HeadingColumn::VerticalHeader,
+         labelledHeading, numberedRow},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto model = Products();
+        if (c.verticalLabels)
+            model->setVerticalHeaderLabels({"A-1", "A-2", "B-7"});
+        const auto grid = ItemModelGrid::FromModel(*model, c.heading);
+        EXPECT_EQ(grid->Rows(), 4);
+        EXPECT_EQ(grid->Cols(), c.row0.size());
+        EXPECT_EQ(grid->FixedRows(), 1);
+        EXPECT_EQ(grid->FixedCols(), 1);
+        EXPECT_EQ(Row(*grid, 0), c.row0);
+        EXPECT_EQ(Row(*grid, 1), c.row1);
+        EXPECT_EQ(grid->TextMatrix(3, grid->Cols() - 3), QStringLiteral("Washer"));
+    }
+}
+
+TEST(ItemModelGridTest, AnEmptyModelLeavesTheHeadingRowOnly) {
+    QStandardItemModel model(0, 2);
+    model.setHorizontalHeaderLabels({"A", "B"});
+    const auto grid = ItemModelGrid::FromModel(model);
+    EXPECT_EQ(grid->Rows(), 1);
+    EXPECT_EQ(Row(*grid, 0), (QStringList{"A", "B"}));
+}
+
+TEST(ItemModelGridTest, AlignmentCodesCoverEveryCombination) {
+    struct Case {
+        Qt::Alignment alignment;
+        int16_t code;
+    };
+    const Case cases[] = {
+        {Qt::AlignLeft | Qt::AlignTop, 0},
+        {Qt::AlignLeft | Qt::AlignVCenter, 1},
+        {Qt::AlignLeft | Qt::AlignBottom, 2},
+        {Qt::AlignHCenter | Qt::AlignTop, 3},
+        {Qt::AlignCenter, 4},
+        {Qt::AlignHCenter | Qt::AlignBottom, 5},
+        {Qt::AlignRight | Qt::AlignTop, 6},
+        {Qt::AlignRight | Qt::AlignVCenter, 7},
+        {Qt::AlignRight | Qt::AlignBottom, 8},
+        {Qt::AlignRight, 7},
+        {Qt::AlignTrailing, 7},
+        {Qt::Alignment(), 1},
+        {Qt::AlignJustify | Qt::AlignBottom, 2},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ItemModelGrid::AlignmentCode(c.alignment), c.code) << c.alignment.toInt();
+}
+
+TEST(ItemModelGridTest, EachColumnAlignsAsItsFirstDataRowElseItsHeader) {
+    auto model = Products();
+    // Column 1: the first data row says right; a later row's centre does not count.
+    model->item(0, 1)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    model->item(1, 1)->setTextAlignment(Qt::AlignCenter);
+    // Column 2: no data row says anything, the header says centre-bottom.
+    model->setHeaderData(2, Qt::Horizontal, int(Qt::AlignHCenter | Qt::AlignBottom), Qt::TextAlignmentRole);
+    const auto grid = ItemModelGrid::FromModel(*model);
+    EXPECT_EQ(grid->ColAlignment(0), 1);
+    EXPECT_EQ(grid->ColAlignment(1), 7);
+    EXPECT_EQ(grid->ColAlignment(2), 5);
+}
+
+TEST(ItemModelGridTest, TheFontIsTheFirstCellsElseTheViews) {
+    auto model = Products();
+    QTableView view;
+    view.setModel(model.get());
+    view.setFont(QFont(QStringLiteral("Courier New"), 13));
+    auto grid = ItemModelGrid::FromView(view);
+    EXPECT_EQ(grid->FontName(), QStringLiteral("Courier New"));
+    EXPECT_FLOAT_EQ(grid->FontSize(), 13);
+
+    model->item(0, 0)->setFont(QFont(QStringLiteral("Times New Roman"), 9));
+    grid = ItemModelGrid::FromView(view);
+    EXPECT_EQ(grid->FontName(), QStringLiteral("Times New Roman"));
+    EXPECT_FLOAT_EQ(grid->FontSize(), 9);
+}
+
+TEST(ItemModelGridTest, WithoutAViewColumnsFitTheirWidestText) {
+    auto model = Products();
+    model->item(2, 2)->setText(QStringLiteral("a price far wider than the others"));
+    const auto grid = ItemModelGrid::FromModel(*model);
+    for (int c = 0; c < 3; ++c) {
+        double widest = 0;
+        for (int r = 0; r < grid->Rows(); ++r)
+            widest = std::max(widest, grid->TextWidth(grid->TextMatrix(r, c)));
+        EXPECT_GE(grid->ColWidth(c), widest + 2 * GridControl::kCellMarginX) << c;
+        EXPECT_LE(grid->ColWidth(c), widest + 4 * GridControl::kCellMarginX + 1) << c;
+    }
+    EXPECT_GT(grid->ColWidth(2), 2 * grid->ColWidth(1));
+    EXPECT_EQ(grid->RowHeight(1), grid->DefaultRowHeight());
+}
+
+TEST(ItemModelGridTest, AViewGivesSizesOrderAndVisibilityAndFormatsInItsLocale) {
+    auto model = Products();
+    model->setItem(0, 1, new QStandardItem);
+    model->item(0, 1)->setData(1234.5, Qt::DisplayRole);
+    QTableView view;
+    view.setModel(model.get());
+    view.setLocale(QLocale(QLocale::German, QLocale::Germany));
+    view.setColumnWidth(0, 150);
+    view.setColumnWidth(1, 60);
+    view.setColumnWidth(2, 90);
+    view.setRowHeight(1, 44);
+    view.horizontalHeader()->moveSection(2, 1); // Name, Price, Qty
+    view.setRowHidden(2, true);
+    view.verticalHeader()->hide();
+
+    const auto grid = ItemModelGrid::FromView(view);
+    const int dpiX = view.logicalDpiX(), dpiY = view.logicalDpiY();
+    ASSERT_EQ(grid->Rows(), 3);
+    ASSERT_EQ(grid->Cols(), 3);
+    EXPECT_EQ(Row(*grid, 0), (QStringList{"Name", "Price", "Qty"}));
+    EXPECT_EQ(Row(*grid, 1), (QStringList{"Bolt", "1.50", "1.234,5"}));
+    EXPECT_EQ(Row(*grid, 2), (QStringList{"Nut", "2.50", "20"}));
+    EXPECT_EQ(grid->ColWidth(0), Twips(150, dpiX));
+    EXPECT_EQ(grid->ColWidth(1), Twips(90, dpiX));
+    EXPECT_EQ(grid->ColWidth(2), Twips(60, dpiX));
+    EXPECT_EQ(grid->RowHeight(1), Twips(view.rowHeight(0), dpiY));
+    EXPECT_EQ(grid->RowHeight(2), Twips(44, dpiY));
+    EXPECT_GT(grid->RowHeight(0), 0);
+}
+
+TEST(ItemModelGridTest, AShownVerticalHeaderWithLabelsIsTheHeadingColumn) {
+    auto model = Products();
+    model->setVerticalHeaderLabels({"A-1", "A-2", "B-7"});
+    QTableView view;
+    view.setModel(model.get());
+    auto grid = ItemModelGrid::FromView(view);
+    EXPECT_EQ(Row(*grid, 1), (QStringList{"A-1", "Bolt", "10", "1.50"}));
+    EXPECT_GT(grid->ColWidth(0), 0);
+    view.verticalHeader()->hide();
+    grid = ItemModelGrid::FromView(view);
+    EXPECT_EQ(Row(*grid, 1), (QStringList{"Bolt", "10", "1.50"}));
+}
+
+namespace {
+class ItemModelPdfTest : public EngineTest {
+protected:
+    void TearDown() override {
+        Printers::SetCurrent(std::make_unique<RecordingPrinter>());
+        EngineTest::TearDown();
+    }
+    QTemporaryDir dir;
+};
+} // namespace
+
+TEST_F(ItemModelPdfTest, ATableViewPrintsThroughIPrinterAndReadsBack) {
+    ASSERT_TRUE(dir.isValid());
+    const QString pdfPath = dir.filePath(QStringLiteral("view.pdf"));
+    Printers::SetPdfOutputFile(pdfPath);
+    Printers::SelectByName(Printers::BuiltInPdfName());
+
+    // Enough rows for more than one page, with a labelled vertical header.
+    constexpr int kRows = 120;
+    QStandardItemModel model(kRows, 3);
+    model.setHorizontalHeaderLabels({"Part", "Stock", "Bin"});
+    QStringList labels;
+    for (int r = 0; r < kRows; ++r) {
+        labels << QStringLiteral("row%1").arg(r + 1);
+        model.setItem(r, 0, new QStandardItem(QStringLiteral("part%1").arg(r + 1)));
+        model.setItem(r, 1, new QStandardItem(QString::number(1000 + r)));
+        model.setItem(r, 2, new QStandardItem(QStringLiteral("bin%1").arg(r % 7)));
+    }
+    model.setVerticalHeaderLabels(labels);
+    QTableView view;
+    view.setModel(&model);
+    view.setColumnWidth(0, 120);
+
+    IPrinter printer;
+    printer.SourceGrid(ItemModelGrid::FromView(view));
+    printer.Title1(QStringLiteral("Stock list"));
+    printer.ErrorLogFile(State().ErrorLogFilePath);
+    printer.PrintReport(kAutomationFalse);
+
+    EXPECT_TRUE(messages.empty()) << (messages.empty() ? "" : messages[0].text.toStdString());
+    const PdfDoc pdf = ReadPdf(pdfPath);
+    ASSERT_GE(pdf.pages, 2) << pdf.error.toStdString();
+    EXPECT_EQ(pdf.pages, State().TotalPages);
+    for (int page = 1; page <= pdf.pages; ++page) {
+        SCOPED_TRACE(page);
+        for (const char* heading : {"Stock", "list", "Part", "Bin"})
+            EXPECT_NE(pdf.Find(QString::fromLatin1(heading), page), nullptr) << heading;
+    }
+    const QString all = pdf.pageTexts.join(QLatin1Char('\n'));
+    for (int r = 0; r < kRows; ++r) {
+        for (const QString& text : {QStringLiteral("row%1").arg(r + 1), QStringLiteral("part%1").arg(r + 1),
+                                    QString::number(1000 + r)})
+            EXPECT_NE(pdf.Find(text), nullptr) << text.toStdString();
+    }
+    EXPECT_TRUE(all.contains(QStringLiteral("bin6")));
+}
