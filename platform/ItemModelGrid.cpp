@@ -113,7 +113,11 @@ void ItemModelGrid::Fill(GridControl& grid, const QAbstractItemModel& model, con
         if (cellFont.canConvert<QFont>())
             font = cellFont.value<QFont>();
     }
-    grid.Clear();
+    // Down to nothing first, so that a grid filled before keeps no sizes or alignments of its own.
+    grid.SetFixedRows(0);
+    grid.SetFixedCols(0);
+    grid.SetRows(0);
+    grid.SetCols(0);
     grid.SetRows(gridRows);
     grid.SetCols(gridCols);
     grid.SetFixedRows(1);

@@ -81,6 +81,23 @@ TEST(ItemModelGridTest, HeadingColumnComesFromTheVerticalHeaderOnlyWhenItHasLabe
     }
 }
 
+TEST(ItemModelGridTest, FillingAGridAgainKeepsNothingOfItsEarlierContents) {
+    GridControl grid;
+    grid.SetRows(9);
+    grid.SetCols(6);
+    grid.SetRowHeight(2, 2000);
+    grid.SetColAlignment(1, 8);
+    grid.SetTextMatrix(3, 5, QStringLiteral("stale"));
+    auto model = Products();
+    ItemModelGrid::Fill(grid, *model, nullptr);
+    EXPECT_EQ(grid.Rows(), 4);
+    EXPECT_EQ(grid.Cols(), 3);
+    EXPECT_EQ(grid.RowHeight(2), grid.DefaultRowHeight());
+    EXPECT_EQ(grid.ColAlignment(1), 1);
+    grid.SetCols(6);
+    EXPECT_EQ(grid.TextMatrix(3, 5), QString());
+}
+
 TEST(ItemModelGridTest, AnEmptyModelLeavesTheHeadingRowOnly) {
     QStandardItemModel model(0, 2);
     model.setHorizontalHeaderLabels({"A", "B"});
