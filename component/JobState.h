@@ -61,6 +61,9 @@ struct JobState {
     QString PageNoPosition;
     QString DataFontName;
     bool RefreshPending = false;
+    // The last print run: pages that went to the printer, and whether the user stopped it.
+    int16_t PagesPrinted = 0;
+    bool PrintCancelled = false;
 
     // Pagination. The arrays keep an unused element 0, as the page numbers count from 1.
     int16_t PaginationMode = 0;

@@ -7,6 +7,7 @@
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
 #include "engine/ReportHeader.h"
+#include "platform/MessageBox.h"
 #include "platform/PictureBox.h"
 #include "platform/Printer.h"
 #include "platform/RuntimeError.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
@@ -25,7 +27,7 @@ namespace telmo {
 
 PrintStatusWindow::PrintStatusWindow() {
     setWindowTitle(QStringLiteral("Printer Status"));
-    setFixedSize(TwipsToPixels(4800), TwipsToPixels(1400));
+    setFixedSize(TwipsToPixels(4800), TwipsToPixels(2000));
     auto* layout = new QVBoxLayout(this);
     lblStatus = new QLabel(QStringLiteral("Loading Please Wait ...."), this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
@@ -42,6 +44,11 @@ PrintStatusWindow::PrintStatusWindow() {
     }
     layout->addWidget(lblStatus);
     layout->addWidget(ProgBar);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setAutoDefault(false);
+    connect(cmdCancel, &QPushButton::clicked, this, &PrintStatusWindow::RequestCancel);
+    layout->addWidget(cmdCancel, 0, Qt::AlignRight);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -65,6 +72,8 @@ void PrintStatusWindow::Form_Load() {
             move(area.width() / 2 - width() / 2, area.height() / 2 - height() / 2);
         }
         startPending_ = true;
+        State().PrintCancelled = false;
+        State().PagesPrinted = 0;
     } catch (...) {
         ReportCurrentException(module::kPrintStatus, ".Load");
         Unload();
@@ -83,15 +92,50 @@ void PrintStatusWindow::Form_Activate() {
 
 void PrintStatusWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        // Esc during a run is ignored: pages are already going to the printer and the run
-        // still writes to this window's status line; Esc before the run starts closes it.
-        if (!running_)
-            Unload();
+        RequestCancel();
         event->accept();
         return;
     }
     Form::keyPressEvent(event);
 }
+
+void PrintStatusWindow::RequestCancel() {
+    // The run still writes to this window between pages, so it is not closed under the run:
+    // the run looks at the request after each page and stops there.
+    if (!running_) {
+        Unload();
+        return;
+    }
+    if (cancelRequested_)
+        return;
+    cancelRequested_ = true;
+    cmdCancel->setEnabled(false);
+    lblStatus->setText(QStringLiteral("Cancelling after this page ...."));
+}
+
+namespace {
+
+// A cancelled run's document has been ended; what reached the printer is told once the window
+// is gone. An unfinished PDF file is worse than none: it looks like the whole report.
+void TellCancelled() {
+    const JobState& state = State();
+    const Printer& printer = Printers::Current();
+    QString text = QStringLiteral("Printing cancelled after %1 of %2 pages")
+                       .arg(state.PagesPrinted)
+                       .arg(state.TotalPages);
+    if (printer.DeviceName() == Printers::BuiltInPdfName()) {
+        const QString file = Printers::PdfOutputFile();
+        if (QFile::exists(file) && !QFile::remove(file))
+            text += QStringLiteral("; the unfinished PDF file %1 could not be removed").arg(file);
+        else
+            text += QStringLiteral("; the unfinished PDF file %1 was removed").arg(file);
+    } else {
+        text += QStringLiteral("; those pages went to printer %1").arg(printer.DeviceName());
+    }
+    MessageBox::Show(text + QLatin1Char('.'), QStringLiteral("TELMO Preview"), MessageBox::kInformation);
+}
+
+} // namespace
 
 void PrintStatusWindow::Timer1_Timer() {
     if (!startPending_)
@@ -128,6 +172,8 @@ void PrintStatusWindow::Timer1_Timer() {
         if (self)
             Unload();
         QCoreApplication::processEvents();
+        if (state.PrintCancelled)
+            TellCancelled();
     } catch (...) {
         QApplication::restoreOverrideCursor();
         // A document the failed run left open is ended, not cancelled: the pages already

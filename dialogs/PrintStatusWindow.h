@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 namespace telmo {
@@ -24,12 +25,17 @@ public:
 
     QLabel* lblStatus;
     QProgressBar* ProgBar;
+    QPushButton* cmdCancel;
     QTimer* Timer1;
     GridControl SData;
     PictureBox* pbSource;
 
     bool StartPending() const { return startPending_; }
     bool IsRunning() const { return running_; }
+    // Before the run this closes the window and nothing is printed; during the run it stops
+    // the run at the end of the page being printed (the window stays until the run is done).
+    void RequestCancel();
+    bool CancelRequested() const { return cancelRequested_; }
 
     // The run itself; the timer calls it once after activation.
     void Timer1_Timer();
@@ -43,6 +49,7 @@ private:
 
     bool startPending_ = false;
     bool running_ = false;
+    bool cancelRequested_ = false;
 };
 
 } // namespace telmo

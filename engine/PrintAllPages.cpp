@@ -32,7 +32,17 @@ void PrintAllPages(Grid& grid, PictureBox& pictureBox) {
             PageBlock block = state.PageBlocks[static_cast<size_t>(page)];
             SendDataToPrinter(grid, pictureBox, block.StartCol, block.EndCol, block.StartRow, block.EndRow);
             Printers::Current().NewPage();
+            state.PagesPrinted = page;
             QCoreApplication::processEvents();
+            // A cancel asked for while the page went out stops the run here, between pages,
+            // and the pages printed so far are ended as a document of their own.
+            if (!state.IsPreviewMode) {
+                const PrintStatusWindow* status = state.frmPrintStatus.IfLoaded();
+                if (status && status->CancelRequested()) {
+                    state.PrintCancelled = true;
+                    break;
+                }
+            }
             // The page number is an Integer: a report of the most pages it can count ends
             // in an overflow, reported below, and its document is not ended.
             if (page == INT16_MAX)

@@ -128,17 +128,40 @@ TEST_F(PrintStatusTest, EscBeforeTheRunClosesTheWindowAndPrintsNothing) {
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(PrintStatusTest, EscDuringTheRunIsIgnoredAndEveryPageGoesOut) {
-    bool stillOpenAfterEsc = false;
-    sampler->onFirstNewPage = [&] {
-        ASSERT_TRUE(State().frmPrintStatus.IsLoaded());
-        QTest::keyClick(State().frmPrintStatus.IfLoaded(), Qt::Key_Escape);
-        QApplication::processEvents();
-        stillOpenAfterEsc = State().frmPrintStatus.IsLoaded();
-    };
+// Esc or the Cancel button during the run stops it after the page being printed: the window stays
+// while that page goes out, the pages printed are ended as one document, and the user is told.
+TEST_F(PrintStatusTest, EscOrCancelDuringTheRunStopsItBetweenPages) {
+    for (const bool esc : {true, false}) {
+        SCOPED_TRACE(esc ? "Esc" : "Cancel");
+        sampler->ClearOps();
+        messages.clear();
+        bool stillOpenAfterCancel = false;
+        sampler->onFirstNewPage = [&] {
+            PrintStatusWindow* window = State().frmPrintStatus.IfLoaded();
+            ASSERT_NE(window, nullptr);
+            if (esc)
+                QTest::keyClick(window, Qt::Key_Escape);
+            else
+                QTest::mouseClick(window->cmdCancel, Qt::LeftButton);
+            QApplication::processEvents();
+            stillOpenAfterCancel = State().frmPrintStatus.IsLoaded() && window->CancelRequested();
+        };
+        Print(3);
+        EXPECT_TRUE(stillOpenAfterCancel);
+        EXPECT_EQ(NewPagesAndDocs(), Counts(1, 1));
+        EXPECT_FALSE(sampler->InDocument());
+        EXPECT_TRUE(State().PrintCancelled);
+        EXPECT_EQ(State().PagesPrinted, 1);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, "Printing cancelled after 1 of 3 pages; those pages went to printer " +
+                                        sampler->DeviceName() + ".");
+    }
+    // The next run prints in full.
+    sampler->ClearOps();
+    messages.clear();
     Print(3);
-    EXPECT_TRUE(stillOpenAfterEsc);
     EXPECT_EQ(NewPagesAndDocs(), Counts(3, 1));
+    EXPECT_FALSE(State().PrintCancelled);
     EXPECT_TRUE(messages.empty());
 }
 
