@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <algorithm>
+#include <array>
+#include <vector>
 
 namespace telmo::app {
 namespace {
@@ -31,7 +33,43 @@ int LineOfInvalidUtf8(const QByteArray& bytes) {
 
 } // namespace
 
-bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, CsvError& error) {
+QChar SniffDelimiter(const QString& text) {
+    constexpr int kLinesLooked = 20;
+    constexpr std::array<char16_t, 4> candidates = {u',', u';', u'\t', u'|'};
+    std::vector<std::array<int, 4>> counts(1, std::array<int, 4>{});
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size() && counts.size() <= kLinesLooked; ++i) {
+        const QChar ch = text[i];
+        if (ch == u'"') {
+            quoted = !quoted; // a doubled quote toggles twice
+        } else if (!quoted && ch == u'\n') {
+            counts.push_back({});
+        } else if (!quoted) {
+            for (size_t k = 0; k < candidates.size(); ++k)
+                if (ch == candidates[k])
+                    ++counts.back()[k];
+        }
+    }
+    // A last line cut off by the look-ahead, or an empty one after the final line end, is left out.
+    if (counts.size() > 1 && (counts.size() > kLinesLooked || text.endsWith(u'\n')))
+        counts.pop_back();
+    QChar best = u',';
+    int bestCount = 0;
+    for (size_t k = 0; k < candidates.size(); ++k) {
+        const int first = counts.front()[k];
+        bool steady = first > 0;
+        for (const auto& line : counts)
+            steady = steady && line[k] == first;
+        if (steady && first > bestCount) {
+            best = candidates[k];
+            bestCount = first;
+        }
+    }
+    return best;
+}
+
+bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, CsvError& error,
+              QChar delimiter) {
     table = CsvTable{};
     const QChar* const data = text.constData();
     const qsizetype n = text.size();
@@ -87,7 +125,7 @@ bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, Csv
             }
         } else {
             qsizetype end = i;
-            while (end < n && data[end] != u',' && data[end] != u'\n' && data[end] != u'"' &&
+            while (end < n && data[end] != delimiter && data[end] != u'\n' && data[end] != u'"' &&
                    !(data[end] == u'\r' && end + 1 < n && data[end + 1] == u'\n'))
                 ++end;
             if (end < n && data[end] == u'"') {
@@ -100,7 +138,7 @@ bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, Csv
         // What may follow a field: a separator, a line end or the end of the file.
         const bool blank = !recordOpen && !quotedField && field.isEmpty();
         fields.append(std::move(field));
-        if (i < n && data[i] == u',') {
+        if (i < n && data[i] == delimiter) {
             ++i;
             recordOpen = true;
             continue;
@@ -138,7 +176,7 @@ bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, Csv
     return true;
 }
 
-bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error) {
+bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar delimiter) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error.message = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
@@ -160,7 +198,7 @@ bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error) {
         return false;
     }
     bytes = QByteArray();
-    return ParseCsv(text, path, table, error);
+    return ParseCsv(text, path, table, error, delimiter.isNull() ? SniffDelimiter(text) : delimiter);
 }
 
 } // namespace telmo::app

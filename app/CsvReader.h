@@ -19,9 +19,16 @@ struct CsvError {
     QString message; // with the file name and line number
 };
 
-// Parses text; on malformed input returns false and fills error (line numbers from 1).
-bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, CsvError& error);
-// Reads and parses a file; an unreadable file is an error too.
-bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error);
+// Parses text with the given field separator; on malformed input returns false and fills
+// error (line numbers from 1).
+bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, CsvError& error,
+              QChar delimiter = u',');
+// The field separator of a text, guessed from its first lines: of comma, semicolon, tab and
+// bar, the one found outside quoted fields the same number of times on every line looked at
+// (the most often when several are); a comma when none is.
+QChar SniffDelimiter(const QString& text);
+// Reads and parses a file, with the given separator or (0) the one its first lines use; an
+// unreadable file is an error too.
+bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar delimiter = u',');
 
 } // namespace telmo::app

@@ -1,10 +1,13 @@
 #include "app/ReportCommand.h"
 
 #include "app/CsvReader.h"
+#include "app/InterruptWatch.h"
 #include "app/ReportGrid.h"
 #include "app/ReportPreflight.h"
 #include "component/IPrinter.h"
 #include "component/JobState.h"
+#include "engine/GridSizes.h"
+#include "engine/Pagination.h"
 #include "engine/PrintDataSettings.h"
 #include "platform/FontSpec.h"
 #include "platform/GridControl.h"
@@ -18,6 +21,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTextStream>
@@ -123,6 +127,10 @@ struct Options {
     bool layout = false;
     std::optional<QString> screenshot;
     int page = 1;
+    QChar delimiter; // null: guessed from the file's first lines
+    bool fitWidth = false;
+    QStringList columns; // headings or numbers from 1, in the order to print
+    bool titleFromFile = false;
 };
 
 int16_t ToTitlePoints(const QCommandLineParser& parser, const QString& option, int16_t defaultPoints) {
@@ -207,6 +215,42 @@ Options ReadOptions(const QCommandLineParser& parser) {
         if (o.screenshot->isEmpty())
             throw UsageError(QStringLiteral("--screenshot needs a file name"));
     }
+    if (has("delimiter")) {
+        const QString d = value("delimiter");
+        if (d == QLatin1String("tab") || d == QLatin1String("\\t") || d == QLatin1String("\t"))
+            o.delimiter = u'\t';
+        else if (d == QLatin1String(",") || d == QLatin1String(";") || d == QLatin1String("|"))
+            o.delimiter = d.front();
+        else if (d != QLatin1String("auto"))
+            throw UsageError(QStringLiteral("--delimiter takes , ; | tab or auto (the default: guessed "
+                                            "from the first lines), not \"%1\"")
+                                 .arg(d));
+    }
+    if (has("locale")) {
+        const QLocale locale(value("locale"));
+        if (locale.language() == QLocale::C && value("locale") != QLatin1String("C"))
+            throw UsageError(QStringLiteral("--locale takes a locale name such as de_DE or en_US, not \"%1\"")
+                                 .arg(value("locale")));
+        o.grid.numberLocale = locale;
+    }
+    o.grid.wrap = has("wrap");
+    o.fitWidth = has("fit-width");
+    if (o.fitWidth && !o.grid.colWidths.empty())
+        throw UsageError(QStringLiteral("--fit-width fits the columns to their text; it cannot go with "
+                                        "--col-widths"));
+    if (o.grid.wrap && !o.grid.rowHeights.empty())
+        throw UsageError(QStringLiteral("--wrap sizes the rows to their text; it cannot go with "
+                                        "--row-heights"));
+    if (has("columns")) {
+        for (const QString& part : value("columns").split(QLatin1Char(',')))
+            o.columns << part.trimmed();
+        if (o.columns.contains(QString()))
+            throw UsageError(QStringLiteral("--columns takes headings or column numbers from 1, "
+                                            "comma-separated, e.g. --columns Name,3,City"));
+    }
+    o.titleFromFile = has("title-from-file");
+    if (o.titleFromFile && o.titles[0])
+        throw UsageError(QStringLiteral("--title-from-file sets title 1; it cannot go with --title1"));
     if (has("page")) {
         o.page = ToInt(parser, QStringLiteral("page"), 1, 32767);
         if (!o.screenshot)
@@ -219,6 +263,73 @@ Options ReadOptions(const QCommandLineParser& parser) {
     if ((o.preview || o.printDialog) && !HasDisplay())
         throw UsageError(QStringLiteral("--%1 needs a display").arg(o.preview ? "preview" : "print-dialog"));
     return o;
+}
+
+// The columns asked for, in their order: a number counts from 1, any other text is a heading
+// of line 1 (exactly, or else ignoring case).
+void PickColumns(CsvTable& table, const QStringList& wanted, const QString& csvPath) {
+    const QStringList headings = table.rows.front();
+    std::vector<int> picked;
+    for (const QString& want : wanted) {
+        bool isNumber = false;
+        const int number = want.toInt(&isNumber);
+        int index = -1;
+        if (isNumber && number >= 1 && number <= table.maxFields)
+            index = number - 1;
+        else if (!isNumber) {
+            index = static_cast<int>(headings.indexOf(want));
+            for (int c = 0; index < 0 && c < headings.size(); ++c)
+                if (headings[c].trimmed().compare(want, Qt::CaseInsensitive) == 0)
+                    index = c;
+        }
+        if (index < 0) {
+            QStringList listed;
+            for (int c = 0; c < table.maxFields; ++c)
+                listed << QStringLiteral("%1 \"%2\"").arg(c + 1).arg(headings.value(c));
+            throw UsageError(
+                QStringLiteral("--columns: %1 has no column %2; give headings of line 1 or numbers "
+                               "from 1 to %3: %4. Nothing was printed.")
+                    .arg(csvPath,
+                         isNumber ? QString::number(number) : QStringLiteral("headed \"%1\"").arg(want))
+                    .arg(table.maxFields)
+                    .arg(listed.join(QStringLiteral(", "))));
+        }
+        picked.push_back(index);
+    }
+    for (QStringList& row : table.rows) {
+        QStringList kept;
+        for (const int c : picked)
+            kept << row.value(c);
+        row = std::move(kept);
+    }
+    table.maxFields = static_cast<int>(picked.size());
+}
+
+// The grid at the largest font size, from the one asked for down to kSmallestFitPoints, whose
+// fitted columns fit the printable width on one page; at that smallest size when none does.
+constexpr float kSmallestFitPoints = 6;
+std::shared_ptr<GridControl> FitToWidth(const CsvTable& table, GridOptions grid, const QString& csvPath) {
+    const float width = grid.printableWidth;
+    float points = grid.fontSize.value_or(GridControl().FontSize());
+    for (int attempt = 0;; ++attempt) {
+        grid.fontSize = points;
+        std::shared_ptr<GridControl> built = BuildReportGrid(table, grid);
+        const float total = static_cast<float>(pagination::TotalColWidth(GridSizes::Of(*built)));
+        if (total <= width || width <= 0)
+            return built;
+        if (points <= kSmallestFitPoints || attempt >= 12) {
+            Err(QStringLiteral("warning: --fit-width: %1 is %2 twips wide even at %3 pt, wider than the "
+                               "printable width of %4 twips; printed at %3 pt, its columns split over "
+                               "pages. Pick fewer with --columns, or use --landscape or larger --paper")
+                    .arg(csvPath)
+                    .arg(static_cast<int>(total))
+                    .arg(static_cast<double>(points))
+                    .arg(static_cast<int>(width)));
+            return built;
+        }
+        // Text widths scale with the font, the cell margins do not: step a little below the ratio.
+        points = std::max(kSmallestFitPoints, std::floor(points * width / total * 0.98f * 4) / 4);
+    }
 }
 
 void SetTitles(IPrinter& printer, const Options& o) {
@@ -332,8 +443,10 @@ int RunReportCommand(const QStringList& arguments) {
         QStringLiteral("Prints a CSV file as a paginated report, or shows it in the print preview.\n"
                        "The first line is the heading row, the first field of each line the heading column.\n"
                        "Without a display it runs offscreen: errors go to standard error, no window waits.\n"
+                       "Ctrl-C while printing stops after the page being printed; pages printed to a\n"
+                       "printer stay printed, an unfinished PDF file is removed.\n"
                        "Exit status: 0 done, 1 an error was reported, 2 bad usage or an unreadable,\n"
-                       "malformed or empty file (nothing is printed then)."));
+                       "malformed or empty file (nothing is printed then), 130 stopped by Ctrl-C."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("file.csv"),
                                  QStringLiteral("The table to print (RFC 4180, UTF-8)."));
@@ -376,6 +489,23 @@ int RunReportCommand(const QStringList& arguments) {
     add(QStringLiteral("grid-font"), QStringLiteral("Font of the grid cells."), QStringLiteral("NAME"));
     add(QStringLiteral("grid-size"), QStringLiteral("Size of the grid font in points."),
         QStringLiteral("PT"));
+    add(QStringLiteral("delimiter"),
+        QStringLiteral("Field separator: , ; | tab, or auto (default): the one the first lines use."),
+        QStringLiteral("SEP"));
+    add(QStringLiteral("columns"),
+        QStringLiteral("The columns to print, in this order, by heading or number from 1, "
+                       "comma-separated (e.g. Name,3,City); the first is the heading column."),
+        QStringLiteral("LIST"));
+    add(QStringLiteral("locale"),
+        QStringLiteral("Read numbers also as in this locale (e.g. de_DE for 1.234,5). A column whose "
+                       "cells are all numbers is aligned right."),
+        QStringLiteral("NAME"));
+    add(QStringLiteral("fit-width"),
+        QStringLiteral("Make the grid font smaller (down to 6 pt) so the report is one page wide; "
+                       "warns and prints at 6 pt when even that is too wide."));
+    add(QStringLiteral("wrap"),
+        QStringLiteral("Make each row as tall as its texts wrapped in their columns (at most a page)."));
+    add(QStringLiteral("title-from-file"), QStringLiteral("Title 1 is the file's name."));
     add(QStringLiteral("printer"), QStringLiteral("A spooler printer, or PDF for the built-in PDF printer."),
         QStringLiteral("NAME"));
     add(QStringLiteral("pdf"), QStringLiteral("Print to FILE on the built-in PDF printer."),
@@ -454,12 +584,39 @@ int RunReportCommand(const QStringList& arguments) {
         ~SinkReset() { MessageBox::SetSink(nullptr); }
     } sinkReset;
 
+    // Ctrl-C stops a print run between pages; other runs end at once, as usual.
+    std::optional<InterruptWatch> interrupts;
+    if (!options.layout && !options.screenshot && !options.preview)
+        interrupts.emplace();
+    const auto interruptedBeforePrinting = [&] {
+        if (!InterruptWatch::Interrupted())
+            return false;
+        Err(QStringLiteral("interrupted (Ctrl-C) before printing began; nothing was printed"));
+        return true;
+    };
+
     CsvTable table;
     CsvError error;
-    if (!ReadCsvFile(options.csvPath, table, error)) {
+    if (!ReadCsvFile(options.csvPath, table, error, options.delimiter)) {
         Err(error.message);
         return kExitUsage;
     }
+    if (!options.columns.isEmpty()) {
+        try {
+            PickColumns(table, options.columns, options.csvPath);
+        } catch (const UsageError& e) {
+            Err(e.message);
+            return kExitUsage;
+        }
+    }
+    if (options.titleFromFile) {
+        TitleLine title;
+        title.text = QFileInfo(options.csvPath).fileName();
+        title.points = 16;
+        options.titles[0] = title;
+    }
+    if (interruptedBeforePrinting())
+        return kExitInterrupted;
     try {
         ChoosePrinter(options);
     } catch (const RuntimeError& e) {
@@ -469,7 +626,9 @@ int RunReportCommand(const QStringList& arguments) {
     }
     const Printer& chosen = Printers::Current();
     options.grid.printableWidth = chosen.ScaleWidth();
-    std::shared_ptr<GridControl> grid = BuildReportGrid(table, options.grid);
+    options.grid.printableHeight = chosen.ScaleHeight();
+    std::shared_ptr<GridControl> grid = options.fitWidth ? FitToWidth(table, options.grid, options.csvPath)
+                                                         : BuildReportGrid(table, options.grid);
     table = CsvTable{}; // the grid holds the texts now
     if (!options.layout) {
         // The component lays out a grid with nothing under its heading as no pages at all; a
@@ -513,7 +672,16 @@ int RunReportCommand(const QStringList& arguments) {
     } else if (options.preview) {
         printer.ShowPreview();
     } else {
+        if (interruptedBeforePrinting())
+            return kExitInterrupted;
         printer.PrintReport(options.printDialog ? kAutomationTrue : kAutomationFalse);
+        if (InterruptWatch::Interrupted()) {
+            reported.Flush();
+            // A stopped run has said how many pages went out; one stopped before it began has not.
+            if (!State().PrintCancelled)
+                interruptedBeforePrinting();
+            return kExitInterrupted;
+        }
         if (reported.count == 0)
             TellWhereItWent(options);
     }

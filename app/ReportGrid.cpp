@@ -4,6 +4,7 @@
 #include "platform/GridControl.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace telmo::app {
 namespace {
@@ -20,6 +21,24 @@ int32_t FittedWidth(double widestText) {
 }
 
 } // namespace
+
+bool IsNumberColumn(const CsvTable& table, int col, int fixedRows, const std::optional<QLocale>& locale) {
+    const QLocale c = QLocale::c();
+    bool any = false;
+    for (size_t r = static_cast<size_t>(std::max(0, fixedRows)); r < table.rows.size(); ++r) {
+        const QString field = table.rows[r].value(col).trimmed();
+        if (field.isEmpty())
+            continue;
+        bool ok = false;
+        c.toDouble(field, &ok);
+        if (!ok && locale)
+            locale->toDouble(field, &ok);
+        if (!ok)
+            return false;
+        any = true;
+    }
+    return any;
+}
 
 FittedWidthCaps FittedWidthCapsFor(float printableWidth, int32_t headingColumnWidth) {
     // Column pagination takes a column while the sum stays below its limit, so one twip less.
@@ -71,9 +90,24 @@ std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOp
         for (int c = 0; c < cols; ++c)
             grid->SetColWidth(c, Repeating(options.colWidths, c));
     }
+    constexpr int16_t kAlignRightCenter = 7;
+    for (int c = 0; c < cols; ++c)
+        if (IsNumberColumn(table, c, options.fixedRows, options.numberLocale))
+            grid->SetColAlignment(c, kAlignRightCenter);
     if (!options.rowHeights.empty())
         for (int r = 0; r < rows; ++r)
             grid->SetRowHeight(r, Repeating(options.rowHeights, r));
+    if (options.wrap) {
+        // A row taller than the page body would run off the paper: it keeps what fits, its
+        // last line ending in an ellipsis. The heading row, on every page, takes at most half.
+        const int32_t bodyRoom = options.printableHeight > 0
+                                     ? static_cast<int32_t>(options.printableHeight - kBodyTop)
+                                     : std::numeric_limits<int32_t>::max();
+        const int32_t heading = std::min(grid->WrappedRowHeight(0), std::max(1, bodyRoom / 2));
+        grid->SetRowHeight(0, heading);
+        for (int r = 1; r < rows; ++r)
+            grid->SetRowHeight(r, std::min(grid->WrappedRowHeight(r), std::max(1, bodyRoom - heading - 1)));
+    }
     return grid;
 }
 

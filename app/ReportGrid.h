@@ -2,6 +2,7 @@
 
 #include "app/CsvReader.h"
 
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -26,7 +27,21 @@ struct GridOptions {
     // The printer's printable width in twips, or 0 for no printer: fitted columns are kept
     // narrow enough to print beside the heading column within it.
     float printableWidth = 0;
+    // The printable height in twips, or 0 for no printer: a wrapped row is kept within it.
+    float printableHeight = 0;
+    // A column whose data cells all read as numbers (in the C locale, or this one) is aligned
+    // right, heading included, as a spreadsheet shows it.
+    std::optional<QLocale> numberLocale;
+    // Rows as tall as their texts wrapped within the column widths, instead of one line.
+    bool wrap = false;
 };
+
+// The page body starts this far below the top of the printable area (the title block).
+inline constexpr float kBodyTop = 1500;
+
+// Whether every non-empty cell of column col below the heading rows reads as a number; a
+// column with no such cell does not.
+bool IsNumberColumn(const CsvTable& table, int col, int fixedRows, const std::optional<QLocale>& locale);
 
 // The widest the heading column and any other column may be fitted on a printable width:
 // together, with their allowances, they fit the width column pagination fills, so that a

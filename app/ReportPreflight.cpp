@@ -1,5 +1,7 @@
 #include "app/ReportPreflight.h"
 
+#include "app/ReportGrid.h"
+
 #include "engine/GridSizes.h"
 #include "engine/Pagination.h"
 #include "platform/Grid.h"
@@ -12,8 +14,6 @@ namespace {
 
 // Page numbers are 16-bit and the page counters step once past the last page.
 constexpr int kMostPages = 32766;
-// The page body starts this far below the top of the printable area.
-constexpr float kBodyTop = 1500;
 
 // "column 2", "columns 2, 5 and 7", "columns 2, 3, 4, 5, 6 and 12 more"
 QString Listed(const char* singular, const std::vector<int>& numbers) {

@@ -160,6 +160,49 @@ private:
     std::vector<float> pairs_; // adjustment of each Latin-1 pair, NaN until measured
 };
 
+// The text cut to the width with an ellipsis, or as much as fits when not even that does.
+QString Shortened(TextMeasure& measure, const QString& text, double available) {
+    if (measure.Width(text) <= available)
+        return text;
+    const QString ellipsis(QChar(0x2026));
+    const int keep = measure.FittingPrefix(text, available - measure.Width(ellipsis));
+    if (keep > 0)
+        return text.left(keep) + ellipsis;
+    return text.left(measure.FittingPrefix(text, available));
+}
+
+// A cell's text broken at spaces into at most room lines of the available width (a word wider
+// than that is broken where it fills the line); the last line ends in an ellipsis when the
+// text goes on past it.
+QStringList WrapLines(TextMeasure& measure, const QString& text, double available, int room) {
+    QStringList lines;
+    QString rest = text;
+    while (!rest.isEmpty()) {
+        if (static_cast<int>(lines.size()) + 1 == room || measure.Width(rest) <= available) {
+            lines << Shortened(measure, rest, available);
+            break;
+        }
+        int keep = measure.FittingPrefix(rest, available);
+        const int space = static_cast<int>(rest.lastIndexOf(u' ', keep));
+        if (space > 0)
+            keep = space;
+        if (keep == 0)
+            keep = 1;
+        lines << rest.left(keep);
+        rest = rest.mid(keep).trimmed();
+    }
+    return lines;
+}
+
+QString OneLine(QStringView view) {
+    QString text = view.toString();
+    // A text op draws one line, so line breaks and tabs become spaces.
+    for (QChar& ch : text)
+        if (ch == u'\n' || ch == u'\r' || ch == u'\t')
+            ch = u' ';
+    return text;
+}
+
 // Places cell texts: wraps them in rows tall enough, ends what is wider than the cell in an
 // ellipsis and clips what is taller than it.
 class TextPlacer {
@@ -172,31 +215,12 @@ public:
         const double available = cell.width() - 2 * GridControl::kCellMarginX;
         if (available <= 0 || cell.height() <= 0 || view.isEmpty())
             return;
-        QString text = view.toString();
-        // A text op draws one line, so line breaks and tabs become spaces.
-        for (QChar& ch : text)
-            if (ch == u'\n' || ch == u'\r' || ch == u'\t')
-                ch = u' ';
+        QString text = OneLine(view);
         // A row taller than two lines wraps the text at spaces into the lines it has room for;
         // whatever still does not fit ends in an ellipsis at the cell's edge.
         const double pad = GridControl::kCellPaddingY;
         const int room = std::max(1, static_cast<int>((cell.height() - 2 * pad) / lineHeight_));
-        QStringList lines;
-        QString rest = text;
-        while (!rest.isEmpty()) {
-            if (static_cast<int>(lines.size()) + 1 == room || measure_.Width(rest) <= available) {
-                lines << Shortened(rest, available);
-                break;
-            }
-            int keep = measure_.FittingPrefix(rest, available);
-            const int space = static_cast<int>(rest.lastIndexOf(u' ', keep));
-            if (space > 0)
-                keep = space;
-            if (keep == 0)
-                keep = 1;
-            lines << rest.left(keep);
-            rest = rest.mid(keep).trimmed();
-        }
+        const QStringList lines = WrapLines(measure_, text, available, room);
         if (lines.size() > 1) {
             const double block = lines.size() * lineHeight_;
             double top = cell.center().y() - block / 2;
@@ -217,17 +241,6 @@ public:
     }
 
 private:
-    // The text cut to the width with an ellipsis, or as much as fits when not even that does.
-    QString Shortened(const QString& text, double available) {
-        if (measure_.Width(text) <= available)
-            return text;
-        const QString ellipsis(QChar(0x2026));
-        const int keep = measure_.FittingPrefix(text, available - measure_.Width(ellipsis));
-        if (keep > 0)
-            return text.left(keep) + ellipsis;
-        return text.left(measure_.FittingPrefix(text, available));
-    }
-
     void PlaceLine(const QRectF& cell, QStringView view, const QString& text, int16_t alignment) {
         const double width = measure_.Width(text);
         int horizontal = 0; // 0 left, 1 centre, 2 right
@@ -602,6 +615,25 @@ double GridControl::TextWidth(QStringView view) const {
         if (ch == u'\n' || ch == u'\r' || ch == u'\t')
             ch = u' ';
     return TextMeasure::For(FontSpec{fontName_, fontSize_, false}).Width(text);
+}
+
+int32_t GridControl::WrappedRowHeight(int32_t row) const {
+    CheckRow(row);
+    TextMeasure& measure = TextMeasure::For(FontSpec{fontName_, fontSize_, false});
+    int most = 1;
+    for (int32_t c = 0; c < cols_; ++c) {
+        const QStringView view = cells_.Get(row, c);
+        const double available = EffectiveColWidth(c) - 2 * kCellMarginX;
+        if (view.isEmpty() || available <= 0)
+            continue;
+        const QStringList lines =
+            WrapLines(measure, OneLine(view), available, std::numeric_limits<int>::max());
+        most = std::max(most, static_cast<int>(lines.size()));
+    }
+    if (most == 1)
+        return DefaultRowHeight();
+    // One twip over, so that the room the drawing counts never rounds down below the lines.
+    return static_cast<int32_t>(std::ceil(most * measure.LineHeight() + 2 * kCellPaddingY)) + 1;
 }
 
 int32_t GridControl::DefaultRowHeight() const {

@@ -75,6 +75,9 @@ public:
 
     // The height a row has while its RowHeight is -1: the font's line height plus padding.
     int32_t DefaultRowHeight() const;
+    // The height that shows every text of the row in full, wrapped at spaces within its column
+    // width as a row of more than one line draws it; the default height for one line.
+    int32_t WrappedRowHeight(int32_t row) const;
     // The width in twips of a text as a cell of this grid draws it (on one line, in the grid's
     // font), by the same measure that decides whether the cell has to shorten it.
     double TextWidth(QStringView text) const;
