@@ -10,6 +10,8 @@
 #include "support/EngineFixture.h"
 #include "support/PdfText.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QMap>
@@ -17,6 +19,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace telmo;
@@ -501,4 +505,246 @@ TEST_F(ReportCommandTest, AScreenshotOfAPreviewPage) {
     const RunResult r = Run({Write("t.csv", TableCsv(200, 4)), "--screenshot", png, "--page", "2"});
     EXPECT_EQ(r.exitCode, kOk) << S(r.err);
     EXPECT_GT(std::min(QImage(png).width(), QImage(png).height()), 100);
+}
+
+// The field separator is guessed from the first lines when none is given; quoted fields hold
+// separators of their own that must not count.
+TEST_F(ReportCommandTest, TheDelimiterIsGuessedFromTheFirstLinesOutsideQuotes) {
+    const struct {
+        const char* text;
+        QChar delimiter;
+    } cases[] = {
+        {"a,b,c\n1,2,3\n", u','},
+        {"Name;City;Amount\n\"Smith; Jo\";Köln;1.234,5\nLee;Bonn;12,75\n", u';'},
+        {"Name\tQty\n\"x, y\"\t3\n", u'\t'},
+        {"id|note\n1|\"a,b,c;d\"\n2|\"e,f\"\n", u'|'},
+        {"note,qty\n\"a;b;c\",1\n\"x;y\",2\n", u','}, // semicolons only inside quotes
+        {"\"two\nlines; here\",x\n1,2\n", u','},      // a quoted line break is no new line
+        {"single\nfield\n", u','},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(app::SniffDelimiter(QString::fromUtf8(c.text)), c.delimiter);
+    }
+    // Through the command: a European semicolon file and a TSV print as columns without a flag,
+    // and --delimiter takes the separator given.
+    const QString eu = Write("eu.csv", "Name;City;Amount\n\"Smith; Jo\";Köln;1.234,5\nLee;Bonn;12,75\n");
+    const QString tsv = Write("t.tsv", "Name\tQty\tCity\nA\t3\tRome\nB\t14\tOslo\n");
+    const QString commas = Write("c.txt", "Name;x,Qty\nA;y,3\n");
+    const struct {
+        QStringList arguments;
+        QStringList lines; // pdftotext -layout lines, spaces squeezed
+    } runs[] = {
+        {{eu}, {"Name City Amount", "Smith; Jo Köln 1.234,5", "Lee Bonn 12,75"}},
+        {{tsv}, {"Name Qty City", "A 3 Rome", "B 14 Oslo"}},
+        {{tsv, "--delimiter", "tab"}, {"Name Qty City"}},
+        {{commas, "--delimiter", ","}, {"Name;x Qty", "A;y 3"}},
+        {{commas, "--delimiter", ";"}, {"Name x,Qty", "A y,3"}},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(S(run.arguments.join(' ')));
+        const RunResult r = Run(QStringList(run.arguments) << "--pdf" << Path("d.pdf"));
+        ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+        QProcess text;
+        text.start("pdftotext", {"-layout", Path("d.pdf"), "-"});
+        ASSERT_TRUE(text.waitForFinished());
+        QStringList lines;
+        for (const QString& line : QString::fromUtf8(text.readAllStandardOutput()).split('\n'))
+            lines << line.simplified();
+        for (const QString& line : run.lines)
+            EXPECT_TRUE(lines.contains(line)) << S(line) << "\n" << S(lines.join('\n'));
+    }
+    EXPECT_EQ(Run({eu, "--delimiter", "colon"}).exitCode, kUsage);
+}
+
+// A column whose data cells are all numbers is aligned right, heading included, as a
+// spreadsheet shows it; numbers written as in a locale given count too; a text column stays left.
+TEST_F(ReportCommandTest, NumberColumnsAreAlignedRight) {
+    const QString csv = Write("n.csv", "Name,Amount,Note\nSmith,\"1.234,5\",a\nLee,\"12,75\",bbbbbbbb\n"
+                                       "Ray,,c\n");
+    const auto edges = [&](const QStringList& extra, const QStringList& words) {
+        const RunResult r = Run(QStringList{csv, "--pdf", Path("n.pdf")} + extra);
+        EXPECT_EQ(r.exitCode, kOk) << S(r.err);
+        const PdfDoc doc = ReadPdf(Path("n.pdf"));
+        QList<std::pair<double, double>> found; // left and right edge of each word
+        for (const QString& word : words) {
+            const PdfWord* w = doc.Find(word);
+            EXPECT_NE(w, nullptr) << S(word) << "\n" << S(doc.pageTexts.value(0));
+            found << (w ? std::pair(w->xMin, w->xMax) : std::pair(-1.0, -1.0));
+        }
+        return found;
+    };
+    // German numbers: right edges meet.
+    auto e = edges({"--locale", "de_DE"}, {"Amount", "1.234,5", "12,75"});
+    EXPECT_NEAR(e[0].second, e[1].second, 0.6);
+    EXPECT_NEAR(e[1].second, e[2].second, 0.6);
+    EXPECT_GT(std::abs(e[1].first - e[2].first), 3);
+    // Read in the C locale they are no numbers: left edges meet.
+    e = edges({}, {"Amount", "1.234,5", "12,75"});
+    EXPECT_NEAR(e[0].first, e[1].first, 0.6);
+    EXPECT_NEAR(e[1].first, e[2].first, 0.6);
+    // A text column stays left whatever the locale.
+    e = edges({"--locale", "de_DE"}, {"a", "bbbbbbbb"});
+    EXPECT_NEAR(e[0].first, e[1].first, 0.6);
+
+    CsvTable table{{{"h", "n"}, {"1", "3.5"}, {"2", ""}, {"3", "-1e3"}}, 2};
+    EXPECT_TRUE(app::IsNumberColumn(table, 1, 1, std::nullopt));
+    EXPECT_FALSE(app::IsNumberColumn(table, 1, 0, std::nullopt)) << "the heading is read as data";
+    table.rows[2][1] = "n/a";
+    EXPECT_FALSE(app::IsNumberColumn(table, 1, 1, std::nullopt));
+    EXPECT_EQ(Run({csv, "--locale", "Klingon"}).exitCode, kUsage);
+}
+
+// --fit-width shrinks the grid font until the report is one page wide, or says it cannot at
+// the smallest size and prints at that size; --columns picks and orders the columns.
+TEST_F(ReportCommandTest, FitWidthColumnsAndTitleFromFile) {
+    const auto wide = [&](const QString& name, int cols, const char* cell) {
+        QByteArray csv = "id";
+        for (int c = 0; c < cols; ++c)
+            csv += ",heading " + QByteArray::number(c);
+        csv += '\n';
+        for (int r = 0; r < 30; ++r) {
+            csv += QByteArray::number(r);
+            for (int c = 0; c < cols; ++c)
+                csv += ',' + QByteArray(cell) + QByteArray::number(c);
+            csv += '\n';
+        }
+        return Write(name, csv);
+    };
+    const QString thirteen = wide("thirteen.csv", 13, "value "),
+                  forty = wide("forty.csv", 40, "a longer value ");
+    EXPECT_EQ(Layout(Run({thirteen, "--layout"}).out).head.value("mode"), QStringList{"3"});
+    RunResult r = Run({thirteen, "--layout", "--fit-width"});
+    EXPECT_EQ(Layout(r.out).head.value("mode"), QStringList{"2"}) << S(r.out);
+    EXPECT_TRUE(r.err.isEmpty()) << S(r.err);
+    r = Run({thirteen, "--fit-width", "--pdf", Path("f.pdf")});
+    ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+    const PdfDoc fitted = ReadPdf(Path("f.pdf"));
+    EXPECT_EQ(fitted.pages, 1);
+    EXPECT_TRUE(fitted.Find("12") && fitted.pageTexts[0].contains("heading 12")) << S(fitted.pageTexts[0]);
+
+    r = Run({forty, "--fit-width", "--pdf", Path("f.pdf")});
+    EXPECT_EQ(r.exitCode, kOk);
+    EXPECT_TRUE(r.err.startsWith("telmo-report: warning: --fit-width: " + forty)) << S(r.err);
+    EXPECT_TRUE(r.err.contains("even at 6 pt")) << S(r.err);
+    EXPECT_GT(ReadPdf(Path("f.pdf")).pages, 1);
+    EXPECT_EQ(Run({thirteen, "--fit-width", "--col-widths", "900"}).exitCode, kUsage);
+
+    // Columns by heading (any case) and number, in the order given; the first is the heading column.
+    r = Run({thirteen, "--columns", "HEADING 3,1,heading 0", "--title-from-file", "--pdf", Path("c.pdf")});
+    ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+    const PdfDoc picked = ReadPdf(Path("c.pdf"));
+    EXPECT_TRUE(picked.pageTexts[0].contains("thirteen.csv")) << "the file's name as title 1";
+    const PdfWord *h3 = picked.Find("3", 1), *id = picked.Find("id"), *v0 = picked.Find("value");
+    ASSERT_TRUE(h3 && id && v0) << S(picked.pageTexts[0]);
+    EXPECT_LT(h3->xMin, id->xMin);
+    EXPECT_FALSE(picked.pageTexts[0].contains("heading 4"));
+    for (const auto& [columns, told] :
+         {std::pair<QString, QString>{"id,Nope", "has no column headed \"Nope\""},
+          {"id,99", "has no column 99"}}) {
+        r = Run({thirteen, "--columns", columns, "--pdf", Path("x.pdf")});
+        EXPECT_EQ(r.exitCode, kUsage);
+        EXPECT_TRUE(r.err.contains(told) && r.err.contains("1 \"id\", 2 \"heading 0\"")) << S(r.err);
+    }
+    EXPECT_FALSE(QFile::exists(Path("x.pdf")));
+}
+
+// --wrap makes each row as tall as its wrapped texts: a long description prints in full, on
+// the paper; without it the text is cut with an ellipsis.
+TEST_F(ReportCommandTest, WrapPrintsLongCellsInFull) {
+    QByteArray csv = "id,description,qty\n";
+    for (int row = 1; row <= 4; ++row) {
+        csv += QByteArray::number(row) + ',';
+        for (int word = 0; word < 300; ++word)
+            csv += "word" + QByteArray::number(word) + ' ';
+        csv += "END" + QByteArray::number(row) + ",12\n";
+    }
+    const QString file = Write("desc.csv", csv);
+    RunResult r = Run({file, "--pdf", Path("cut.pdf")});
+    ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+    const PdfDoc cut = ReadPdf(Path("cut.pdf"));
+    EXPECT_EQ(cut.Find("END1"), nullptr);
+    EXPECT_TRUE(cut.pageTexts[0].contains(QChar(0x2026)));
+
+    r = Run({file, "--wrap", "--pdf", Path("wrap.pdf")});
+    ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+    EXPECT_EQ(r.err.count('\n'), 1) << S(r.err);
+    const PdfDoc wrapped = ReadPdf(Path("wrap.pdf"));
+    QSet<QString> words;
+    for (const PdfWord& word : wrapped.words) {
+        words.insert(word.text);
+        EXPECT_LT(word.xMax, wrapped.pageWidthPt) << S(word.text);
+        EXPECT_LT(word.yMax, wrapped.pageHeightPt) << S(word.text);
+    }
+    for (int row = 1; row <= 4; ++row)
+        EXPECT_TRUE(words.contains(QString("END%1").arg(row))) << row;
+    for (int word = 0; word < 300; ++word)
+        EXPECT_TRUE(words.contains(QString("word%1").arg(word))) << word;
+    EXPECT_FALSE(wrapped.pageTexts.join(' ').contains(QChar(0x2026)));
+
+    // A text longer than a page keeps what fits a page and ends in an ellipsis there.
+    const QString huge = Write("huge.csv", "id,text\n1," + QByteArray("many words ").repeated(6000) + "\n");
+    r = Run({huge, "--wrap", "--pdf", Path("huge.pdf")});
+    ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+    EXPECT_EQ(r.err.count('\n'), 1) << "no warning of a row off the paper:\n" << S(r.err);
+    const PdfDoc capped = ReadPdf(Path("huge.pdf"));
+    EXPECT_EQ(capped.pages, 1);
+    EXPECT_TRUE(capped.pageTexts[0].contains(QChar(0x2026)));
+    for (const PdfWord& word : capped.words)
+        EXPECT_LT(word.yMax, capped.pageHeightPt) << S(word.text);
+}
+
+// Ctrl-C during a long run to PDF stops it between pages: exit 130, the pages printed told,
+// and the unfinished PDF file removed. Before the run begins it prints nothing.
+TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndRemovesTheUnfinishedPdf) {
+    const QString csv = Write("long.csv", TableCsv(100000, 3));
+    QDir().mkpath(Path("out"));
+    const QString pdf = Path("out/long.pdf");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "TELMO_BATCH", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    env.insert("XDG_RUNTIME_DIR", dir.path());
+    env.insert("CUPS_SERVER", Path("no-cups.sock"));
+    for (const bool waitForPages : {true, false}) {
+        SCOPED_TRACE(waitForPages ? "during the run" : "before it");
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(TELMO_REPORT_BINARY, {csv, "--pdf", pdf});
+        ASSERT_TRUE(process.waitForStarted());
+        // The output (or a file it is written through) appears as the first page goes out.
+        QElapsedTimer waited;
+        waited.start();
+        while (waitForPages && QDir(Path("out")).isEmpty() && waited.elapsed() < 60000 &&
+               process.state() == QProcess::Running)
+            QThread::msleep(20);
+        if (!waitForPages)
+            QThread::msleep(300); // the window waits a second before its run
+        ASSERT_EQ(process.state(), QProcess::Running) << "the run ended before Ctrl-C";
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 130) << S(err);
+        EXPECT_FALSE(QFile::exists(pdf)) << S(err);
+        static const QRegularExpression told(
+            "Printing cancelled after (\\d+) of (\\d+) pages; the unfinished "
+            "PDF file (.+) was removed\\.\n");
+        const QRegularExpressionMatch m = told.match(err);
+        if (waitForPages) {
+            ASSERT_TRUE(m.hasMatch()) << S(err);
+            EXPECT_LT(m.captured(1).toInt(), m.captured(2).toInt());
+            EXPECT_EQ(m.captured(3), pdf);
+            EXPECT_EQ(err.count('\n'), 1) << S(err);
+        } else {
+            EXPECT_EQ(err, "telmo-report: interrupted (Ctrl-C) before printing began; nothing was printed\n");
+        }
+    }
+}
+
+TEST_F(ReportCommandTest, HelpListsTheEverydayOptions) {
+    const RunResult r = Run({"--help"});
+    EXPECT_EQ(r.exitCode, kOk);
+    for (const char* option : {"--delimiter", "--columns", "--locale", "--fit-width", "--wrap",
+                               "--title-from-file", "--pdf", "130"})
+        EXPECT_TRUE(r.out.contains(option)) << option;
 }
