@@ -705,6 +705,7 @@ TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndRemovesTheUnfinishedPdf) 
         env.remove(name);
     env.insert("XDG_RUNTIME_DIR", dir.path());
     env.insert("CUPS_SERVER", Path("no-cups.sock"));
+    env.insert("TMPDIR", Path("out")); // where a file the PDF is written through would appear too
     for (const bool waitForPages : {true, false}) {
         SCOPED_TRACE(waitForPages ? "during the run" : "before it");
         QProcess process;
