@@ -1,8 +1,10 @@
 #include "app/ReportCommand.h"
 #include "platform/MessageBox.h"
+#include "platform/OutputFile.h"
 
 #include <QApplication>
 #include <QSet>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,12 +17,23 @@ void QtMessageOnce(QtMsgType type, const QMessageLogContext&, const QString& mes
     static QSet<QString> told;
     if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
         return;
+    // A painter that cannot start is reported by the command itself, naming the file.
+    if (message.startsWith(QLatin1String("QPainter::begin(): Returned false")))
+        return;
     if (type != QtFatalMsg && (told.size() > 1000 || told.contains(message)))
         return;
     told.insert(message);
     std::fprintf(stderr, "%s\n", qPrintable(message));
     if (type == QtFatalMsg)
         std::abort();
+}
+
+// Ended from outside mid-run: the half-written output file goes, then the signal ends the
+// process as it would have.
+extern "C" void EndOnSignal(int signal) {
+    telmo::OutputFile::RemoveUnfinishedNow();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 } // namespace
@@ -38,6 +51,8 @@ int main(int argc, char** argv) {
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QtMessageOnce);
+    for (const int signal : {SIGTERM, SIGHUP})
+        std::signal(signal, EndOnSignal);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("telmo-report"));
     if (!wantsPreview)

@@ -78,10 +78,13 @@ QtPrinter::QtPrinter(const QString& deviceName) : printer_(QPrinter::HighResolut
 }
 
 QtPrinter::~QtPrinter() {
-    // A document left open prints, as it would when the host ends. Without the application
-    // object Qt cannot finish it (its font engines are gone), and it is dropped instead.
-    if (painter_.isActive() && QCoreApplication::instance())
+    // A spooler document left open prints, as it would when the host ends. Without the
+    // application object Qt cannot finish it (its font engines are gone), and it is dropped
+    // instead. A PDF file left open is not a finished report: it is removed.
+    if (painter_.isActive() && (pdfWriter_ || QCoreApplication::instance()))
         painter_.end();
+    pdfWriter_.reset();
+    pdfFile_.reset();
 }
 
 double QtPrinter::TwipsPerDevicePixel() const {
@@ -161,22 +164,61 @@ QPainter* QtPrinter::PagePainter() {
             pendingPageBreaks_ = 0;
             throw;
         }
-        if (IsBuiltInPdf())
-            printer_.setOutputFileName(Printers::PdfOutputFile());
-        if (!painter_.begin(&printer_)) {
-            throw PrinterError(IsBuiltInPdf()
-                                   ? QStringLiteral("cannot write \"%1\"").arg(printer_.outputFileName())
-                                   : QStringLiteral("cannot start a document on \"%1\"").arg(DeviceName()));
+        if (IsBuiltInPdf()) {
+            if (!BeginPdf())
+                FailPdf(false);
+        } else if (!painter_.begin(&printer_)) {
+            throw PrinterError(QStringLiteral("cannot start a document on \"%1\"").arg(DeviceName()));
         }
         SetTwipsTransform();
     }
     while (pendingPageBreaks_ > 0) {
         --pendingPageBreaks_;
-        if (!printer_.newPage())
+        if (pdfWriter_) {
+            // Orientation and paper set during the document apply from this page on.
+            pdfWriter_->setPageLayout(printer_.pageLayout());
+            const bool started = pdfWriter_->newPage();
+            ++pdfPagesWritten_;
+            if (!started || !pdfFile_->Flush())
+                FailPdf(false);
+        } else if (!printer_.newPage()) {
             throw PrinterError(QStringLiteral("cannot start a new page"));
+        }
         SetTwipsTransform();
     }
     return &painter_;
+}
+
+bool QtPrinter::BeginPdf() {
+    pdfPagesWritten_ = 0;
+    pdfFile_ = std::make_unique<OutputFile>(Printers::PdfOutputFile());
+    if (!pdfFile_->Open())
+        return false;
+    pdfWriter_ = std::make_unique<QPdfWriter>(&pdfFile_->Device());
+    pdfWriter_->setResolution(printer_.resolution());
+    pdfWriter_->setPageLayout(printer_.pageLayout());
+    pdfWriter_->setTitle(printer_.docName());
+    pdfWriter_->setCreator(printer_.creator());
+    return painter_.begin(pdfWriter_.get());
+}
+
+void QtPrinter::FailPdf(bool documentEnds) {
+    const QString target = pdfFile_ ? pdfFile_->Target() : Printers::PdfOutputFile();
+    QString reason = pdfFile_ ? pdfFile_->ErrorString() : QString();
+    if (reason.isEmpty())
+        reason = QStringLiteral("the PDF writer could not start");
+    const int pages = pdfPagesWritten_;
+    if (painter_.isActive())
+        painter_.end();
+    pdfWriter_.reset();
+    pdfFile_.reset(); // removes what was written
+    // The rest of a document still being drawn is dropped until its EndDoc.
+    refused_ = !documentEnds;
+    pendingPageBreaks_ = 0;
+    const QString where =
+        pages > 0 ? QStringLiteral(" while page %1 was written; the report was not saved").arg(pages)
+                  : QStringLiteral("; nothing was written");
+    throw PrinterError(QStringLiteral("cannot write \"%1\": %2%3").arg(target, reason, where));
 }
 
 void QtPrinter::NewPage() {
@@ -200,9 +242,28 @@ void QtPrinter::EndDoc() {
     bool ok = true;
     while (pendingPageBreaks_ > 1 && ok) {
         --pendingPageBreaks_;
-        ok = printer_.newPage();
+        if (pdfWriter_) {
+            pdfWriter_->setPageLayout(printer_.pageLayout());
+            ok = pdfWriter_->newPage() && pdfFile_->Flush();
+            pdfPagesWritten_ += ok;
+        } else {
+            ok = printer_.newPage();
+        }
     }
     pendingPageBreaks_ = 0;
+    if (pdfWriter_) {
+        if (ok) {
+            ++pdfPagesWritten_; // the last page is written when the document ends
+            ok = painter_.end();
+            pdfWriter_.reset();
+            ok = ok && pdfFile_->Commit();
+        }
+        ApplyJobOptions();
+        if (!ok)
+            FailPdf(true);
+        pdfFile_.reset();
+        return;
+    }
     ok = painter_.end() && ok;
     ApplyJobOptions();
     if (!ok)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/OutputFile.h"
 #include "platform/Printer.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <memory>
 #include <optional>
@@ -22,6 +24,12 @@ namespace telmo {
 // EndDoc with nothing drawn since the last document produces no document at all: nothing
 // reaches the spooler and no PDF file is written.
 //
+// The built-in PDF printer's file appears only when its document ended well: pages are
+// written to a temporary file beside it that EndDoc renames into place. A write that fails
+// (a full disk, a device that refuses data) is reported once, naming the file; the rest of
+// that document is dropped and its temporary file removed, as is the file of a document still
+// open when the printer goes (the host ending mid-run).
+//
 // Settings may change between documents. While a document is open, orientation and paper
 // size take effect from the next page on; copies and duplex belong to the job and are
 // applied to the next document (the getters report the new value at once).
@@ -31,7 +39,7 @@ public:
     // An unknown queue raises error 482 (Qt would silently fall back to the default queue).
     // Whether the queue accepts jobs is asked at the start of each document (CheckReady).
     explicit QtPrinter(const QString& deviceName);
-    ~QtPrinter() override; // ends an open document, which then prints
+    ~QtPrinter() override; // ends an open spooler document, which then prints
 
     QtPrinter(const QtPrinter&) = delete;
     QtPrinter& operator=(const QtPrinter&) = delete;
@@ -82,13 +90,24 @@ private:
     void PlayOnPage(const telmo::Picture& op);
     void SetTwipsTransform();
     void ApplyJobOptions();
+    // The built-in PDF printer's document: begins it on a new output file.
+    bool BeginPdf();
+    // Throws the error of a failed PDF write after dropping the document; unless the document
+    // ends here, the rest of it is dropped until EndDoc.
+    [[noreturn]] void FailPdf(bool documentEnds);
     const QFontMetricsF& Metrics();
     double TwipsPerDevicePixel() const;
 
     QPrinter printer_;
+    // The built-in PDF printer paints on its own writer, so that write errors on the file
+    // are seen; printer_ keeps the settings the print dialog exchanges.
+    std::unique_ptr<OutputFile> pdfFile_;
+    std::unique_ptr<QPdfWriter> pdfWriter_;
+    int pdfPagesWritten_ = 0;
     QPainter painter_;
     int pendingPageBreaks_ = 0;
-    // The spooler refused the document being drawn; said once, the rest of it is dropped.
+    // The spooler refused the document being drawn, or its PDF file could not be written;
+    // said once, the rest of it is dropped.
     bool refused_ = false;
     std::optional<int16_t> pendingCopies_;
     std::optional<int16_t> pendingDuplex_;

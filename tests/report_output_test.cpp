@@ -1,0 +1,246 @@
+// The built telmo-report printing to PDF files that cannot be written, or not to the end: a
+// device that is full, a missing or read-only folder, a filesystem that fills after some pages,
+// an error log that cannot be written, and a run ended by a signal. Each time the user is told
+// once, naming the file, and nothing at the target path looks like a finished report.
+#include "support/PdfText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace telmo::test;
+
+namespace {
+
+const auto S = [](const QString& text) { return text.toStdString(); };
+
+constexpr int kOk = 0, kReported = 1;
+
+struct RunResult {
+    int exitCode = -1; // -1 also for a crash or a run that did not finish
+    QString err;
+};
+
+QByteArray TableCsv(int rows) {
+    QByteArray csv = "h0,h1,h2\n";
+    for (int r = 1; r < rows; ++r)
+        csv += QStringLiteral("k%1,r%1c1,r%1c2\n").arg(r).toUtf8();
+    return csv;
+}
+
+// A small filesystem of its own, mounted for one test and unmounted after it. Mounting needs
+// privileges; without them the test says so and skips.
+class ScratchMount {
+public:
+    ScratchMount(const QString& path, const QString& options) : path_(path) {
+        QDir().mkpath(path);
+        QProcess mount;
+        mount.start("mount", {"-t", "tmpfs", "-o", options, "tmpfs", path});
+        mounted_ = mount.waitForFinished(10000) && mount.exitStatus() == QProcess::NormalExit &&
+                   mount.exitCode() == 0;
+        if (!mounted_)
+            why_ = QString::fromLocal8Bit(mount.readAllStandardError()).trimmed();
+    }
+    ~ScratchMount() {
+        if (mounted_)
+            QProcess::execute("umount", {path_});
+    }
+    bool Mounted() const { return mounted_; }
+    std::string Why() const { return "cannot mount a tmpfs here (needs root): " + S(why_); }
+
+private:
+    QString path_, why_;
+    bool mounted_ = false;
+};
+
+class ReportOutputTest : public ::testing::Test {
+protected:
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    QString Write(const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << S(path);
+        file.write(bytes);
+        return path;
+    }
+    QProcessEnvironment Environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "TELMO_BATCH", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("TMPDIR", dir.path());
+        env.remove("XDG_RUNTIME_DIR"); // as from a shell without one: Qt's note about it stays away
+        env.insert("CUPS_SERVER", Path("no-cups.sock"));
+        return env;
+    }
+    RunResult Run(const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(Environment());
+        process.start(TELMO_REPORT_BINARY, arguments);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+            ADD_FAILURE() << "telmo-report " << S(arguments.join(' ')) << " did not finish";
+            return {};
+        }
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+    // Files a failed run may have left in a folder: its temporary files are hidden ones.
+    static QStringList Leftovers(const QString& folder) {
+        return QDir(folder).entryList({".*.part"}, QDir::Files | QDir::Hidden);
+    }
+    // A failed print: exit 1, one line naming the file and the reason, nothing else on stderr.
+    void ExpectToldOnce(const RunResult& r, const QString& target, const QString& reason) {
+        EXPECT_EQ(r.exitCode, kReported) << S(r.err);
+        const QString told = "cannot write \"" + target + "\": " + reason;
+        EXPECT_EQ(r.err.count(told), 1) << S(r.err);
+        EXPECT_EQ(r.err.count(reason), 1) << "the reason is named once:\n" << S(r.err);
+        EXPECT_EQ(r.err.count('\n'), 1) << "one line on stderr:\n" << S(r.err);
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+// Where nothing can be written: told at the first page, no file made, no temporary file left.
+TEST_F(ReportOutputTest, ATargetThatCannotBeWrittenIsNamedOnceAndGetsNothing) {
+    const QString csv = Write(Path("t.csv"), TableCsv(400));
+    // clang-format off
+    const std::vector<std::pair<QString, QString>> cases = { // target, reason
+        {"/dev/full", "No space left on device"},            // a device is written straight
+        {Path("no/out.pdf"), "No such file or directory"},
+        {csv + "/out.pdf", "Not a directory"},               // under a file
+        {dir.path(), "it is a folder"},
+    };
+    // clang-format on
+    for (const auto& [target, reason] : cases) {
+        SCOPED_TRACE(S(target));
+        const RunResult r = Run({csv, "--pdf", target});
+        ExpectToldOnce(r, target, reason);
+        if (target != "/dev/full") {
+            EXPECT_FALSE(QFileInfo(target).isFile());
+        }
+    }
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty()) << S(Leftovers(dir.path()).join(' '));
+    // The same command to a folder it can write prints the whole report.
+    const RunResult r = Run({csv, "--pdf", Path("fine.pdf")});
+    EXPECT_EQ(r.exitCode, kOk) << S(r.err);
+    EXPECT_GT(ReadPdf(Path("fine.pdf")).pages, 1);
+}
+
+// A read-only folder. Root writes through permission bits, so as root the folder is a read-only
+// mount; otherwise a folder without write permission.
+TEST_F(ReportOutputTest, AReadOnlyFolderIsNamedAndKeepsWhatItHeld) {
+    const QString csv = Write(Path("t.csv"), TableCsv(100)), folder = Path("ro");
+    QDir().mkpath(folder);
+    Write(folder + "/old.pdf", "an earlier report");
+    std::unique_ptr<ScratchMount> mount;
+    QString reason;
+    if (::geteuid() == 0) {
+        // A read-only copy of the folder is not possible on a fresh tmpfs; mount one read-only
+        // over an empty folder and check the target there.
+        mount = std::make_unique<ScratchMount>(folder + "/mnt", "size=64k,ro");
+        if (!mount->Mounted())
+            GTEST_SKIP() << mount->Why();
+        reason = "Read-only file system";
+        const QString target = folder + "/mnt/out.pdf";
+        ExpectToldOnce(Run({csv, "--pdf", target}), target, reason);
+        EXPECT_FALSE(QFile::exists(target));
+        return;
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    const QString target = folder + "/old.pdf";
+    ExpectToldOnce(Run({csv, "--pdf", target}), target, "Permission denied");
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "an earlier report");
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A filesystem that fills after some pages: the page is named, the partial file is removed, an
+// earlier report under the same name is left as it was, and freeing space lets the next run work.
+// The error log on the same full disk is told once, after the error it could not log.
+TEST_F(ReportOutputTest, ADiskThatFillsMidRunLeavesNoHalfReportAndTellsItOnce) {
+    const QString csv = Write(Path("t.csv"), TableCsv(3000)), disk = Path("disk");
+    ScratchMount mount(disk, "size=64k");
+    if (!mount.Mounted())
+        GTEST_SKIP() << mount.Why();
+    const QString target = disk + "/report.pdf";
+    Write(target, "an earlier report");
+    RunResult r = Run({csv, "--pdf", target});
+    ExpectToldOnce(r, target, "No space left on device");
+    static const QRegularExpression page("while page (\\d+) was written");
+    EXPECT_GT(page.match(r.err).captured(1).toInt(), 1) << "fills after some pages:\n" << S(r.err);
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "an earlier report");
+    old.close();
+    EXPECT_TRUE(Leftovers(disk).isEmpty()) << S(Leftovers(disk).join(' '));
+
+    // Full to the last byte: the report fails at once, and so does its log.
+    {
+        QFile fill(disk + "/fill");
+        ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (fill.write(block) == block.size() && fill.flush()) {
+        }
+    }
+    const QString log = disk + "/errors.log";
+    r = Run({csv, "--pdf", disk + "/again.pdf", "--error-log", log});
+    EXPECT_EQ(r.exitCode, kReported);
+    EXPECT_EQ(r.err.count("cannot write \"" + disk + "/again.pdf\": No space left on device"), 1) << S(r.err);
+    EXPECT_EQ(r.err.count("cannot write the error log file \"" + log + "\" (No space left on device)"), 1)
+        << S(r.err);
+    EXPECT_EQ(r.err.count('\n'), 2) << S(r.err);
+    // A log that cannot be written keeps no report from printing elsewhere.
+    r = Run({csv, "--pdf", Path("elsewhere.pdf"), "--error-log", log});
+    EXPECT_EQ(r.exitCode, kOk) << S(r.err);
+    EXPECT_GT(ReadPdf(Path("elsewhere.pdf")).pages, 1);
+    QFile::remove(disk + "/fill");
+    QFile::remove(target);
+    r = Run({Write(Path("small.csv"), TableCsv(100)), "--pdf", target});
+    EXPECT_EQ(r.exitCode, kOk) << S(r.err);
+    EXPECT_EQ(ReadPdf(target).pages, 2);
+}
+
+// An error log that is a folder: the print error is told, the log's failure once after it.
+TEST_F(ReportOutputTest, AnErrorLogThatIsAFolderIsToldOnce) {
+    const QString csv = Write(Path("t.csv"), TableCsv(100));
+    RunResult r = Run({csv, "--pdf", "/dev/full", "--error-log", dir.path()});
+    EXPECT_EQ(r.exitCode, kReported);
+    const qsizetype told = r.err.indexOf("cannot write \"/dev/full\"");
+    EXPECT_GE(told, 0) << S(r.err);
+    EXPECT_GT(r.err.indexOf("cannot write the error log file \"" + dir.path() + "\""), told) << S(r.err);
+    EXPECT_EQ(r.err.count("error log"), 1) << S(r.err);
+    r = Run({csv, "--pdf", Path("out.pdf"), "--error-log", dir.path()});
+    EXPECT_EQ(r.exitCode, kOk) << S(r.err);
+    EXPECT_EQ(ReadPdf(Path("out.pdf")).pages, 2);
+}
+
+// Ended by SIGTERM while the pages are written: neither the report nor its temporary file stays.
+TEST_F(ReportOutputTest, ARunEndedBySignalLeavesNoFile) {
+    const QString csv = Write(Path("t.csv"), TableCsv(60000)), target = Path("big.pdf");
+    QProcess process;
+    process.setProcessEnvironment(Environment());
+    process.start(TELMO_REPORT_BINARY, {csv, "--pdf", target});
+    ASSERT_TRUE(process.waitForStarted());
+    bool writing = false;
+    for (int i = 0; i < 1200 && !writing && process.state() == QProcess::Running; ++i) {
+        writing = !Leftovers(dir.path()).isEmpty();
+        if (!writing)
+            QThread::msleep(50);
+    }
+    ASSERT_TRUE(writing) << "the run ended before its file was seen being written";
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty()) << S(Leftovers(dir.path()).join(' '));
+}
