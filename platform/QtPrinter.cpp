@@ -135,20 +135,26 @@ void QtPrinter::SetTwipsTransform() {
     painter_.scale(scale, scale);
 }
 
-void QtPrinter::CheckReady() {
+std::optional<QString> QtPrinter::QueueProblem() const {
     if (IsBuiltInPdf())
-        return;
+        return std::nullopt;
     const QString name = printer_.printerName();
     if (QPrinterInfo::printerInfo(name).isNull())
-        throw PrinterError(QStringLiteral("no printer named \"%1\" is installed").arg(name));
+        return QStringLiteral("no printer named \"%1\" is installed").arg(name);
     const std::optional<spooler::QueueStatus> queue = spooler::QueryQueue(name);
     if (!queue)
-        return;
+        return std::nullopt;
     if (!queue->exists)
-        throw PrinterError(QStringLiteral("the print spooler does not answer for printer \"%1\"").arg(name));
+        return QStringLiteral("the print spooler does not answer for printer \"%1\"").arg(name);
     // The reason an administrator gave is not among the queue's options; lpstat shows it.
     if (!queue->acceptingJobs)
-        throw PrinterError(QStringLiteral("printer \"%1\" does not accept jobs").arg(name));
+        return QStringLiteral("printer \"%1\" does not accept jobs").arg(name);
+    return std::nullopt;
+}
+
+void QtPrinter::CheckReady() {
+    if (const std::optional<QString> problem = QueueProblem())
+        throw PrinterError(*problem);
 }
 
 QPainter* QtPrinter::PagePainter() {
@@ -171,9 +177,11 @@ QPainter* QtPrinter::PagePainter() {
             throw PrinterError(QStringLiteral("cannot start a document on \"%1\"").arg(DeviceName()));
         }
         SetTwipsTransform();
+        pagesInDocument_ = 1;
     }
     while (pendingPageBreaks_ > 0) {
         --pendingPageBreaks_;
+        ++pagesInDocument_;
         if (pdfWriter_) {
             // Orientation and paper set during the document apply from this page on.
             pdfWriter_->setPageLayout(printer_.pageLayout());
@@ -242,6 +250,7 @@ void QtPrinter::EndDoc() {
     bool ok = true;
     while (pendingPageBreaks_ > 1 && ok) {
         --pendingPageBreaks_;
+        ++pagesInDocument_;
         if (pdfWriter_) {
             pdfWriter_->setPageLayout(printer_.pageLayout());
             ok = pdfWriter_->newPage() && pdfFile_->Flush();
@@ -264,8 +273,18 @@ void QtPrinter::EndDoc() {
         pdfFile_.reset();
         return;
     }
+    // Qt hands the job to the spooler only now, and says nothing when that fails: a queue
+    // removed, refusing jobs, or a spooler gone since the document began gets nothing.
+    const std::optional<QString> problem = QueueProblem();
+    const int pages = pagesInDocument_;
     ok = painter_.end() && ok;
     ApplyJobOptions();
+    if (problem)
+        throw PrinterError(
+            QStringLiteral("%1 when the report's %2 page%3 were to be sent; nothing was printed")
+                .arg(*problem)
+                .arg(pages)
+                .arg(pages == 1 ? "" : "s"));
     if (!ok)
         throw PrinterError(QStringLiteral("the document could not be completed"));
 }

@@ -89,6 +89,8 @@ private:
     // Draws one operation on the page; nothing while the spooler refuses the document.
     void PlayOnPage(const telmo::Picture& op);
     void SetTwipsTransform();
+    // Why a document started or ended now would not reach the spooler; nothing when it would.
+    std::optional<QString> QueueProblem() const;
     void ApplyJobOptions();
     // The built-in PDF printer's document: begins it on a new output file.
     bool BeginPdf();
@@ -106,6 +108,7 @@ private:
     int pdfPagesWritten_ = 0;
     QPainter painter_;
     int pendingPageBreaks_ = 0;
+    int pagesInDocument_ = 0;
     // The spooler refused the document being drawn, or its PDF file could not be written;
     // said once, the rest of it is dropped.
     bool refused_ = false;

@@ -116,7 +116,19 @@ TEST_F(PdfPrinterTest, NothingDrawnWritesNothingAndAnUnwritableOutputIsAPrinterE
     EXPECT_FALSE(QFile::exists(OutputPath()));
     Printers::SetPdfOutputFile(dir_.filePath("missing-folder/out.pdf"));
     EXPECT_EQ(ErrorNumberOf([&] { printer.Print("x"); }), 482);
+    // Told once: the rest of the document is dropped without a word until it ends.
+    EXPECT_TRUE(printer.InDocument());
+    EXPECT_EQ(ErrorNumberOf([&] {
+                  printer.NewPage();
+                  printer.Print("y");
+              }),
+              0);
+    printer.EndDoc();
     EXPECT_FALSE(printer.InDocument());
+    Printers::SetPdfOutputFile(OutputPath());
+    printer.Print("z");
+    printer.EndDoc();
+    EXPECT_EQ(ReadPdf(OutputPath()).pages, 1);
 }
 
 TEST_F(PdfPrinterTest, TimesNewRomanIsMeasuredWithRealMetrics) {

@@ -161,7 +161,7 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
     EXPECT_FALSE(QFile::exists(pdf) || QFile::exists(png));
 }
 
-// Every report is logged, while stderr tells a repeated message once with the number of repeats.
+// Every report is logged and told on stderr (a repeated message once, with the number of repeats).
 // An unwritable log: the error is still told, the log's failure after it; a log never needed is never opened.
 TEST_F(ReportCommandTest, ReportedErrorsAreExitOneLoggedAndToldEvenWhenTheLogCannotBeWritten) {
     const QString csv = Write("t.csv", TableCsv(300, 3)), log = Path("errors.log"),
@@ -171,7 +171,7 @@ TEST_F(ReportCommandTest, ReportedErrorsAreExitOneLoggedAndToldEvenWhenTheLogCan
     QFile file(log);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList logged = QString::fromLocal8Bit(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
-    ASSERT_GE(logged.size(), 2);
+    ASSERT_GE(logged.size(), 1);
     for (const QString& line : logged)
         EXPECT_TRUE(line.split('\t').value(1).startsWith("PrinterComponent.900")) << S(line);
     static const QRegularExpression repeats("reported (\\d+) more times?$");
@@ -180,7 +180,7 @@ TEST_F(ReportCommandTest, ReportedErrorsAreExitOneLoggedAndToldEvenWhenTheLogCan
         told += line.startsWith("TELMO Preview: Unable to print - Error: ") +
                 repeats.match(line).captured(1).toInt();
     EXPECT_EQ(told, logged.size()) << S(r.err);
-    EXPECT_LT(r.err.count("Unable to print"), logged.size()) << "a repeated error is told once";
+    EXPECT_EQ(r.err.count("Unable to print"), 1) << "a failing output is told once, not per page";
 
     r = Run({csv, "--pdf", Path("no/out.pdf"), "--error-log", badLog});
     EXPECT_EQ(r.exitCode, kReported) << S(r.err);

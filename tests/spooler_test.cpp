@@ -267,4 +267,43 @@ TEST_F(SpoolerTest, AColumnWiderThanThePagePrintsOnItsOwnPageRunningOffTheRightE
     EXPECT_GT(heading->xMin + (1500 + printable) / 20, pdf.pageWidthPt);
     EXPECT_NE(pdf.Find("r3c2", 2), nullptr);
     EXPECT_EQ(pdf.Find("r3c2", 1), nullptr);
+
+// Qt sends the job only when the document ends: a queue that stops accepting jobs or is removed
+// while the pages are drawn is named with the page count, and the next job on a working queue prints.
+TEST_F(SpoolerTest, AQueueThatGoesWhileTheDocumentIsDrawnIsNamedAndTheNextJobPrints) {
+    Lp("lpadmin", {"-p", "midway", "-E", "-v", "tofolder:" + cups.out});
+    const std::vector<std::pair<QStringList, QString>> faults{
+        {{"cupsreject", "-r", "jam", "midway"}, "printer \"midway\" does not accept jobs"},
+        {{"lpadmin", "-x", "midway"}, "no printer named \"midway\" is installed"},
+    };
+    for (const auto& [fault, told] : faults) {
+        SCOPED_TRACE(fault.join(' ').toStdString());
+        Printers::SelectByName("midway");
+        Printer& surface = Printers::Current();
+        surface.Print("page 1");
+        surface.NewPage();
+        surface.Print("page 2");
+        Lp(fault[0], fault.mid(1));
+        surface.NewPage();
+        surface.Print("page 3");
+        surface.NewPage();
+        try {
+            surface.EndDoc();
+            ADD_FAILURE() << "the job was lost without a word";
+        } catch (const RuntimeError& error) {
+            EXPECT_EQ(error.Number(), err::kPrinterError);
+            EXPECT_TRUE(error.Description().contains(told + " when the report's 3 pages were to be sent; "
+                                                            "nothing was printed"))
+                << error.Description().toStdString();
+        }
+        EXPECT_FALSE(surface.InDocument());
+        EXPECT_TRUE(NewJobs().isEmpty());
+        if (fault[0] == "cupsreject")
+            Lp("cupsaccept", {"midway"});
+    }
+    PrintReportTo("pdfout", 8);
+    EXPECT_TRUE(messages.empty()) << Said();
+    const QStringList jobs = NewJobs();
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_EQ(ReadPdf(jobs[0]).pages, 1);
 }
