@@ -4,9 +4,11 @@
 #include "platform/Spooler.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinterInfo>
+#include <QThread>
 
 namespace telmo {
 namespace {
@@ -16,6 +18,10 @@ constexpr double kTwipsPerInch = 1440.0;
 // The built-in PDF printer keeps the quarter-inch unprintable margins of a typical office
 // printer, so that a report laid out for it paginates as it would on paper.
 constexpr double kPdfMarginPoints = 18.0;
+
+// How long a job handed to the spooler is watched, and how often it is asked after.
+constexpr qint64 kJobWatchMs = 2000;
+constexpr unsigned long kJobPollMs = 50;
 
 QPageLayout::Orientation ToQtOrientation(int16_t orientation) {
     switch (orientation) {
@@ -139,13 +145,17 @@ std::optional<QString> QtPrinter::QueueProblem() const {
     if (IsBuiltInPdf())
         return std::nullopt;
     const QString name = printer_.printerName();
+    const std::optional<spooler::QueueStatus> queue = spooler::QueryQueue(name);
+    if (queue && !queue->spoolerAnswers)
+        return QStringLiteral("the print spooler does not answer for printer \"%1\"").arg(name);
     if (QPrinterInfo::printerInfo(name).isNull())
         return QStringLiteral("no printer named \"%1\" is installed").arg(name);
-    const std::optional<spooler::QueueStatus> queue = spooler::QueryQueue(name);
     if (!queue)
         return std::nullopt;
     if (!queue->exists)
-        return QStringLiteral("the print spooler does not answer for printer \"%1\"").arg(name);
+        return queue->spoolerAnswers
+                   ? QStringLiteral("no printer named \"%1\" is installed").arg(name)
+                   : QStringLiteral("the print spooler does not answer for printer \"%1\"").arg(name);
     // The reason an administrator gave is not among the queue's options; lpstat shows it.
     if (!queue->acceptingJobs)
         return QStringLiteral("printer \"%1\" does not accept jobs").arg(name);
@@ -277,16 +287,64 @@ void QtPrinter::EndDoc() {
     // removed, refusing jobs, or a spooler gone since the document began gets nothing.
     const std::optional<QString> problem = QueueProblem();
     const int pages = pagesInDocument_;
+    const QString pagesText = QStringLiteral("%1 page%2").arg(pages).arg(pages == 1 ? "" : "s");
+    const int jobBefore = problem ? 0 : spooler::NewestJob(printer_.printerName()).id;
     ok = painter_.end() && ok;
     ApplyJobOptions();
     if (problem)
-        throw PrinterError(
-            QStringLiteral("%1 when the report's %2 page%3 were to be sent; nothing was printed")
-                .arg(*problem)
-                .arg(pages)
-                .arg(pages == 1 ? "" : "s"));
+        throw PrinterError(QStringLiteral("%1 when the report's %2 were to be sent; nothing was printed")
+                               .arg(*problem, pagesText));
     if (!ok)
         throw PrinterError(QStringLiteral("the document could not be completed"));
+    if (const std::optional<QString> fate = JobProblem(jobBefore, pagesText))
+        throw PrinterError(*fate);
+}
+
+std::optional<QString> QtPrinter::JobProblem(int jobBefore, const QString& pagesText) const {
+    // The spooler gets a moment to start the job, so that a backend that fails at once is told;
+    // a job still printing after it is taken to print, as the component cannot wait for paper.
+    const QString name = printer_.printerName();
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const spooler::Job job = spooler::NewestJob(name);
+        const QString jobName = QStringLiteral("job %1-%2").arg(name).arg(job.id);
+        const bool timeUp = waited.elapsed() >= kJobWatchMs;
+        if (job.id <= jobBefore) {
+            if (timeUp)
+                return QStringLiteral("the print spooler did not take the report's %1 for printer \"%2\"; "
+                                      "nothing was printed")
+                    .arg(pagesText, name);
+        } else {
+            switch (job.fate) {
+            case spooler::JobFate::Completed:
+                return std::nullopt;
+            case spooler::JobFate::Aborted:
+            case spooler::JobFate::Cancelled:
+            case spooler::JobFate::Stopped:
+                return QStringLiteral("printer \"%1\" did not print the report's %2: the spooler %3 %4 "
+                                      "(lpstat -l -W completed -o %1 tells why)")
+                    .arg(name, pagesText,
+                         job.fate == spooler::JobFate::Stopped     ? QStringLiteral("stopped")
+                         : job.fate == spooler::JobFate::Cancelled ? QStringLiteral("cancelled")
+                                                                   : QStringLiteral("aborted"),
+                         jobName);
+            case spooler::JobFate::Held:
+                return QStringLiteral("printer \"%1\" holds %2 (the report's %3); it prints when released")
+                    .arg(name, jobName, pagesText);
+            default:
+                if (const std::optional<spooler::QueueStatus> queue = spooler::QueryQueue(name);
+                    queue && queue->stopped)
+                    return QStringLiteral(
+                               "printer \"%1\" is stopped: %2 (the report's %3) waits in its queue "
+                               "until the printer is enabled")
+                        .arg(name, jobName, pagesText);
+                if (timeUp)
+                    return std::nullopt;
+            }
+        }
+        QThread::msleep(kJobPollMs);
+    }
 }
 
 void QtPrinter::ApplyJobOptions() {

@@ -91,6 +91,9 @@ private:
     void SetTwipsTransform();
     // Why a document started or ended now would not reach the spooler; nothing when it would.
     std::optional<QString> QueueProblem() const;
+    // What keeps the job just handed to the spooler (newer than jobBefore) from printing, as far
+    // as the spooler says within a bounded wait; nothing when it printed or is printing.
+    std::optional<QString> JobProblem(int jobBefore, const QString& pagesText) const;
     void ApplyJobOptions();
     // The built-in PDF printer's document: begins it on a new output file.
     bool BeginPdf();

@@ -19,7 +19,23 @@ struct CupsDest {
     int numOptions;
     CupsOption* options;
 };
+struct CupsJob {
+    int id;
+    char* dest;
+    char* title;
+    char* user;
+    char* format;
+    int state; // ipp_jstate_t: 3 pending, 4 held, 5 processing, 6 stopped, 7 canceled, 8 aborted, 9 completed
+    int size;
+    int priority;
+    long completedTime;
+    long creationTime;
+    long processingTime;
+};
 using GetNamedDestFn = CupsDest* (*)(void* http, const char* name, const char* instance);
+using GetJobsFn = int (*)(void* http, CupsJob** jobs, const char* name, int myJobs, int whichJobs);
+using FreeJobsFn = void (*)(int numJobs, CupsJob* jobs);
+using LastErrorFn = int (*)();
 using GetOptionFn = const char* (*)(const char* name, int numOptions, CupsOption* options);
 using FreeDestsFn = void (*)(int numDests, CupsDest* dests);
 
@@ -27,7 +43,10 @@ struct CupsApi {
     GetNamedDestFn getNamedDest = nullptr;
     GetOptionFn getOption = nullptr;
     FreeDestsFn freeDests = nullptr;
-    bool Usable() const { return getNamedDest && getOption && freeDests; }
+    GetJobsFn getJobs = nullptr;
+    FreeJobsFn freeJobs = nullptr;
+    LastErrorFn lastError = nullptr;
+    bool Usable() const { return getNamedDest && getOption && freeDests && getJobs && freeJobs && lastError; }
 };
 
 const CupsApi& Api() {
@@ -40,6 +59,9 @@ const CupsApi& Api() {
         loaded.getNamedDest = reinterpret_cast<GetNamedDestFn>(library.resolve("cupsGetNamedDest"));
         loaded.getOption = reinterpret_cast<GetOptionFn>(library.resolve("cupsGetOption"));
         loaded.freeDests = reinterpret_cast<FreeDestsFn>(library.resolve("cupsFreeDests"));
+        loaded.getJobs = reinterpret_cast<GetJobsFn>(library.resolve("cupsGetJobs2"));
+        loaded.freeJobs = reinterpret_cast<FreeJobsFn>(library.resolve("cupsFreeJobs"));
+        loaded.lastError = reinterpret_cast<LastErrorFn>(library.resolve("cupsLastError"));
         return loaded;
     }();
     return api;
@@ -59,8 +81,11 @@ std::optional<QueueStatus> QueryQueue(const QString& queue) {
     CupsDest* dest =
         api.getNamedDest(nullptr, name.constData(), instance.isEmpty() ? nullptr : instance.constData());
     QueueStatus status;
-    if (!dest)
+    if (!dest) {
+        // IPP's "service unavailable": the scheduler could not be reached at all.
+        status.spoolerAnswers = api.lastError() != 0x0503;
         return status;
+    }
     status.exists = true;
     const auto option = [&](const char* key) {
         const char* value = api.getOption(key, dest->numOptions, dest->options);
@@ -69,8 +94,53 @@ std::optional<QueueStatus> QueryQueue(const QString& queue) {
     // An old scheduler that does not say is taken at its word that it prints.
     const QString accepting = option("printer-is-accepting-jobs");
     status.acceptingJobs = accepting.isEmpty() || accepting == QLatin1String("true");
+    status.stopped = option("printer-state") == QLatin1String("5");
     api.freeDests(1, dest);
     return status;
+}
+
+Job NewestJob(const QString& queue) {
+    const CupsApi& api = Api();
+    Job newest;
+    if (!api.Usable())
+        return newest;
+    const QByteArray name = queue.section(QLatin1Char('/'), 0, 0).toUtf8();
+    CupsJob* jobs = nullptr;
+    const int count = api.getJobs(nullptr, &jobs, name.constData(), 0, -1); // every job, anyone's
+    for (int i = 0; i < count; ++i) {
+        if (jobs[i].id <= newest.id)
+            continue;
+        newest.id = jobs[i].id;
+        switch (jobs[i].state) {
+        case 3:
+            newest.fate = JobFate::Waiting;
+            break;
+        case 4:
+            newest.fate = JobFate::Held;
+            break;
+        case 5:
+            newest.fate = JobFate::Printing;
+            break;
+        case 6:
+            newest.fate = JobFate::Stopped;
+            break;
+        case 7:
+            newest.fate = JobFate::Cancelled;
+            break;
+        case 8:
+            newest.fate = JobFate::Aborted;
+            break;
+        case 9:
+            newest.fate = JobFate::Completed;
+            break;
+        default:
+            newest.fate = JobFate::Unknown;
+            break;
+        }
+    }
+    if (jobs)
+        api.freeJobs(count, jobs);
+    return newest;
 }
 
 } // namespace telmo::spooler

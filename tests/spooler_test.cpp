@@ -237,9 +237,14 @@ TEST_F(SpoolerTest, AQueueThatCannotTakeTheJobIsReportedByNameAndGetsNothing) {
     Lp("lpadmin", {"-x", "paused"});
 }
 
-TEST_F(SpoolerTest, AJobTheBackendFailsIsAbortedByCups) {
+// Qt says nothing of a job that fails after the spooler took it; the component watches it briefly.
+TEST_F(SpoolerTest, AJobTheBackendFailsIsAbortedByCupsAndTheUserIsToldWhichQueue) {
     PrintReportTo("broken", 8);
-    EXPECT_TRUE(messages.empty()) << Said(); // the queue took the job: for the component it printed
+    ASSERT_EQ(messages.size(), 1u) << Said();
+    EXPECT_TRUE(
+        messages[0].text.contains("482 - Printer error: printer \"broken\" did not print the report's "
+                                  "1 page: the spooler aborted job broken-"))
+        << Said();
     EXPECT_TRUE(NewJobs().isEmpty());
     // CUPS tells what became of it: finished, with the backend's error as its status.
     const QString done = Lp("lpstat", {"-W", "completed", "-l", "-o", "broken"});
@@ -306,4 +311,30 @@ TEST_F(SpoolerTest, AQueueThatGoesWhileTheDocumentIsDrawnIsNamedAndTheNextJobPri
     const QStringList jobs = NewJobs();
     ASSERT_EQ(jobs.size(), 1);
     EXPECT_EQ(ReadPdf(jobs[0]).pages, 1);
+}
+
+// A queue disabled while the document is drawn takes the job and keeps it: the user is told it
+// waits, and it prints once the queue is enabled again.
+TEST_F(SpoolerTest, AJobForADisabledQueueIsToldToWaitAndPrintsWhenEnabled) {
+    Lp("lpadmin", {"-p", "halted", "-E", "-v", "tofolder:" + cups.out});
+    Printers::SelectByName("halted");
+    Printer& surface = Printers::Current();
+    surface.Print("page 1");
+    surface.NewPage();
+    Lp("cupsdisable", {"halted"});
+    surface.Print("page 2");
+    try {
+        surface.EndDoc();
+        ADD_FAILURE() << "a waiting job was not told";
+    } catch (const RuntimeError& error) {
+        EXPECT_TRUE(error.Description().contains("printer \"halted\" is stopped: job halted-"))
+            << error.Description().toStdString();
+        EXPECT_TRUE(error.Description().contains("(the report's 2 pages) waits in its queue"))
+            << error.Description().toStdString();
+    }
+    Lp("cupsenable", {"halted"});
+    const QStringList jobs = NewJobs();
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_EQ(ReadPdf(jobs[0]).pages, 2);
+    Lp("lpadmin", {"-x", "halted"});
 }
