@@ -35,7 +35,12 @@ struct CupsJob {
 using GetNamedDestFn = CupsDest* (*)(void* http, const char* name, const char* instance);
 using GetJobsFn = int (*)(void* http, CupsJob** jobs, const char* name, int myJobs, int whichJobs);
 using FreeJobsFn = void (*)(int numJobs, CupsJob* jobs);
-using LastErrorFn = int (*)();
+using ServerFn = const char* (*)();
+using PortFn = int (*)();
+using EncryptionFn = int (*)();
+using ConnectFn = void* (*)(const char* host, int port, void* addresses, int family, int encryption,
+                            int blocking, int msec, int* cancel);
+using CloseFn = void (*)(void* http);
 using GetOptionFn = const char* (*)(const char* name, int numOptions, CupsOption* options);
 using FreeDestsFn = void (*)(int numDests, CupsDest* dests);
 
@@ -45,8 +50,15 @@ struct CupsApi {
     FreeDestsFn freeDests = nullptr;
     GetJobsFn getJobs = nullptr;
     FreeJobsFn freeJobs = nullptr;
-    LastErrorFn lastError = nullptr;
-    bool Usable() const { return getNamedDest && getOption && freeDests && getJobs && freeJobs && lastError; }
+    ServerFn server = nullptr;
+    PortFn port = nullptr;
+    EncryptionFn encryption = nullptr;
+    ConnectFn connect = nullptr;
+    CloseFn close = nullptr;
+    bool Usable() const {
+        return getNamedDest && getOption && freeDests && getJobs && freeJobs && server && port &&
+               encryption && connect && close;
+    }
 };
 
 const CupsApi& Api() {
@@ -61,7 +73,11 @@ const CupsApi& Api() {
         loaded.freeDests = reinterpret_cast<FreeDestsFn>(library.resolve("cupsFreeDests"));
         loaded.getJobs = reinterpret_cast<GetJobsFn>(library.resolve("cupsGetJobs2"));
         loaded.freeJobs = reinterpret_cast<FreeJobsFn>(library.resolve("cupsFreeJobs"));
-        loaded.lastError = reinterpret_cast<LastErrorFn>(library.resolve("cupsLastError"));
+        loaded.server = reinterpret_cast<ServerFn>(library.resolve("cupsServer"));
+        loaded.port = reinterpret_cast<PortFn>(library.resolve("ippPort"));
+        loaded.encryption = reinterpret_cast<EncryptionFn>(library.resolve("cupsEncryption"));
+        loaded.connect = reinterpret_cast<ConnectFn>(library.resolve("httpConnect2"));
+        loaded.close = reinterpret_cast<CloseFn>(library.resolve("httpClose"));
         return loaded;
     }();
     return api;
@@ -82,8 +98,12 @@ std::optional<QueueStatus> QueryQueue(const QString& queue) {
         api.getNamedDest(nullptr, name.constData(), instance.isEmpty() ? nullptr : instance.constData());
     QueueStatus status;
     if (!dest) {
-        // IPP's "service unavailable": the scheduler could not be reached at all.
-        status.spoolerAnswers = api.lastError() != 0x0503;
+        // CUPS says "no such printer" also when it cannot reach the scheduler at all; a
+        // connection of its own, given up after a few seconds, tells the two apart.
+        void* http = api.connect(api.server(), api.port(), nullptr, 0, api.encryption(), 1, 3000, nullptr);
+        status.spoolerAnswers = http != nullptr;
+        if (http)
+            api.close(http);
         return status;
     }
     status.exists = true;

@@ -4,8 +4,10 @@
 // once, naming the file, and nothing at the target path looks like a finished report.
 #include "support/PdfText.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -243,4 +245,92 @@ TEST_F(ReportOutputTest, ARunEndedBySignalLeavesNoFile) {
     EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
     EXPECT_FALSE(QFile::exists(target));
     EXPECT_TRUE(Leftovers(dir.path()).isEmpty()) << S(Leftovers(dir.path()).join(' '));
+}
+
+namespace {
+
+// A private scheduler of this test's own, as the spooler tests start one.
+struct Scheduler {
+    Scheduler() {
+        QProcess script;
+        script.start("sh", {TELMO_PRIVATE_CUPS_SCRIPT, "start", "--owner",
+                            QString::number(QCoreApplication::applicationPid())});
+        script.waitForFinished(40000);
+        status = script.exitStatus() == QProcess::NormalExit ? script.exitCode() : -1;
+        const QString output =
+            QString::fromLocal8Bit(script.readAllStandardOutput() + script.readAllStandardError());
+        for (const QString& line : output.split('\n'))
+            vars[line.section('=', 0, 0)] = line.section('=', 1).trimmed();
+        why = output.trimmed();
+    }
+    ~Scheduler() { Stop(); }
+    void Stop() {
+        if (!vars.value("TELMO_CUPS_ROOT").isEmpty())
+            QProcess::execute("sh", {TELMO_PRIVATE_CUPS_SCRIPT, "stop", vars.value("TELMO_CUPS_ROOT")});
+        vars.remove("TELMO_CUPS_ROOT");
+    }
+    int status = -1;
+    QMap<QString, QString> vars;
+    QString why;
+};
+
+// True once the process has a regular file open other than `except`: the spool file Qt writes
+// the job to while the pages are drawn.
+bool DrawsIntoASpoolFile(qint64 pid, const QString& except) {
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char link[4096];
+        const ssize_t length =
+            ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), link, sizeof link - 1);
+        if (length <= 0)
+            continue;
+        const QString target = QFile::decodeName(QByteArray(link, length));
+        if (target.startsWith("/tmp/") && target != except && QFileInfo(target).isFile())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// The scheduler stops while a long report is drawn: the queue is named, the run ends, and with a
+// scheduler back the next run prints.
+TEST_F(ReportOutputTest, ASchedulerStoppedMidJobIsToldAndTheNextRunPrints) {
+    const QString big = Write(Path("big.csv"), TableCsv(300000));
+    auto scheduler = std::make_unique<Scheduler>();
+    if (scheduler->status == 77)
+        GTEST_SKIP() << "no private CUPS scheduler: " << S(scheduler->why);
+    ASSERT_EQ(scheduler->status, 0) << S(scheduler->why);
+    QProcessEnvironment env = Environment();
+    env.insert("CUPS_SERVER", scheduler->vars.value("CUPS_SERVER"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(TELMO_REPORT_BINARY, {big, "--printer", "pdfout"});
+    ASSERT_TRUE(process.waitForStarted());
+    bool drawing = false;
+    for (int i = 0; i < 1200 && !drawing && process.state() == QProcess::Running; ++i) {
+        drawing = DrawsIntoASpoolFile(process.processId(), big);
+        if (!drawing)
+            QThread::msleep(25);
+    }
+    ASSERT_TRUE(drawing) << "the run ended before its job was seen being drawn";
+    scheduler->Stop();
+    ASSERT_TRUE(process.waitForFinished(60000)) << "the run hangs without its scheduler";
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), kReported) << S(err);
+    EXPECT_EQ(err.count("the print spooler does not answer for printer \"pdfout\" when the report's "), 1)
+        << S(err);
+    EXPECT_TRUE(err.contains("nothing was printed")) << S(err);
+    EXPECT_EQ(err.count('\n'), 1) << S(err);
+
+    scheduler = std::make_unique<Scheduler>();
+    ASSERT_EQ(scheduler->status, 0) << S(scheduler->why);
+    env.insert("CUPS_SERVER", scheduler->vars.value("CUPS_SERVER"));
+    process.setProcessEnvironment(env);
+    process.start(TELMO_REPORT_BINARY, {Write(Path("small.csv"), TableCsv(100)), "--printer", "pdfout"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), kOk);
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
+              "telmo-report: sent 2 pages to printer pdfout\n");
+    EXPECT_TRUE(QFile::exists(scheduler->vars.value("TELMO_CUPS_OUT") + "/job-1.pdf"));
 }
