@@ -137,7 +137,7 @@ bool OutputFile::Open() {
     const bool replaces = ::stat(QFile::encodeName(real).constData(), &existing) == 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = folder.filePath(
-            QStringLiteral(".%1.%2.part")
+            QStringLiteral("%1.%2.part")
                 .arg(realInfo.fileName())
                 .arg(QRandomGenerator::global()->generate() & 0xffffff, 6, 16, QLatin1Char('0')));
         // 0666 as any new file, narrowed by the umask; a replaced file keeps its mode.

@@ -6,11 +6,11 @@
 
 namespace telmo {
 
-// A file that appears under its name only once it is complete. It is written to a hidden
-// temporary file in the target's folder and renamed over the target by Commit, so a reader
-// never finds half a document there, and a target that existed keeps its old contents until
-// then. Anything that ends it otherwise (Discard, the destructor, a failed write, the process
-// ending on a signal) removes the temporary file.
+// A file that appears under its name only once it is complete. It is written to a temporary
+// file in the target's folder, named after it with ".part" at the end, and renamed over the target by Commit,
+// so a reader never finds half a document there, and a target that existed keeps its old contents until then.
+// Anything that ends it otherwise (Discard, the destructor, a failed write, the process ending on a signal)
+// removes the temporary file.
 //
 // A target that exists and is not a regular file (a terminal, a pipe, /dev/null) cannot be
 // replaced by a rename; it is written straight, and a failure there is still reported.

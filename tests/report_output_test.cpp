@@ -93,9 +93,9 @@ protected:
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardError())};
     }
-    // Files a failed run may have left in a folder: its temporary files are hidden ones.
+    // Files a failed run may have left in a folder: its temporary files end in ".part".
     static QStringList Leftovers(const QString& folder) {
-        return QDir(folder).entryList({".*.part"}, QDir::Files | QDir::Hidden);
+        return QDir(folder).entryList({"*.part"}, QDir::Files | QDir::Hidden);
     }
     // A failed print: exit 1, one line naming the file and the reason, nothing else on stderr.
     void ExpectToldOnce(const RunResult& r, const QString& target, const QString& reason) {

@@ -272,6 +272,7 @@ TEST_F(SpoolerTest, AColumnWiderThanThePagePrintsOnItsOwnPageRunningOffTheRightE
     EXPECT_GT(heading->xMin + (1500 + printable) / 20, pdf.pageWidthPt);
     EXPECT_NE(pdf.Find("r3c2", 2), nullptr);
     EXPECT_EQ(pdf.Find("r3c2", 1), nullptr);
+}
 
 // Qt sends the job only when the document ends: a queue that stops accepting jobs or is removed
 // while the pages are drawn is named with the page count, and the next job on a working queue prints.
