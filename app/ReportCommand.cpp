@@ -444,7 +444,7 @@ int RunReportCommand(const QStringList& arguments) {
                        "The first line is the heading row, the first field of each line the heading column.\n"
                        "Without a display it runs offscreen: errors go to standard error, no window waits.\n"
                        "Ctrl-C while printing stops after the page being printed; pages printed to a\n"
-                       "printer stay printed, an unfinished PDF file is removed.\n"
+                       "printer stay printed, an unfinished PDF is not saved (an earlier file stays).\n"
                        "Exit status: 0 done, 1 an error was reported, 2 bad usage or an unreadable,\n"
                        "malformed or empty file (nothing is printed then), 130 stopped by Ctrl-C."));
     parser.addHelpOption();

@@ -15,7 +15,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
@@ -115,8 +114,8 @@ void PrintStatusWindow::RequestCancel() {
 
 namespace {
 
-// A cancelled run's document has been ended; what reached the printer is told once the window
-// is gone. An unfinished PDF file is worse than none: it looks like the whole report.
+// A cancelled run's document has been ended, or for a PDF dropped; what reached the printer is
+// told once the window is gone.
 void TellCancelled() {
     const JobState& state = State();
     const Printer& printer = Printers::Current();
@@ -124,11 +123,7 @@ void TellCancelled() {
                        .arg(state.PagesPrinted)
                        .arg(state.TotalPages);
     if (printer.DeviceName() == Printers::BuiltInPdfName()) {
-        const QString file = Printers::PdfOutputFile();
-        if (QFile::exists(file) && !QFile::remove(file))
-            text += QStringLiteral("; the unfinished PDF file %1 could not be removed").arg(file);
-        else
-            text += QStringLiteral("; the unfinished PDF file %1 was removed").arg(file);
+        text += QStringLiteral("; the unfinished PDF was not saved to %1").arg(Printers::PdfOutputFile());
     } else {
         text += QStringLiteral("; those pages went to printer %1").arg(printer.DeviceName());
     }

@@ -48,7 +48,10 @@ void PrintAllPages(Grid& grid, PictureBox& pictureBox) {
             if (page == INT16_MAX)
                 throw RuntimeError(err::kOverflow);
         }
-        Printers::Current().EndDoc();
+        if (state.PrintCancelled)
+            Printers::Current().CancelDoc();
+        else
+            Printers::Current().EndDoc();
     } catch (...) {
         ReportCurrentException(module::kGeneral, ".PrintAllPages");
     }

@@ -24,6 +24,10 @@ public:
     virtual void NewPage() = 0;
     // Ends and releases the document.
     virtual void EndDoc() = 0;
+    // Ends a document the user stopped part-way. A printer sends the pages drawn so far, as
+    // EndDoc does; a printer that writes a file keeps none of it, since a file with some of the
+    // pages would pass for the whole report.
+    virtual void CancelDoc() { EndDoc(); }
     // True while a document is open: something was drawn since the last EndDoc.
     virtual bool InDocument() const = 0;
     // Raises error 482 when a document started now could not reach the printer: a spooler

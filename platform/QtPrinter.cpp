@@ -243,6 +243,20 @@ void QtPrinter::NewPage() {
     ++pendingPageBreaks_;
 }
 
+void QtPrinter::CancelDoc() {
+    if (!pdfWriter_) {
+        EndDoc();
+        return;
+    }
+    if (painter_.isActive())
+        painter_.end();
+    pdfWriter_.reset();
+    pdfFile_.reset(); // the target keeps whatever it held before
+    pendingPageBreaks_ = 0;
+    refused_ = false;
+    ApplyJobOptions();
+}
+
 void QtPrinter::EndDoc() {
     if (refused_) {
         // Already reported when the document started; nothing reached the spooler.

@@ -63,6 +63,7 @@ public:
     float Height() const override;
     void NewPage() override;
     void EndDoc() override;
+    void CancelDoc() override;
 
     QString DeviceName() const override;
     int16_t Orientation() const override;

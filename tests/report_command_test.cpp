@@ -695,8 +695,9 @@ TEST_F(ReportCommandTest, WrapPrintsLongCellsInFull) {
 }
 
 // Ctrl-C during a long run to PDF stops it between pages: exit 130, the pages printed told,
-// and the unfinished PDF file removed. Before the run begins it prints nothing.
-TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndRemovesTheUnfinishedPdf) {
+// and the unfinished PDF not saved: an earlier report at that path stays as it was. Before the
+// run begins it prints nothing.
+TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndSavesNoUnfinishedPdf) {
     const QString csv = Write("long.csv", TableCsv(100000, 3));
     QDir().mkpath(Path("out"));
     const QString pdf = Path("out/long.pdf");
@@ -708,6 +709,8 @@ TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndRemovesTheUnfinishedPdf) 
     env.insert("TMPDIR", Path("out")); // where a file the PDF is written through would appear too
     for (const bool waitForPages : {true, false}) {
         SCOPED_TRACE(waitForPages ? "during the run" : "before it");
+        const QByteArray earlier = "%PDF an earlier report";
+        Write("out/long.pdf", earlier);
         QProcess process;
         process.setProcessEnvironment(env);
         process.start(TELMO_REPORT_BINARY, {csv, "--pdf", pdf});
@@ -715,8 +718,8 @@ TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndRemovesTheUnfinishedPdf) 
         // The output (or a file it is written through) appears as the first page goes out.
         QElapsedTimer waited;
         waited.start();
-        while (waitForPages && QDir(Path("out")).isEmpty() && waited.elapsed() < 60000 &&
-               process.state() == QProcess::Running)
+        while (waitForPages && QDir(Path("out")).entryList(QDir::Files).size() < 2 &&
+               waited.elapsed() < 60000 && process.state() == QProcess::Running)
             QThread::msleep(20);
         if (!waitForPages)
             QThread::msleep(300); // the window waits a second before its run
@@ -726,10 +729,12 @@ TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndRemovesTheUnfinishedPdf) 
         const QString err = QString::fromUtf8(process.readAllStandardError());
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 130) << S(err);
-        EXPECT_FALSE(QFile::exists(pdf)) << S(err);
+        QFile kept(pdf);
+        EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == earlier) << S(err);
+        EXPECT_EQ(QDir(Path("out")).entryList(QDir::Files), QStringList{"long.pdf"}) << "no temporary left";
         static const QRegularExpression told(
             "Printing cancelled after (\\d+) of (\\d+) pages; the unfinished "
-            "PDF file (.+) was removed\\.\n");
+            "PDF was not saved to (.+)\\.\n");
         const QRegularExpressionMatch m = told.match(err);
         if (waitForPages) {
             ASSERT_TRUE(m.hasMatch()) << S(err);
