@@ -4,10 +4,12 @@
 #include "app/InterruptWatch.h"
 #include "app/ReportGrid.h"
 #include "app/ReportPreflight.h"
+#include "app/TerminalProgress.h"
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "engine/GridSizes.h"
 #include "engine/Pagination.h"
+#include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
 #include "platform/FontSpec.h"
 #include "platform/GridControl.h"
@@ -674,7 +676,11 @@ int RunReportCommand(const QStringList& arguments) {
     } else {
         if (interruptedBeforePrinting())
             return kExitInterrupted;
+        TerminalProgress progress = TerminalProgress::ForStream(stderr);
+        SetPagePrintedObserver([&progress](int page, int total) { progress.PageDone(page, total); });
         printer.PrintReport(options.printDialog ? kAutomationTrue : kAutomationFalse);
+        SetPagePrintedObserver({});
+        progress.Finish();
         if (InterruptWatch::Interrupted()) {
             reported.Flush();
             // A stopped run has said how many pages went out; one stopped before it began has not.

@@ -12,6 +12,18 @@
 #include <QCoreApplication>
 
 namespace telmo {
+namespace {
+
+PagePrintedObserver& Observer() {
+    static PagePrintedObserver observer;
+    return observer;
+}
+
+} // namespace
+
+void SetPagePrintedObserver(PagePrintedObserver observer) {
+    Observer() = std::move(observer);
+}
 
 void PrintAllPages(Grid& grid, PictureBox& pictureBox) {
     try {
@@ -33,6 +45,8 @@ void PrintAllPages(Grid& grid, PictureBox& pictureBox) {
             SendDataToPrinter(grid, pictureBox, block.StartCol, block.EndCol, block.StartRow, block.EndRow);
             Printers::Current().NewPage();
             state.PagesPrinted = page;
+            if (Observer())
+                Observer()(page, last);
             QCoreApplication::processEvents();
             // A cancel asked for while the page went out stops the run here, between pages,
             // and the pages printed so far are ended as a document of their own.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace telmo {
 
 class Grid;
@@ -10,5 +12,10 @@ class PictureBox;
 // preview run the progress window shows the page being printed. Errors are reported; an
 // error of the page loop itself ends the run without ending the document.
 void PrintAllPages(Grid& grid, PictureBox& pictureBox);
+
+// Told after each page PrintAllPages has sent, with the page and the total; a batch host
+// shows its own progress with it. Empty: nobody is told.
+using PagePrintedObserver = std::function<void(int page, int total)>;
+void SetPagePrintedObserver(PagePrintedObserver observer);
 
 } // namespace telmo

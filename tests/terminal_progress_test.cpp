@@ -1,0 +1,88 @@
+#include "app/TerminalProgress.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+using telmo::app::TerminalProgress;
+
+std::string Written(std::FILE* f) {
+    std::fflush(f);
+    std::string text(static_cast<size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+    return text;
+}
+
+// The line is rewritten at most five times a second, always for the last page, with the rate
+// of the pages after the first and the time the rest takes at that rate; it ends in a line feed.
+TEST(TerminalProgressTest, RewritesOneLineWithRateAndTimeLeft) {
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    double now = 100;
+    {
+        TerminalProgress progress(f, true, [&now] { return now; });
+        progress.PageDone(1, 41); // starts the clock
+        now = 100.1;
+        progress.PageDone(2, 41); // too soon after page 1
+        now = 102;
+        progress.PageDone(21, 41);
+        now = 104;
+        progress.PageDone(41, 41);
+        progress.Finish();
+    }
+    EXPECT_EQ(Written(f), "\rpage 1 of 41"
+                          "\rpage 21 of 41, 10 pages/s, 2 s left   "
+                          "\rpage 41 of 41, 10 pages/s, 0 s left   \n");
+    std::fclose(f);
+}
+
+TEST(TerminalProgressTest, WritesNothingOffATerminalOrWithoutPages) {
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    {
+        TerminalProgress off = TerminalProgress::ForStream(f); // a file is no terminal
+        off.PageDone(1, 2);
+        off.PageDone(2, 2);
+        TerminalProgress none(f, true, [] { return 0.0; });
+        none.PageDone(0, 0);
+    }
+    EXPECT_EQ(Written(f), "");
+    std::fclose(f);
+}
+
+// Through the command on a pseudo-terminal the line shows; on a pipe it does not.
+TEST(TerminalProgressTest, TheCommandShowsItOnATerminalOnly) {
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("t.csv");
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    QByteArray rows = "id,name\n";
+    for (int r = 1; r <= 200; ++r)
+        rows += QByteArray::number(r) + ",row " + QByteArray::number(r) + "\n";
+    file.write(rows);
+    file.close();
+    const QString command = QStringLiteral("'%1' '%2' --pdf '%3'")
+                                .arg(QStringLiteral(TELMO_REPORT_BINARY), csv, dir.filePath("t.pdf"));
+    QProcess tty;
+    tty.start("script", {"-qec", command, "/dev/null"});
+    ASSERT_TRUE(tty.waitForFinished(120000));
+    ASSERT_EQ(tty.exitCode(), 0) << tty.readAllStandardError().toStdString();
+    const QByteArray shown = tty.readAllStandardOutput();
+    EXPECT_TRUE(shown.contains("\rpage 4 of 4")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("wrote 4 pages")) << shown.toStdString();
+
+    QProcess pipe;
+    pipe.start(TELMO_REPORT_BINARY, {csv, "--pdf", dir.filePath("t.pdf")});
+    ASSERT_TRUE(pipe.waitForFinished(120000));
+    EXPECT_EQ(pipe.readAllStandardError().trimmed(),
+              QByteArray("telmo-report: wrote 4 pages to ") + dir.filePath("t.pdf").toUtf8());
+}
+
+} // namespace
