@@ -31,6 +31,10 @@ std::optional<double> ParseNumber(const QString& text) {
     throw RuntimeError(err::kTypeMismatch);
 }
 
+[[noreturn]] void InvalidUseOfNull() {
+    throw RuntimeError(err::kInvalidUseOfNull);
+}
+
 AutomationBool BoolFromNumber(double value) {
     if (value == 0)
         return kAutomationFalse;
@@ -57,10 +61,13 @@ Variant::Variant(const char* value) : value_(QString::fromUtf8(value)) {}
 Variant::Variant(ObjectRef value) : value_(std::move(value)) {}
 
 Variant Variant::Boolean(AutomationBool raw) {
-    return Variant(RawTag{}, Storage(BoolValue{raw}));
+    return Variant(RawTag<BoolValue>{}, BoolValue{raw});
 }
 Variant Variant::Missing() {
-    return Variant(RawTag{}, Storage(MissingTag{}));
+    return Variant(RawTag<MissingTag>{}, MissingTag{});
+}
+Variant Variant::Null() {
+    return Variant(RawTag<NullTag>{}, NullTag{});
 }
 
 double Variant::ToDouble() const {
@@ -81,6 +88,8 @@ double Variant::ToDouble() const {
         if (const auto number = ParseNumber(std::get<QString>(value_)))
             return *number;
         TypeMismatch();
+    case Type::Null:
+        InvalidUseOfNull();
     case Type::Missing:
     case Type::Object:
         break;
@@ -119,6 +128,8 @@ QString Variant::ToString() const {
         return NumberText(std::get<double>(value_), 15);
     case Type::String:
         return std::get<QString>(value_);
+    case Type::Null:
+        InvalidUseOfNull();
     case Type::Missing:
     case Type::Object:
         break;
@@ -148,6 +159,8 @@ AutomationBool Variant::ToBool() const {
             return BoolFromNumber(*number);
         TypeMismatch();
     }
+    case Type::Null:
+        InvalidUseOfNull();
     case Type::Missing:
     case Type::Object:
         break;
@@ -181,6 +194,8 @@ QString Variant::Describe() const {
         return QStringLiteral("String(\"%1\")").arg(std::get<QString>(value_));
     case Type::Object:
         return std::get<ObjectRef>(value_) ? QStringLiteral("Object") : QStringLiteral("Nothing");
+    case Type::Null:
+        return QStringLiteral("Null");
     }
     return QString();
 }

@@ -1,9 +1,14 @@
 #!/bin/sh
-# Installs what building and testing need on Debian 12, skipping what is already there.
+# Installs what building and testing need on Debian 12, skipping what is already there;
+# with the argument fuzz, also what the fuzz build needs.
 set -eu
 packages="cmake g++ make qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation poppler-utils xvfb \
 fonts-lohit-deva fonts-wqy-microhei fonts-symbola \
 libgtest-dev libbenchmark-dev cups-daemon cups-client cups-bsd clang-format"
+# The fuzz build (scripts/fuzz.sh) needs clang and its sanitizer and libFuzzer runtimes.
+if [ "${1:-}" = fuzz ]; then
+    packages="$packages clang clang-14 libclang-rt-14-dev"
+fi
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -333,7 +333,9 @@ TEST_F(PreviewWindowTest, OptionOkRefitsAtPage1AndSetupCancelledStillLaysOutInTh
     EXPECT_FALSE(State().RefreshPending);
     EXPECT_EQ(std::tuple(State().CurrentPage, preview.FitToWindow, Caption()),
               std::tuple(1, true, "Page 1 of 3"));
-    const PlacedText* number = Flatten(*preview.pbTempData->Picture()).FindText("Page 1 of 3");
+    // The flattened picture is kept: the text found points into it.
+    const auto flat = Flatten(*preview.pbTempData->Picture());
+    const PlacedText* number = flat.FindText("Page 1 of 3");
     ASSERT_NE(number, nullptr);
     EXPECT_LT(number->at.y(), 1500);
     // Setup cancelled still lays the report out again, from page 1, in the view in force, and the
