@@ -188,17 +188,22 @@ bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar de
         return false;
     }
     file.close();
+    return ParseCsvBytes(std::move(bytes), path, table, error, delimiter);
+}
+
+bool ParseCsvBytes(QByteArray bytes, const QString& fileName, CsvTable& table, CsvError& error,
+                   QChar delimiter) {
     // A byte order mark is how some programs say UTF-8; it is no part of the first field.
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     QStringDecoder decoder(QStringDecoder::Utf8);
     QString text = decoder(bytes);
     if (decoder.hasError()) {
-        error.message = LineError(path, LineOfInvalidUtf8(bytes), QStringLiteral("not valid UTF-8 text"));
+        error.message = LineError(fileName, LineOfInvalidUtf8(bytes), QStringLiteral("not valid UTF-8 text"));
         return false;
     }
     bytes = QByteArray();
-    return ParseCsv(text, path, table, error, delimiter.isNull() ? SniffDelimiter(text) : delimiter);
+    return ParseCsv(text, fileName, table, error, delimiter.isNull() ? SniffDelimiter(text) : delimiter);
 }
 
 } // namespace telmo::app

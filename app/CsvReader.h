@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -27,6 +28,11 @@ bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, Csv
 // bar, the one found outside quoted fields the same number of times on every line looked at
 // (the most often when several are); a comma when none is.
 QChar SniffDelimiter(const QString& text);
+// Decodes the bytes of a file (UTF-8, a leading byte order mark dropped) and parses them with
+// the given separator or (0) the one its first lines use; text that is not valid UTF-8 is an
+// error naming its line.
+bool ParseCsvBytes(QByteArray bytes, const QString& fileName, CsvTable& table, CsvError& error,
+                   QChar delimiter = u',');
 // Reads and parses a file, with the given separator or (0) the one its first lines use; an
 // unreadable file is an error too.
 bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar delimiter = u',');

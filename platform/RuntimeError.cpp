@@ -26,6 +26,8 @@ QString StandardErrorText(int32_t number) {
         return QStringLiteral("Path/File access error");
     case err::kObjectNotSet:
         return QStringLiteral("Object variable or With block variable not set");
+    case err::kInvalidUseOfNull:
+        return QStringLiteral("Invalid use of Null");
     case err::kInvalidPropertyValue:
         return QStringLiteral("Invalid property value");
     case err::kInvalidPropertyArrayIndex:

@@ -19,6 +19,7 @@ constexpr int32_t kBadFileNameOrNumber = 52;
 constexpr int32_t kPermissionDenied = 70;
 constexpr int32_t kPathFileAccessError = 75;
 constexpr int32_t kObjectNotSet = 91;
+constexpr int32_t kInvalidUseOfNull = 94;
 constexpr int32_t kInvalidPropertyValue = 380;
 constexpr int32_t kInvalidPropertyArrayIndex = 381;
 constexpr int32_t kObjectDoesNotSupport = 438;

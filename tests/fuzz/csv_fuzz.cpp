@@ -1,0 +1,57 @@
+// Fuzz target: the bytes of a CSV file through the reader and into the report grid.
+#include "FuzzApp.h"
+#include "app/CsvReader.h"
+#include "app/ReportGrid.h"
+#include "platform/GridControl.h"
+
+#include <QByteArray>
+#include <cstddef>
+#include <cstdint>
+
+using namespace telmo;
+using namespace telmo::app;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::StartOffscreenApplication();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    CsvTable table;
+    CsvError error;
+    const QString fileName = QStringLiteral("fuzz.csv");
+    // Every fifth length has its separator guessed from the text, as the command does by default.
+    const QChar delimiter = size % 5 == 0 ? QChar() : QChar(u',');
+    if (!ParseCsvBytes(bytes, fileName, table, error, delimiter)) {
+        // A refused file is told with its name and line.
+        if (!error.message.startsWith(fileName + QLatin1Char(':')))
+            fuzz::Fail("a CSV error without the file name and line");
+        return 0;
+    }
+    if (table.rows.empty() || table.maxFields < 1)
+        fuzz::Fail("an accepted file without rows");
+    // The grid is rows times the widest row; a few short lines and one long one make it
+    // quadratic in the input, which says nothing more about the reader.
+    const size_t cells = table.rows.size() * static_cast<size_t>(table.maxFields);
+    if (cells > 200000)
+        return 0;
+    GridOptions options;
+    // The input's length picks the grid's options, so that both fitted ways and both heading
+    // row choices are reached without spending input bytes on them.
+    options.fixedRows = size % 3 == 0 ? 0 : 1;
+    options.printableWidth = size % 2 == 0 ? 0.0f : 10800.0f;
+    const std::shared_ptr<GridControl> grid = BuildReportGrid(table, options);
+    if (grid->Rows() != static_cast<int32_t>(table.rows.size()) || grid->Cols() != table.maxFields)
+        fuzz::Fail("the grid is not the size of the table");
+    for (size_t r = 0; r < table.rows.size(); ++r) {
+        const QStringList& fields = table.rows[r];
+        for (int c = 0; c < fields.size(); ++c)
+            if (grid->TextMatrix(static_cast<int32_t>(r), c) != fields[c])
+                fuzz::Fail("a cell does not hold its field");
+    }
+    for (int32_t c = 0; c < grid->Cols(); ++c)
+        if (grid->ColWidth(c) < 0)
+            fuzz::Fail("a fitted column of negative width");
+    return 0;
+}

@@ -1,0 +1,132 @@
+// Fuzz target: the report command's --layout path (reading the file, building and measuring
+// the grid, paginating it) with the paper, the column widths, the row heights, the grid font
+// size and the heading row taken from the input. The first bytes are the sizes, the rest is
+// the CSV file.
+#include "FuzzApp.h"
+#include "app/ReportCommand.h"
+#include "component/JobState.h"
+#include "platform/GridControl.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace telmo;
+
+namespace {
+
+QString CsvPath() {
+    static const QString path = QDir::temp().filePath(
+        QStringLiteral("telmo-layout-fuzz-%1.csv").arg(QCoreApplication::applicationPid()));
+    return path;
+}
+
+// Reads the sizes from the front of the input; an input too short for them has none.
+class Header {
+public:
+    Header(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    bool Take(size_t n) { return pos_ + n <= size_; }
+    uint8_t Byte() { return Take(1) ? data_[pos_++] : 0; }
+    // Twips up to a little over the command's own limit of 1,000,000, so that refused sizes are
+    // tried too.
+    int Twips() {
+        const int high = Byte();
+        const int low = Byte();
+        return (high << 8 | low) * 16;
+    }
+    size_t Position() const { return pos_; }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::StartOffscreenApplication();
+    // The layout goes to standard output; a million of them are of no use to anybody.
+    std::fflush(stdout);
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    if (devNull >= 0)
+        ::dup2(devNull, STDOUT_FILENO);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Header h(data, size);
+    const uint8_t flags = h.Byte();
+    static const char* const papers[] = {"A4", "Letter", "Legal", "A3", "A5"};
+    QStringList args{CsvPath(),
+                     QStringLiteral("--layout"),
+                     QStringLiteral("--printer"),
+                     QStringLiteral("PDF"),
+                     QStringLiteral("--paper"),
+                     QString::fromLatin1(papers[(flags & 7) % 5])};
+    if (flags & 8)
+        args << QStringLiteral("--landscape");
+    if (flags & 16)
+        args << QStringLiteral("--fixed-rows") << QStringLiteral("0");
+    if (flags & 32) {
+        const int first = h.Twips(), second = h.Twips();
+        args << QStringLiteral("--col-widths") << QStringLiteral("%1,%2").arg(first).arg(second);
+    }
+    if (flags & 64) {
+        const int first = h.Twips(), second = h.Twips();
+        args << QStringLiteral("--row-heights") << QStringLiteral("%1,%2").arg(first).arg(second);
+    }
+    if (flags & 128)
+        args << QStringLiteral("--grid-size") << QString::number(1 + h.Byte() / 2);
+    const size_t csvStart = h.Position();
+
+    // Rows times the widest row, bounded as in the reader's target: the size of a grid is not
+    // what this target looks at.
+    size_t lines = 1, fields = 1, widest = 1;
+    for (size_t i = csvStart; i < size; ++i) {
+        if (data[i] == '\n') {
+            ++lines;
+            fields = 1;
+        } else if (data[i] == ',' && ++fields > widest) {
+            widest = fields;
+        }
+    }
+    if (lines * widest > 200000)
+        return 0;
+
+    {
+        QFile file(CsvPath());
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            fuzz::Fail("cannot write the input file");
+        file.write(reinterpret_cast<const char*>(data + csvStart), static_cast<qint64>(size - csvStart));
+    }
+    const int status = app::RunReportCommand(args);
+    if (status != app::kExitOk && status != app::kExitReported && status != app::kExitUsage)
+        fuzz::Fail("an exit status the command does not document");
+    if (status != app::kExitOk)
+        return 0;
+    const JobState& s = State();
+    const auto* grid = dynamic_cast<const GridControl*>(s.SourceGridObj.get());
+    if (grid == nullptr)
+        fuzz::Fail("a layout without its grid");
+    if (s.TotalPages < 0 || static_cast<size_t>(s.TotalPages) >= s.PageBlocks.size() + 1)
+        fuzz::Fail("more pages than page blocks");
+    for (int page = 1; page <= s.TotalPages && page < static_cast<int>(s.PageBlocks.size()); ++page) {
+        const PageBlock& b = s.PageBlocks[static_cast<size_t>(page)];
+        // Row 0 and column 0 go on every page as the headings, so a page's own rows and columns
+        // start at 1: a grid of one row (or one column) is laid out with an empty range there,
+        // the first past the heading to the heading itself. Any other page holds cells.
+        const int emptyRows = grid->Rows() == 1 ? 1 : 0;
+        const int emptyCols = grid->Cols() == 1 ? 1 : 0;
+        if (b.StartRow < 0 || b.EndRow >= grid->Rows() || b.StartRow > b.EndRow + emptyRows ||
+            b.StartCol < 0 || b.EndCol >= grid->Cols() || b.StartCol > b.EndCol + emptyCols)
+            fuzz::Fail("a page block outside the grid");
+    }
+    return 0;
+}
