@@ -14,6 +14,9 @@ namespace {
 
 // Page numbers are 16-bit and the page counters step once past the last page.
 constexpr int kMostPages = 32766;
+// Column numbers are 16-bit too, and the loop over them looks one column ahead and steps once
+// past the last.
+constexpr int kMostDataColumns = 32765;
 
 // "column 2", "columns 2, 5 and 7", "columns 2, 3, 4, 5, 6 and 12 more"
 QString Listed(const char* singular, const std::vector<int>& numbers) {
@@ -76,6 +79,17 @@ PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHei
         return findings;
     }
     const std::optional<int> pages = PageCount(sizes, scaleWidth, scaleHeight, startRow);
+    // Columns are counted in 16 bits while the page is laid out: the column after the last
+    // one it can count overflows, whatever the page count would be.
+    if (!pages && sizes.cols - 1 > kMostDataColumns) {
+        findings.blocker = QStringLiteral("%1: the file has %L2 columns after the heading column, more than "
+                                          "the %L3 one report can lay out; pick the columns to print "
+                                          "with --columns, or split the file. Nothing was printed.")
+                               .arg(csvPath)
+                               .arg(sizes.cols - 1)
+                               .arg(kMostDataColumns);
+        return findings;
+    }
     if (!pages) {
         findings.blocker =
             QStringLiteral("%1: the report would need more than %L2 pages, the most one report "

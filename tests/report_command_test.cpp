@@ -135,6 +135,8 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
         {{file("a\nb\n"), "--col-widths", "20000", "--pdf", pdf}, "$0: the only column is 20000 twips wide"},
         {{file(TableCsv(32800, 2)), "--row-heights", "300,12000", "--pdf", pdf},
          "$0: the report would need more than 32,766 pages"},
+        {{file(QByteArray("h").append(QByteArray(",1").repeated(32766)) + "\nr" + QByteArray(",2").repeated(32766) + "\n"),
+          "--pdf", pdf}, "$0: the file has 32,766 columns after the heading column, more than the 32,765"},
         {{Path("missing.csv"), "--pdf", pdf}, "$0: cannot read"},
         {{}, "CSV file"},
         {{csv, csv}, "CSV file"},
