@@ -68,16 +68,17 @@ QChar SniffDelimiter(const QString& text) {
     return best;
 }
 
-bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, CsvError& error,
+bool ParseCsv(const QString& text, const QString& fileName, const CsvRecordSink& sink, CsvError& error,
               QChar delimiter) {
-    table = CsvTable{};
     const QChar* const data = text.constData();
     const qsizetype n = text.size();
     QStringList fields;
     int line = 1;
     // Lines that hold nothing at all at the end of the file are what editors leave behind,
-    // not records; a blank line between records is an empty record.
-    size_t recordsUpToLastNonBlank = 0;
+    // not records; a blank line between records is an empty record. Blank records wait here
+    // until a record with something in it shows they are not at the end.
+    size_t blanksWaiting = 0;
+    size_t records = 0;
     qsizetype i = 0;
     bool recordOpen = false; // something of the current record has been read
     while (i < n || recordOpen) {
@@ -155,54 +156,97 @@ bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, Csv
                 LineError(fileName, line, QStringLiteral("unexpected character after a closing quote"));
             return false;
         }
-        if (!(blank && !lineEnd && i >= n)) { // the end of the file right after a line end is no record
-            table.rows.push_back(std::move(fields));
-            if (!blank)
-                recordsUpToLastNonBlank = table.rows.size();
+        if (blank) {
+            if (lineEnd || i < n) // the end of the file right after a line end is no record
+                ++blanksWaiting;
+        } else {
+            for (; blanksWaiting > 0; --blanksWaiting, ++records) {
+                QStringList empty{QString()};
+                sink(empty);
+            }
+            sink(fields);
+            ++records;
         }
         fields = QStringList();
         recordOpen = false;
         if (lineEnd)
             ++line;
     }
-    table.rows.resize(recordsUpToLastNonBlank);
-    if (table.rows.empty()) {
+    if (records == 0) {
         error.message = LineError(fileName, 1, QStringLiteral("the file holds no rows"));
         return false;
     }
-    table.maxFields = 0;
-    for (const QStringList& row : table.rows)
-        table.maxFields = std::max(table.maxFields, static_cast<int>(row.size()));
     return true;
 }
 
-bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar delimiter) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error.message = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
-        return false;
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error.message = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
-        return false;
-    }
-    file.close();
-    return ParseCsvBytes(std::move(bytes), path, table, error, delimiter);
+namespace {
+
+CsvRecordSink Collect(CsvTable& table) {
+    table = CsvTable{};
+    return [&table](QStringList& fields) {
+        table.maxFields = std::max(table.maxFields, static_cast<int>(fields.size()));
+        table.rows.push_back(std::move(fields));
+    };
 }
 
-bool ParseCsvBytes(QByteArray bytes, const QString& fileName, CsvTable& table, CsvError& error,
-                   QChar delimiter) {
+// Decodes the bytes of a file, dropping a leading byte order mark; the bytes are given up as
+// soon as they are decoded, so the two copies are never held longer than needed.
+bool DecodeCsvBytes(QByteArray bytes, const QString& fileName, QString& text, CsvError& error) {
     // A byte order mark is how some programs say UTF-8; it is no part of the first field.
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder(bytes);
+    text = decoder(bytes);
     if (decoder.hasError()) {
         error.message = LineError(fileName, LineOfInvalidUtf8(bytes), QStringLiteral("not valid UTF-8 text"));
         return false;
     }
-    bytes = QByteArray();
+    return true;
+}
+
+} // namespace
+
+bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, CsvError& error,
+              QChar delimiter) {
+    if (!ParseCsv(text, fileName, Collect(table), error, delimiter)) {
+        table = CsvTable{};
+        return false;
+    }
+    return true;
+}
+
+bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, CsvError& error, QChar delimiter) {
+    QString text;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            error.message = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
+            return false;
+        }
+        QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            error.message = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
+            return false;
+        }
+        if (!DecodeCsvBytes(std::move(bytes), path, text, error))
+            return false;
+    }
+    return ParseCsv(text, path, sink, error, delimiter.isNull() ? SniffDelimiter(text) : delimiter);
+}
+
+bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar delimiter) {
+    if (!ReadCsvFile(path, Collect(table), error, delimiter)) {
+        table = CsvTable{};
+        return false;
+    }
+    return true;
+}
+
+bool ParseCsvBytes(QByteArray bytes, const QString& fileName, CsvTable& table, CsvError& error,
+                   QChar delimiter) {
+    QString text;
+    if (!DecodeCsvBytes(std::move(bytes), fileName, text, error))
+        return false;
     return ParseCsv(text, fileName, table, error, delimiter.isNull() ? SniffDelimiter(text) : delimiter);
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 namespace telmo::app {
@@ -20,8 +21,14 @@ struct CsvError {
     QString message; // with the file name and line number
 };
 
+// Takes each record as it is read; the fields may be moved from.
+using CsvRecordSink = std::function<void(QStringList& fields)>;
+
 // Parses text with the given field separator; on malformed input returns false and fills
-// error (line numbers from 1).
+// error (line numbers from 1). The sink form hands each record on as it is read (those
+// before an error included), so that no table of them need be held.
+bool ParseCsv(const QString& text, const QString& fileName, const CsvRecordSink& sink, CsvError& error,
+              QChar delimiter = u',');
 bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, CsvError& error,
               QChar delimiter = u',');
 // The field separator of a text, guessed from its first lines: of comma, semicolon, tab and
@@ -36,5 +43,6 @@ bool ParseCsvBytes(QByteArray bytes, const QString& fileName, CsvTable& table, C
 // Reads and parses a file, with the given separator or (0) the one its first lines use; an
 // unreadable file is an error too.
 bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar delimiter = u',');
+bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, CsvError& error, QChar delimiter = u',');
 
 } // namespace telmo::app

@@ -597,9 +597,23 @@ int RunReportCommand(const QStringList& arguments) {
         return true;
     };
 
+    // Picking columns needs every record's field count and fitting the width rebuilds the grid
+    // at several sizes: those read a table first. Otherwise the file goes straight into the
+    // grid, with no copy of the table held beside it.
+    const bool needsTable = !options.columns.isEmpty() || options.fitWidth;
     CsvTable table;
+    std::optional<ReportGridBuilder> builder;
     CsvError error;
-    if (!ReadCsvFile(options.csvPath, table, error, options.delimiter)) {
+    bool read = false;
+    if (needsTable) {
+        read = ReadCsvFile(options.csvPath, table, error, options.delimiter);
+    } else {
+        builder.emplace(options.grid);
+        read = ReadCsvFile(
+            options.csvPath, [&builder](QStringList& fields) { builder->Add(fields); }, error,
+            options.delimiter);
+    }
+    if (!read) {
         Err(error.message);
         return kExitUsage;
     }
@@ -629,9 +643,16 @@ int RunReportCommand(const QStringList& arguments) {
     const Printer& chosen = Printers::Current();
     options.grid.printableWidth = chosen.ScaleWidth();
     options.grid.printableHeight = chosen.ScaleHeight();
-    std::shared_ptr<GridControl> grid = options.fitWidth ? FitToWidth(table, options.grid, options.csvPath)
-                                                         : BuildReportGrid(table, options.grid);
-    table = CsvTable{}; // the grid holds the texts now
+    std::shared_ptr<GridControl> grid;
+    if (builder) {
+        builder->SetPrintable(options.grid.printableWidth, options.grid.printableHeight);
+        grid = builder->Finish();
+        builder.reset();
+    } else {
+        grid = options.fitWidth ? FitToWidth(table, options.grid, options.csvPath)
+                                : BuildReportGrid(table, options.grid);
+        table = CsvTable{}; // the grid holds the texts now
+    }
     if (!options.layout) {
         // The component lays out a grid with nothing under its heading as no pages at all; a
         // page holding only the heading would look like a finished, empty report.

@@ -20,13 +20,14 @@ int32_t FittedWidth(double widestText) {
            static_cast<int32_t>(4 * GridControl::kCellMarginX);
 }
 
-} // namespace
-
-bool IsNumberColumn(const CsvTable& table, int col, int fixedRows, const std::optional<QLocale>& locale) {
+// Whether every non-empty text of a column, as textAt gives them from row to row, reads as a
+// number; a column with no such text does not.
+template <typename TextAt>
+bool AllNumbers(int32_t from, int32_t to, const TextAt& textAt, const std::optional<QLocale>& locale) {
     const QLocale c = QLocale::c();
     bool any = false;
-    for (size_t r = static_cast<size_t>(std::max(0, fixedRows)); r < table.rows.size(); ++r) {
-        const QString field = table.rows[r].value(col).trimmed();
+    for (int32_t r = std::max(0, from); r < to; ++r) {
+        const QString field = textAt(r).trimmed();
         if (field.isEmpty())
             continue;
         bool ok = false;
@@ -40,6 +41,14 @@ bool IsNumberColumn(const CsvTable& table, int col, int fixedRows, const std::op
     return any;
 }
 
+} // namespace
+
+bool IsNumberColumn(const CsvTable& table, int col, int fixedRows, const std::optional<QLocale>& locale) {
+    return AllNumbers(
+        fixedRows, static_cast<int32_t>(table.rows.size()),
+        [&](int32_t r) { return table.rows[static_cast<size_t>(r)].value(col); }, locale);
+}
+
 FittedWidthCaps FittedWidthCapsFor(float printableWidth, int32_t headingColumnWidth) {
     // Column pagination takes a column while the sum stays below its limit, so one twip less.
     const int32_t usable =
@@ -48,67 +57,92 @@ FittedWidthCaps FittedWidthCapsFor(float printableWidth, int32_t headingColumnWi
     return {heading, std::max(0, usable - std::min(headingColumnWidth, heading))};
 }
 
-std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOptions& options) {
-    auto grid = std::make_shared<GridControl>();
-    if (options.fontName)
-        grid->SetFontName(*options.fontName);
-    if (options.fontSize)
-        grid->SetFontSize(*options.fontSize);
-    const int rows = static_cast<int>(table.rows.size());
-    const int cols = std::max(1, table.maxFields);
-    grid->SetRows(rows);
-    grid->SetCols(cols);
-    grid->SetFixedRows(static_cast<int16_t>(std::min(options.fixedRows, rows)));
-    grid->SetFixedCols(1);
-    // Without widths given, each column is fitted to its widest text, measured as the texts go in.
-    const bool fit = options.colWidths.empty();
-    std::vector<double> widest(fit ? static_cast<size_t>(cols) : 0, 0.0);
-    for (int r = 0; r < rows; ++r) {
-        const QStringList& fields = table.rows[static_cast<size_t>(r)];
-        for (int c = 0; c < fields.size(); ++c) {
-            if (fields[c].isEmpty())
-                continue;
-            grid->SetTextMatrix(r, c, fields[c]);
-            if (fit)
-                widest[static_cast<size_t>(c)] =
-                    std::max(widest[static_cast<size_t>(c)], grid->TextWidth(fields[c]));
-        }
+ReportGridBuilder::ReportGridBuilder(const GridOptions& options)
+    : options_(options), grid_(std::make_shared<GridControl>()) {
+    if (options_.fontName)
+        grid_->SetFontName(*options_.fontName);
+    if (options_.fontSize)
+        grid_->SetFontSize(*options_.fontSize);
+    grid_->SetRows(0);
+    grid_->SetCols(1);
+    if (options_.colWidths.empty())
+        widest_.assign(1, 0.0);
+}
+
+void ReportGridBuilder::Add(const QStringList& fields) {
+    const int32_t row = rows_++;
+    grid_->SetRows(rows_);
+    const auto count = static_cast<int32_t>(fields.size());
+    const bool fit = options_.colWidths.empty();
+    if (count > cols_) {
+        cols_ = count;
+        grid_->SetCols(cols_);
+        if (fit)
+            widest_.resize(static_cast<size_t>(cols_), 0.0);
     }
-    if (fit) {
+    // Without widths given, each column is fitted to its widest text, measured as the texts go in.
+    for (int32_t c = 0; c < count; ++c) {
+        const QString& text = fields[c];
+        if (text.isEmpty())
+            continue;
+        grid_->SetTextMatrix(row, c, text);
+        if (fit)
+            widest_[static_cast<size_t>(c)] =
+                std::max(widest_[static_cast<size_t>(c)], grid_->TextWidth(text));
+    }
+}
+
+std::shared_ptr<GridControl> ReportGridBuilder::Finish() {
+    GridControl& grid = *grid_;
+    const int32_t rows = rows_;
+    const int32_t cols = cols_;
+    grid.SetFixedRows(static_cast<int16_t>(std::min(options_.fixedRows, rows)));
+    grid.SetFixedCols(1);
+    if (options_.colWidths.empty()) {
         std::vector<int32_t> widths(static_cast<size_t>(cols));
         for (int c = 0; c < cols; ++c)
-            widths[static_cast<size_t>(c)] = FittedWidth(widest[static_cast<size_t>(c)]);
-        if (options.printableWidth > 0) {
-            const FittedWidthCaps caps = FittedWidthCapsFor(options.printableWidth, widths[0]);
+            widths[static_cast<size_t>(c)] = FittedWidth(widest_[static_cast<size_t>(c)]);
+        if (options_.printableWidth > 0) {
+            const FittedWidthCaps caps = FittedWidthCapsFor(options_.printableWidth, widths[0]);
             widths[0] = std::min(widths[0], caps.headingColumn);
             for (int c = 1; c < cols; ++c)
                 widths[static_cast<size_t>(c)] = std::min(widths[static_cast<size_t>(c)], caps.otherColumns);
         }
         for (int c = 0; c < cols; ++c)
-            grid->SetColWidth(c, widths[static_cast<size_t>(c)]);
+            grid.SetColWidth(c, widths[static_cast<size_t>(c)]);
     } else {
         for (int c = 0; c < cols; ++c)
-            grid->SetColWidth(c, Repeating(options.colWidths, c));
+            grid.SetColWidth(c, Repeating(options_.colWidths, c));
     }
+    // The texts are read back from the grid, which holds them compactly, not from a table.
     constexpr int16_t kAlignRightCenter = 7;
     for (int c = 0; c < cols; ++c)
-        if (IsNumberColumn(table, c, options.fixedRows, options.numberLocale))
-            grid->SetColAlignment(c, kAlignRightCenter);
-    if (!options.rowHeights.empty())
+        if (AllNumbers(
+                options_.fixedRows, rows, [&](int32_t r) { return grid.TextMatrix(r, c); },
+                options_.numberLocale))
+            grid.SetColAlignment(c, kAlignRightCenter);
+    if (!options_.rowHeights.empty())
         for (int r = 0; r < rows; ++r)
-            grid->SetRowHeight(r, Repeating(options.rowHeights, r));
-    if (options.wrap) {
+            grid.SetRowHeight(r, Repeating(options_.rowHeights, r));
+    if (options_.wrap && rows > 0) {
         // A row taller than the page body would run off the paper: it keeps what fits, its
         // last line ending in an ellipsis. The heading row, on every page, takes at most half.
-        const int32_t bodyRoom = options.printableHeight > 0
-                                     ? static_cast<int32_t>(options.printableHeight - kBodyTop)
+        const int32_t bodyRoom = options_.printableHeight > 0
+                                     ? static_cast<int32_t>(options_.printableHeight - kBodyTop)
                                      : std::numeric_limits<int32_t>::max();
-        const int32_t heading = std::min(grid->WrappedRowHeight(0), std::max(1, bodyRoom / 2));
-        grid->SetRowHeight(0, heading);
+        const int32_t heading = std::min(grid.WrappedRowHeight(0), std::max(1, bodyRoom / 2));
+        grid.SetRowHeight(0, heading);
         for (int r = 1; r < rows; ++r)
-            grid->SetRowHeight(r, std::min(grid->WrappedRowHeight(r), std::max(1, bodyRoom - heading - 1)));
+            grid.SetRowHeight(r, std::min(grid.WrappedRowHeight(r), std::max(1, bodyRoom - heading - 1)));
     }
-    return grid;
+    return std::move(grid_);
+}
+
+std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOptions& options) {
+    ReportGridBuilder builder(options);
+    for (const QStringList& row : table.rows)
+        builder.Add(row);
+    return builder.Finish();
 }
 
 } // namespace telmo::app

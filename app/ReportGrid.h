@@ -60,4 +60,26 @@ inline constexpr double kMaxFittedTextWidth = 11000;
 // of every line; one fixed column, fixedRows fixed rows (never more than the grid has).
 std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOptions& options);
 
+// Builds the same grid record by record, as a file is read, so that no table of the texts is
+// held beside the grid: widths are measured as the texts go in, everything that needs the
+// whole table is worked out by Finish over the filled grid.
+class ReportGridBuilder {
+public:
+    explicit ReportGridBuilder(const GridOptions& options);
+    void Add(const QStringList& fields);
+    // Fitted widths and wrapped rows are kept within the printer chosen after the file was read.
+    void SetPrintable(float width, float height) {
+        options_.printableWidth = width;
+        options_.printableHeight = height;
+    }
+    std::shared_ptr<GridControl> Finish();
+
+private:
+    GridOptions options_;
+    std::shared_ptr<GridControl> grid_;
+    std::vector<double> widest_;
+    int32_t rows_ = 0;
+    int32_t cols_ = 1;
+};
+
 } // namespace telmo::app
