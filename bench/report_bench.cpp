@@ -3,6 +3,8 @@
 // layout, printing every page, writing the PDF). Build in Release:
 //   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release && cmake --build build-release -j2 --target
 //   telmo_report_bench telmo-report && build-release/bench/telmo_report_bench
+#include "bench/PdfPages.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -66,17 +68,6 @@ Fixture& TheFixture() {
     return f;
 }
 
-int PdfPages(const QString& pdf) {
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {pdf});
-    if (!info.waitForFinished(60000))
-        return -1;
-    for (const QByteArray& line : info.readAllStandardOutput().split('\n'))
-        if (line.startsWith("Pages:"))
-            return line.mid(6).trimmed().toInt();
-    return -1;
-}
-
 void BM_ReportCommandCsvToPdf(benchmark::State& st) {
     Fixture& f = TheFixture();
     const QString pdf = f.dir.filePath(QStringLiteral("inventory-100k.pdf"));
@@ -99,7 +90,7 @@ void BM_ReportCommandCsvToPdf(benchmark::State& st) {
             return;
         }
     }
-    st.counters["pages"] = PdfPages(pdf);
+    st.counters["pages"] = telmo::bench::PdfPages(pdf);
     st.counters["csv_MB"] = f.csvMegabytes;
     st.counters["pdf_MB"] = static_cast<double>(QFileInfo(pdf).size()) / 1e6;
 }

@@ -4,6 +4,7 @@
 // same file with the office suite in the same run (`soffice --headless --convert-to pdf`)
 // and prints the ratio. Build in Release and run:
 //   build-release/bench/telmo_shapes_bench [--runs N] [--office] [--shapes real-20k,wide-2k] [--keep DIR]
+#include "bench/PdfPages.h"
 #include "bench/RealCsv.h"
 
 #include <QByteArray>
@@ -72,17 +73,6 @@ Run Spawn(const std::vector<std::string>& args, const std::vector<std::string>& 
     run.maxRssKb = usage.ru_maxrss;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
-}
-
-int PdfPages(const QString& pdf) {
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {pdf});
-    if (!info.waitForFinished(60000))
-        return -1;
-    for (const QByteArray& line : info.readAllStandardOutput().split('\n'))
-        if (line.startsWith("Pages:"))
-            return line.mid(6).trimmed().toInt();
-    return -1;
 }
 
 std::vector<std::string> Environment(const QString& runtimeDir) {
@@ -199,7 +189,7 @@ int main(int argc, char** argv) {
         }
         const double median = Median(seconds);
         std::printf("%-10s %8.2f %9.2f %7d %9.1f %9.2f", shape.name, bytes.size() / 1e6, median,
-                    PdfPages(pdf), peak / 1024.0, QFileInfo(pdf).size() / 1e6);
+                    telmo::bench::PdfPages(pdf), peak / 1024.0, QFileInfo(pdf).size() / 1e6);
         if (officeSeconds > 0)
             std::printf(" %10.2f %6.1fx\n", officeSeconds, officeSeconds / median);
         else
