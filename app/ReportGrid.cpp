@@ -20,14 +20,14 @@ int32_t FittedWidth(double widestText) {
            static_cast<int32_t>(4 * GridControl::kCellMarginX);
 }
 
-// Whether every non-empty text of a column, as textAt gives them from row to row, reads as a
-// number; a column with no such text does not.
-template <typename TextAt>
-bool AllNumbers(int32_t from, int32_t to, const TextAt& textAt, const std::optional<QLocale>& locale) {
+// Whether every non-empty cell of a column below the fixed rows reads as a number; a column
+// with no such cell does not.
+bool IsNumberColumn(const GridControl& grid, int32_t col, int32_t fixedRows,
+                    const std::optional<QLocale>& locale) {
     const QLocale c = QLocale::c();
     bool any = false;
-    for (int32_t r = std::max(0, from); r < to; ++r) {
-        const QString field = textAt(r).trimmed();
+    for (int32_t r = std::max(0, fixedRows); r < grid.Rows(); ++r) {
+        const QString field = grid.TextMatrix(r, col).trimmed();
         if (field.isEmpty())
             continue;
         bool ok = false;
@@ -42,12 +42,6 @@ bool AllNumbers(int32_t from, int32_t to, const TextAt& textAt, const std::optio
 }
 
 } // namespace
-
-bool IsNumberColumn(const CsvTable& table, int col, int fixedRows, const std::optional<QLocale>& locale) {
-    return AllNumbers(
-        fixedRows, static_cast<int32_t>(table.rows.size()),
-        [&](int32_t r) { return table.rows[static_cast<size_t>(r)].value(col); }, locale);
-}
 
 FittedWidthCaps FittedWidthCapsFor(float printableWidth, int32_t headingColumnWidth) {
     // Column pagination takes a column while the sum stays below its limit, so one twip less.
@@ -117,9 +111,7 @@ std::shared_ptr<GridControl> ReportGridBuilder::Finish() {
     // The texts are read back from the grid, which holds them compactly, not from a table.
     constexpr int16_t kAlignRightCenter = 7;
     for (int c = 0; c < cols; ++c)
-        if (AllNumbers(
-                options_.fixedRows, rows, [&](int32_t r) { return grid.TextMatrix(r, c); },
-                options_.numberLocale))
+        if (IsNumberColumn(grid, c, options_.fixedRows, options_.numberLocale))
             grid.SetColAlignment(c, kAlignRightCenter);
     if (!options_.rowHeights.empty())
         for (int r = 0; r < rows; ++r)

@@ -39,10 +39,6 @@ struct GridOptions {
 // The page body starts this far below the top of the printable area (the title block).
 inline constexpr float kBodyTop = 1500;
 
-// Whether every non-empty cell of column col below the heading rows reads as a number; a
-// column with no such cell does not.
-bool IsNumberColumn(const CsvTable& table, int col, int fixedRows, const std::optional<QLocale>& locale);
-
 // The widest the heading column and any other column may be fitted on a printable width:
 // together, with their allowances, they fit the width column pagination fills, so that a
 // column on a page of its own still lies on the paper.

@@ -148,16 +148,10 @@ std::optional<QString> QtPrinter::QueueProblem() const {
     const std::optional<spooler::QueueStatus> queue = spooler::QueryQueue(name);
     if (queue && !queue->spoolerAnswers)
         return QStringLiteral("the print spooler does not answer for printer \"%1\"").arg(name);
-    if (QPrinterInfo::printerInfo(name).isNull())
+    if (QPrinterInfo::printerInfo(name).isNull() || (queue && !queue->exists))
         return QStringLiteral("no printer named \"%1\" is installed").arg(name);
-    if (!queue)
-        return std::nullopt;
-    if (!queue->exists)
-        return queue->spoolerAnswers
-                   ? QStringLiteral("no printer named \"%1\" is installed").arg(name)
-                   : QStringLiteral("the print spooler does not answer for printer \"%1\"").arg(name);
     // The reason an administrator gave is not among the queue's options; lpstat shows it.
-    if (!queue->acceptingJobs)
+    if (queue && !queue->acceptingJobs)
         return QStringLiteral("printer \"%1\" does not accept jobs").arg(name);
     return std::nullopt;
 }
@@ -193,11 +187,9 @@ QPainter* QtPrinter::PagePainter() {
         --pendingPageBreaks_;
         ++pagesInDocument_;
         if (pdfWriter_) {
-            // Orientation and paper set during the document apply from this page on.
-            pdfWriter_->setPageLayout(printer_.pageLayout());
-            const bool started = pdfWriter_->newPage();
+            const bool started = NextPdfPage();
             ++pdfPagesWritten_;
-            if (!started || !pdfFile_->Flush())
+            if (!started)
                 FailPdf(false);
         } else if (!printer_.newPage()) {
             throw PrinterError(QStringLiteral("cannot start a new page"));
@@ -218,6 +210,13 @@ bool QtPrinter::BeginPdf() {
     pdfWriter_->setTitle(printer_.docName());
     pdfWriter_->setCreator(printer_.creator());
     return painter_.begin(pdfWriter_.get());
+}
+
+bool QtPrinter::NextPdfPage() {
+    // Orientation and paper set during the document apply from this page on; what the page
+    // before wrote goes to the disk now, so that a full disk shows at the page that filled it.
+    pdfWriter_->setPageLayout(printer_.pageLayout());
+    return pdfWriter_->newPage() && pdfFile_->Flush();
 }
 
 void QtPrinter::FailPdf(bool documentEnds) {
@@ -276,8 +275,7 @@ void QtPrinter::EndDoc() {
         --pendingPageBreaks_;
         ++pagesInDocument_;
         if (pdfWriter_) {
-            pdfWriter_->setPageLayout(printer_.pageLayout());
-            ok = pdfWriter_->newPage() && pdfFile_->Flush();
+            ok = NextPdfPage();
             pdfPagesWritten_ += ok;
         } else {
             ok = printer_.newPage();

@@ -98,6 +98,7 @@ private:
     void ApplyJobOptions();
     // The built-in PDF printer's document: begins it on a new output file.
     bool BeginPdf();
+    bool NextPdfPage();
     // Throws the error of a failed PDF write after dropping the document; unless the document
     // ends here, the rest of it is dropped until EndDoc.
     [[noreturn]] void FailPdf(bool documentEnds);

@@ -131,32 +131,12 @@ Job NewestJob(const QString& queue) {
         if (jobs[i].id <= newest.id)
             continue;
         newest.id = jobs[i].id;
-        switch (jobs[i].state) {
-        case 3:
-            newest.fate = JobFate::Waiting;
-            break;
-        case 4:
-            newest.fate = JobFate::Held;
-            break;
-        case 5:
-            newest.fate = JobFate::Printing;
-            break;
-        case 6:
-            newest.fate = JobFate::Stopped;
-            break;
-        case 7:
-            newest.fate = JobFate::Cancelled;
-            break;
-        case 8:
-            newest.fate = JobFate::Aborted;
-            break;
-        case 9:
-            newest.fate = JobFate::Completed;
-            break;
-        default:
-            newest.fate = JobFate::Unknown;
-            break;
-        }
+        // ipp_jstate_t runs from 3 (pending) to 9 (completed) in this order.
+        static constexpr JobFate kByState[] = {JobFate::Waiting,  JobFate::Held,      JobFate::Printing,
+                                               JobFate::Stopped,  JobFate::Cancelled, JobFate::Aborted,
+                                               JobFate::Completed};
+        const int state = jobs[i].state;
+        newest.fate = state >= 3 && state <= 9 ? kByState[state - 3] : JobFate::Unknown;
     }
     if (jobs)
         api.freeJobs(count, jobs);

@@ -605,10 +605,16 @@ TEST_F(ReportCommandTest, NumberColumnsAreAlignedRight) {
     EXPECT_NEAR(e[0].first, e[1].first, 0.6);
 
     CsvTable table{{{"h", "n"}, {"1", "3.5"}, {"2", ""}, {"3", "-1e3"}}, 2};
-    EXPECT_TRUE(app::IsNumberColumn(table, 1, 1, std::nullopt));
-    EXPECT_FALSE(app::IsNumberColumn(table, 1, 0, std::nullopt)) << "the heading is read as data";
+    const auto numbersRight = [&](int fixedRows) {
+        app::GridOptions options;
+        options.fixedRows = fixedRows;
+        constexpr int16_t kAlignRightCenter = 7;
+        return app::BuildReportGrid(table, options)->ColAlignment(1) == kAlignRightCenter;
+    };
+    EXPECT_TRUE(numbersRight(1));
+    EXPECT_FALSE(numbersRight(0)) << "the heading is read as data";
     table.rows[2][1] = "n/a";
-    EXPECT_FALSE(app::IsNumberColumn(table, 1, 1, std::nullopt));
+    EXPECT_FALSE(numbersRight(1));
     EXPECT_EQ(Run({csv, "--locale", "Klingon"}).exitCode, kUsage);
 }
 
