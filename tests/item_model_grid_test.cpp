@@ -219,10 +219,6 @@ TEST(ItemModelGridTest, AShownVerticalHeaderWithLabelsIsTheHeadingColumn) {
 namespace {
 class ItemModelPdfTest : public EngineTest {
 protected:
-    void TearDown() override {
-        Printers::SetCurrent(std::make_unique<RecordingPrinter>());
-        EngineTest::TearDown();
-    }
     QTemporaryDir dir;
 };
 } // namespace
@@ -230,8 +226,7 @@ protected:
 TEST_F(ItemModelPdfTest, ATableViewPrintsThroughIPrinterAndReadsBack) {
     ASSERT_TRUE(dir.isValid());
     const QString pdfPath = dir.filePath(QStringLiteral("view.pdf"));
-    Printers::SetPdfOutputFile(pdfPath);
-    Printers::SelectByName(Printers::BuiltInPdfName());
+    UseBuiltInPdf(pdfPath);
 
     // Enough rows for more than one page, with a labelled vertical header.
     constexpr int kRows = 120;

@@ -19,10 +19,6 @@ namespace {
 
 class PdfReportTest : public EngineTest {
 protected:
-    void TearDown() override {
-        Printers::SetCurrent(std::make_unique<RecordingPrinter>());
-        EngineTest::TearDown();
-    }
     QTemporaryDir dir;
 };
 
@@ -31,8 +27,7 @@ protected:
 TEST_F(PdfReportTest, AThreePageReportReadsBackPageByPage) {
     ASSERT_TRUE(dir.isValid());
     const QString pdfPath = dir.filePath(QStringLiteral("report.pdf"));
-    Printers::SetPdfOutputFile(pdfPath);
-    Printers::SelectByName(Printers::BuiltInPdfName());
+    UseBuiltInPdf(pdfPath);
     const int rows = RowsForRowBands(3, Printers::Current().ScaleHeight());
     ASSERT_GT(rows, 0);
     auto grid = MakeSourceGrid(rows, 4, 1500, 600);

@@ -292,8 +292,7 @@ TEST_F(PreviewWindowTest, TheFitViewsRectangleAndTheBandFollowTheirConstants) {
 // caption names the printer.
 TEST_F(PreviewWindowTest, AnAcceptedSetupLaysTheReportOutOnTheNewPaper) {
     QTemporaryDir out;
-    Printers::SetPdfOutputFile(out.filePath("unused.pdf"));
-    Printers::SelectByName(Printers::BuiltInPdfName());
+    UseBuiltInPdf(out.filePath("unused.pdf"));
     GridOfPages(2);
     PreviewWindow& preview = OpenPreview();
     const int16_t portraitPages = State().TotalPages;

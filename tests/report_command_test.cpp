@@ -7,6 +7,7 @@
 #include "engine/PrintDataSettings.h"
 #include "platform/GridControl.h"
 #include "platform/Printer.h"
+#include "support/CommandRun.h"
 #include "support/EngineFixture.h"
 #include "support/PdfText.h"
 
@@ -38,11 +39,6 @@ namespace {
 const auto S = [](const QString& text) { return text.toStdString(); };
 
 constexpr int kOk = 0, kReported = 1, kUsage = 2;
-
-struct RunResult {
-    int exitCode = -1; // -1 also for a crash or a run that did not finish
-    QString out, err;
-};
 
 // Heading row "h<col>", heading column "k<row>", "r<row>c<col>" elsewhere: each cell is findable.
 QString CellText(int row, int col) {
@@ -77,42 +73,11 @@ struct Layout {
 
 class ReportCommandTest : public EngineTest {
 protected:
-    void TearDown() override {
-        Printers::SetCurrent(std::make_unique<RecordingPrinter>());
-        EngineTest::TearDown();
-    }
     QString Path(const QString& name) const { return dir.filePath(name); }
-    QString Write(const QString& name, const QByteArray& bytes) {
-        QFile file(Path(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << S(file.fileName());
-        file.write(bytes);
-        return file.fileName();
-    }
-    // No display, TMPDIR (where the built-in PDF printer writes by default) our folder, and a
-    // spooler socket that does not exist, so no test depends on the machine's printers.
+    QString Write(const QString& name, const QByteArray& bytes) { return WriteFile(Path(name), bytes); }
     RunResult Run(const QStringList& arguments, bool runtimeDir = true) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name :
-             {"DISPLAY", "WAYLAND_DISPLAY", "TELMO_BATCH", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
-            env.remove(name);
-        env.insert("TMPDIR", dir.path());
-        if (runtimeDir)
-            env.insert("XDG_RUNTIME_DIR", dir.path());
-        env.insert("CUPS_SERVER", Path("no-cups.sock"));
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(TELMO_REPORT_BINARY, arguments);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(120000)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "telmo-report " << S(arguments.join(' ')) << " did not finish";
-            return {};
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return RunProgram(TELMO_REPORT_BINARY, arguments, CommandEnvironment(dir.path(), runtimeDir));
     }
     QTemporaryDir dir;
 };
@@ -243,9 +208,7 @@ TEST_P(ReportLayoutTest, AgreesLineByLineWithTheEngine) {
     const Layout got(run.out);
 
     // The same job in this process, on the command's grid builder's grid, given sizes set by hand.
-    Printers::SetPdfOutputFile(Path("in-process.pdf"));
-    Printers::SelectByName(Printers::BuiltInPdfName());
-    Printer& printer = Printers::Current();
+    Printer& printer = UseBuiltInPdf(Path("in-process.pdf"));
     printer.SetPaperSize(shape.paper);
     if (shape.landscape)
         printer.SetOrientation(Printer::kLandscape);
@@ -724,11 +687,7 @@ TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndSavesNoUnfinishedPdf) {
     const QString csv = Write("long.csv", TableCsv(100000, 3));
     QDir().mkpath(Path("out"));
     const QString pdf = Path("out/long.pdf");
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "TELMO_BATCH", "QT_QPA_PLATFORM"})
-        env.remove(name);
-    env.insert("XDG_RUNTIME_DIR", dir.path());
-    env.insert("CUPS_SERVER", Path("no-cups.sock"));
+    QProcessEnvironment env = CommandEnvironment(dir.path());
     env.insert("TMPDIR", Path("out")); // where a file the PDF is written through would appear too
     for (const bool waitForPages : {true, false}) {
         SCOPED_TRACE(waitForPages ? "during the run" : "before it");

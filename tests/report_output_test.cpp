@@ -2,6 +2,7 @@
 // device that is full, a missing or read-only folder, a filesystem that fills after some pages,
 // an error log that cannot be written, and a run ended by a signal. Each time the user is told
 // once, naming the file, and nothing at the target path looks like a finished report.
+#include "support/CommandRun.h"
 #include "support/PdfText.h"
 
 #include <QCoreApplication>
@@ -23,11 +24,6 @@ namespace {
 const auto S = [](const QString& text) { return text.toStdString(); };
 
 constexpr int kOk = 0, kReported = 1;
-
-struct RunResult {
-    int exitCode = -1; // -1 also for a crash or a run that did not finish
-    QString err;
-};
 
 QByteArray TableCsv(int rows) {
     QByteArray csv = "h0,h1,h2\n";
@@ -64,34 +60,11 @@ private:
 class ReportOutputTest : public ::testing::Test {
 protected:
     QString Path(const QString& name) const { return dir.filePath(name); }
-    QString Write(const QString& path, const QByteArray& bytes) {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << S(path);
-        file.write(bytes);
-        return path;
-    }
-    QProcessEnvironment Environment() const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "TELMO_BATCH", "QT_QPA_PLATFORM"})
-            env.remove(name);
-        env.insert("TMPDIR", dir.path());
-        env.remove("XDG_RUNTIME_DIR"); // as from a shell without one: Qt's note about it stays away
-        env.insert("CUPS_SERVER", Path("no-cups.sock"));
-        return env;
-    }
+    static QString Write(const QString& path, const QByteArray& bytes) { return WriteFile(path, bytes); }
+    // Without XDG_RUNTIME_DIR, as from a shell without one: Qt's note about it stays away.
+    QProcessEnvironment Environment() const { return CommandEnvironment(dir.path(), false); }
     RunResult Run(const QStringList& arguments) {
-        QProcess process;
-        process.setProcessEnvironment(Environment());
-        process.start(TELMO_REPORT_BINARY, arguments);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(120000)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "telmo-report " << S(arguments.join(' ')) << " did not finish";
-            return {};
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardError())};
+        return RunProgram(TELMO_REPORT_BINARY, arguments, Environment());
     }
     // Files a failed run may have left in a folder: its temporary files end in ".part".
     static QStringList Leftovers(const QString& folder) {

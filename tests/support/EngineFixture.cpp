@@ -8,6 +8,7 @@
 #include "engine/Pagination.h"
 #include "platform/GridControl.h"
 #include "platform/MessageBox.h"
+#include "platform/Printer.h"
 #include "preview/PreviewWindow.h"
 
 #include <QCoreApplication>
@@ -80,6 +81,14 @@ void EngineTest::TearDown() {
     UnloadAllForms();
     MessageBox::SetSink(nullptr);
     State().SourceGridObj.reset();
+    Printers::SetCurrent(std::make_unique<RecordingPrinter>());
+    recorder_ = nullptr;
+}
+
+Printer& EngineTest::UseBuiltInPdf(const QString& pdfPath) {
+    Printers::SetPdfOutputFile(pdfPath);
+    Printers::SelectByName(Printers::BuiltInPdfName());
+    return Printers::Current();
 }
 
 QString EngineTest::LogText() const {

@@ -32,6 +32,9 @@ protected:
     // Installs a recording printer with these sizes (the default is US Letter's printable area).
     RecordingPrinter& UsePrinter(float scaleWidth, float scaleHeight, float width = 12240,
                                  float height = 15840);
+    // Makes the built-in PDF printer current, writing to pdfPath. Each test ends back on a
+    // recording printer, so no real printer outlives the test that chose it.
+    Printer& UseBuiltInPdf(const QString& pdfPath);
 
     // A source grid of rows x cols with uniform sizes and "r<row>c<col>" in every cell,
     // assigned as the job's source grid.

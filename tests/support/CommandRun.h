@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace telmo::test {
+
+struct RunResult {
+    int exitCode = -1; // -1 also for a crash or a run that did not finish
+    QString out, err;
+};
+
+// The environment a built program runs in for a test: no display, TMPDIR (where the built-in
+// PDF printer writes by default) the given folder, XDG_RUNTIME_DIR there too or (runtimeDir
+// false) not set at all, as from a shell without one, and a spooler socket that does not exist,
+// so that no test depends on the machine's printers.
+QProcessEnvironment CommandEnvironment(const QString& folder, bool runtimeDir = true);
+
+// Runs a program to its end with nothing on its input; a run that takes more than two minutes
+// is killed and is a test failure.
+RunResult RunProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& env);
+
+// Writes bytes to a file (a test failure when it cannot) and returns its path.
+QString WriteFile(const QString& path, const QByteArray& bytes);
+
+} // namespace telmo::test
