@@ -247,9 +247,10 @@ struct Scheduler {
     QString why;
 };
 
-// True once the process has a regular file open other than `except`: the spool file Qt writes
-// the job to while the pages are drawn.
-bool DrawsIntoASpoolFile(qint64 pid, const QString& except) {
+// True once the process has a regular file open in its temporary folder other than `except`,
+// with something in it: the spool file Qt writes the job to while the pages are drawn. Files elsewhere (the
+// build tree may lie under /tmp too) say nothing of the job.
+bool DrawsIntoASpoolFile(qint64 pid, const QString& tempFolder, const QString& except) {
     const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
     for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         char link[4096];
@@ -258,7 +259,8 @@ bool DrawsIntoASpoolFile(qint64 pid, const QString& except) {
         if (length <= 0)
             continue;
         const QString target = QFile::decodeName(QByteArray(link, length));
-        if (target.startsWith("/tmp/") && target != except && QFileInfo(target).isFile())
+        if (target.startsWith(tempFolder + '/') && target != except && QFileInfo(target).isFile() &&
+            QFileInfo(target).size() > 0)
             return true;
     }
     return false;
@@ -282,7 +284,7 @@ TEST_F(ReportOutputTest, ASchedulerStoppedMidJobIsToldAndTheNextRunPrints) {
     ASSERT_TRUE(process.waitForStarted());
     bool drawing = false;
     for (int i = 0; i < 1200 && !drawing && process.state() == QProcess::Running; ++i) {
-        drawing = DrawsIntoASpoolFile(process.processId(), big);
+        drawing = DrawsIntoASpoolFile(process.processId(), dir.path(), big);
         if (!drawing)
             QThread::msleep(25);
     }
