@@ -7,6 +7,7 @@
 #include "app/TerminalProgress.h"
 #include "component/IPrinter.h"
 #include "component/JobState.h"
+#include "dialogs/PrintStatusWindow.h"
 #include "engine/GridSizes.h"
 #include "engine/Pagination.h"
 #include "engine/PrintAllPages.h"
@@ -697,6 +698,10 @@ int RunReportCommand(const QStringList& arguments) {
     } else {
         if (interruptedBeforePrinting())
             return kExitInterrupted;
+        // The progress window waits a second so that it shows before the run blocks; offscreen
+        // nobody sees it, and the terminal's progress line tells how the run goes.
+        if (!HasDisplay())
+            PrintStatusWindow::SetStartDelayMs(0);
         TerminalProgress progress = TerminalProgress::ForStream(stderr);
         SetPagePrintedObserver([&progress](int page, int total) { progress.PageDone(page, total); });
         printer.PrintReport(options.printDialog ? kAutomationTrue : kAutomationFalse);

@@ -21,8 +21,14 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace telmo {
+namespace {
+
+int startDelayMs = 1000;
+
+} // namespace
 
 PrintStatusWindow::PrintStatusWindow() {
     setWindowTitle(QStringLiteral("Printer Status"));
@@ -50,7 +56,7 @@ PrintStatusWindow::PrintStatusWindow() {
     layout->addWidget(cmdCancel, 0, Qt::AlignRight);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
+    Timer1->setInterval(startDelayMs);
     Timer1->setSingleShot(false);
     connect(Timer1, &QTimer::timeout, this, &PrintStatusWindow::Timer1_Timer);
     // The carrier of each page's grid image: never shown, as large as the image it holds.
@@ -62,6 +68,10 @@ PrintStatusWindow::PrintStatusWindow() {
 }
 
 PrintStatusWindow::~PrintStatusWindow() = default;
+
+void PrintStatusWindow::SetStartDelayMs(int milliseconds) {
+    startDelayMs = std::max(0, milliseconds);
+}
 
 void PrintStatusWindow::Form_Load() {
     try {

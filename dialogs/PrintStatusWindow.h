@@ -30,6 +30,12 @@ public:
     GridControl SData;
     PictureBox* pbSource;
 
+    // How long the window shows before its run starts: 1000 ms, time for it to appear and
+    // paint its text on screen before the blocking work. A host with no screen to show it on
+    // (a command run offscreen) has nothing to wait for and may set 0. Applies to windows
+    // created afterwards.
+    static void SetStartDelayMs(int milliseconds);
+
     bool StartPending() const { return startPending_; }
     bool IsRunning() const { return running_; }
     // Before the run this closes the window and nothing is printed; during the run it stops

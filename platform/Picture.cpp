@@ -1,79 +1,13 @@
 #include "platform/Picture.h"
 
-#include <QFontDatabase>
-#include <QFontInfo>
-#include <QFontMetricsF>
+#include "platform/PictureText.h"
+
 #include <QGlyphRun>
 #include <QPainter>
 #include <QRawFont>
-#include <tuple>
-#include <unordered_map>
 
 namespace telmo {
 namespace {
-
-// Fonts and their ascents are looked up per text op; the few fonts of a report are cached.
-struct CachedFont {
-    QFont font;
-    qreal ascent;
-    QRawFont raw; // the same face, for drawing glyph runs
-};
-
-const CachedFont& FontFor(const FontSpec& spec) {
-    thread_local std::vector<std::pair<FontSpec, CachedFont>> cache;
-    for (const auto& entry : cache)
-        if (entry.first == spec)
-            return entry.second;
-    QFont font = ToTwipsFont(spec);
-    cache.emplace_back(spec, CachedFont{font, QFontMetricsF(font).ascent(), QRawFont::fromFont(font)});
-    return cache.back().second;
-}
-
-// Texts that read left to right one character after another (Latin, Greek, Cyrillic and
-// common punctuation): for these, glyphs placed side by side by their advances are the text.
-// Right-to-left and shaped scripts, and bidi controls, need a text layout.
-bool PlacesGlyphBesideGlyph(const QString& text) {
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
-        const bool simple = u < 0x0590 || (u >= 0x2010 && u < 0x2028) || (u >= 0x2030 && u < 0x2060) ||
-                            (u >= 0x20A0 && u < 0x2190);
-        if (!simple)
-            return false;
-    }
-    return true;
-}
-
-// The Indic scripts (Devanagari up to Sinhala) only show right when shaped by a font that has
-// them. A text in one of them whose font lacks it is drawn in a font that has it, chosen
-// here rather than by Qt's fallback, which first tries the font without the script and warns
-// on standard error for every such text. The font for each script is looked up once.
-const QFont& FontForScriptOf(const CachedFont& cached, const QString& text) {
-    int writingSystem = -1;
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
-        if (u >= 0x0900 && u < 0x0E00) {
-            writingSystem = QFontDatabase::Devanagari + (u - 0x0900) / 0x80;
-            break;
-        }
-    }
-    if (writingSystem < 0)
-        return cached.font;
-    thread_local std::vector<std::tuple<QString, int, QFont>> chosen;
-    const QString family = cached.font.family();
-    for (const auto& [f, ws, font] : chosen)
-        if (ws == writingSystem && f == family && font.pixelSize() == cached.font.pixelSize() &&
-            font.bold() == cached.font.bold())
-            return font;
-    const auto system = QFontDatabase::WritingSystem(writingSystem);
-    QFont font = cached.font;
-    if (!QFontDatabase::writingSystems(QFontInfo(font).family()).contains(system)) {
-        const QStringList families = QFontDatabase::families(system);
-        if (!families.isEmpty())
-            font.setFamilies({families.first(), family}); // the text's Latin letters may fall back
-    }
-    chosen.emplace_back(family, writingSystem, font);
-    return std::get<2>(chosen.back());
-}
 
 // Consecutive texts in one font drawn as a single glyph run. A page holds hundreds of short
 // cell texts; drawn one by one, each pays for its own text layout and, on a PDF printer, for
@@ -84,12 +18,9 @@ public:
     // False when the text needs a text layout or more than its font's own glyphs (a
     // fallback font, say).
     bool Add(const CachedFont& font, QPointF baseline, const QString& text) {
-        if (!font.raw.isValid() || !PlacesGlyphBesideGlyph(text))
+        QList<quint32> glyphs;
+        if (!SideBySideGlyphs(font, text, glyphs))
             return false;
-        const QList<quint32> glyphs = font.raw.glyphIndexesForString(text);
-        for (qsizetype i = 0; i < glyphs.size(); ++i)
-            if (glyphs[i] == 0)
-                return false;
         font_ = &font; // the caller flushes before a change of font
         const QList<QPointF> advances = font.raw.advancesForGlyphIndexes(glyphs);
         qreal x = baseline.x();

@@ -87,8 +87,9 @@ QtPrinter::~QtPrinter() {
     // A spooler document left open prints, as it would when the host ends. Without the
     // application object Qt cannot finish it (its font engines are gone), and it is dropped
     // instead. A PDF file left open is not a finished report: it is removed.
-    if (painter_.isActive() && (pdfWriter_ || QCoreApplication::instance()))
+    if (painter_.isActive() && QCoreApplication::instance())
         painter_.end();
+    pdfPainter_.reset();
     pdfWriter_.reset();
     pdfFile_.reset();
 }
@@ -161,10 +162,10 @@ void QtPrinter::CheckReady() {
         throw PrinterError(*problem);
 }
 
-QPainter* QtPrinter::PagePainter() {
+bool QtPrinter::StartDrawing() {
     if (refused_)
-        return nullptr;
-    if (!painter_.isActive()) {
+        return false;
+    if (!InDocument()) {
         // Asked at the start of every document, not once at selection: a queue can stop
         // accepting jobs, or be removed, while the printer stays selected.
         try {
@@ -179,8 +180,9 @@ QPainter* QtPrinter::PagePainter() {
                 FailPdf(false);
         } else if (!painter_.begin(&printer_)) {
             throw PrinterError(QStringLiteral("cannot start a document on \"%1\"").arg(DeviceName()));
+        } else {
+            SetTwipsTransform();
         }
-        SetTwipsTransform();
         pagesInDocument_ = 1;
     }
     while (pendingPageBreaks_ > 0) {
@@ -193,10 +195,11 @@ QPainter* QtPrinter::PagePainter() {
                 FailPdf(false);
         } else if (!printer_.newPage()) {
             throw PrinterError(QStringLiteral("cannot start a new page"));
+        } else {
+            SetTwipsTransform();
         }
-        SetTwipsTransform();
     }
-    return &painter_;
+    return true;
 }
 
 bool QtPrinter::BeginPdf() {
@@ -204,19 +207,21 @@ bool QtPrinter::BeginPdf() {
     pdfFile_ = std::make_unique<OutputFile>(Printers::PdfOutputFile());
     if (!pdfFile_->Open())
         return false;
-    pdfWriter_ = std::make_unique<QPdfWriter>(&pdfFile_->Device());
-    pdfWriter_->setResolution(printer_.resolution());
-    pdfWriter_->setPageLayout(printer_.pageLayout());
-    pdfWriter_->setTitle(printer_.docName());
-    pdfWriter_->setCreator(printer_.creator());
-    return painter_.begin(pdfWriter_.get());
+    pdfWriter_ = std::make_unique<PdfWriter>(pdfFile_->Device(), printer_.docName(), printer_.creator());
+    pdfPainter_ = std::make_unique<PdfPainter>(*pdfWriter_);
+    return BeginPdfPage();
+}
+
+bool QtPrinter::BeginPdfPage() {
+    const QPageLayout layout = printer_.pageLayout();
+    return pdfWriter_->BeginPage(layout.fullRect(QPageLayout::Point).size(),
+                                 layout.paintRect(QPageLayout::Point).topLeft());
 }
 
 bool QtPrinter::NextPdfPage() {
     // Orientation and paper set during the document apply from this page on; what the page
     // before wrote goes to the disk now, so that a full disk shows at the page that filled it.
-    pdfWriter_->setPageLayout(printer_.pageLayout());
-    return pdfWriter_->newPage() && pdfFile_->Flush();
+    return pdfWriter_->EndPage() && pdfFile_->Flush() && BeginPdfPage();
 }
 
 void QtPrinter::FailPdf(bool documentEnds) {
@@ -225,8 +230,7 @@ void QtPrinter::FailPdf(bool documentEnds) {
     if (reason.isEmpty())
         reason = QStringLiteral("the PDF writer could not start");
     const int pages = pdfPagesWritten_;
-    if (painter_.isActive())
-        painter_.end();
+    pdfPainter_.reset();
     pdfWriter_.reset();
     pdfFile_.reset(); // removes what was written
     // The rest of a document still being drawn is dropped until its EndDoc.
@@ -247,8 +251,7 @@ void QtPrinter::CancelDoc() {
         EndDoc();
         return;
     }
-    if (painter_.isActive())
-        painter_.end();
+    pdfPainter_.reset();
     pdfWriter_.reset();
     pdfFile_.reset(); // the target keeps whatever it held before
     pendingPageBreaks_ = 0;
@@ -264,7 +267,7 @@ void QtPrinter::EndDoc() {
         ApplyJobOptions();
         return;
     }
-    if (!painter_.isActive()) {
+    if (!InDocument()) {
         pendingPageBreaks_ = 0;
         return;
     }
@@ -285,9 +288,9 @@ void QtPrinter::EndDoc() {
     if (pdfWriter_) {
         if (ok) {
             ++pdfPagesWritten_; // the last page is written when the document ends
-            ok = painter_.end();
+            ok = pdfWriter_->Finish() && pdfFile_->Commit();
+            pdfPainter_.reset();
             pdfWriter_.reset();
-            ok = ok && pdfFile_->Commit();
         }
         ApplyJobOptions();
         if (!ok)
@@ -403,7 +406,7 @@ int16_t QtPrinter::Copies() const {
 void QtPrinter::SetCopies(int16_t copies) {
     if (copies < 1)
         throw RuntimeError(err::kInvalidPropertyValue);
-    if (painter_.isActive())
+    if (InDocument())
         pendingCopies_ = copies; // Qt fixes the copy count when the job starts
     else
         printer_.setCopyCount(copies);
@@ -417,7 +420,7 @@ int16_t QtPrinter::Duplex() const {
 
 void QtPrinter::SetDuplex(int16_t duplex) {
     const QPrinter::DuplexMode mode = ToQtDuplex(duplex);
-    if (painter_.isActive()) {
+    if (InDocument()) {
         pendingDuplex_ = duplex;
         return;
     }
@@ -427,8 +430,12 @@ void QtPrinter::SetDuplex(int16_t duplex) {
 
 void QtPrinter::PlayOnPage(const telmo::Picture& op) {
     // One playback path for printer and preview, so both place text by the same ascent.
-    if (QPainter* painter = PagePainter())
-        op.Play(*painter);
+    if (!StartDrawing())
+        return;
+    if (pdfPainter_)
+        pdfPainter_->Play(op);
+    else
+        op.Play(painter_);
 }
 
 void QtPrinter::DrawText(QPointF topLeft, const FontSpec& font, const QString& text) {

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "platform/OutputFile.h"
+#include "platform/PdfPainter.h"
+#include "platform/PdfWriter.h"
 #include "platform/Printer.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrinter>
 #include <memory>
 #include <optional>
@@ -49,7 +50,7 @@ public:
     bool IsBuiltInPdf() const { return printer_.outputFormat() == QPrinter::PdfFormat; }
     // True while a document is open (something was drawn since the last EndDoc), also one
     // the printer refused: it stays open, drawing nothing, until EndDoc.
-    bool InDocument() const override { return painter_.isActive() || refused_; }
+    bool InDocument() const override { return painter_.isActive() || pdfWriter_ || refused_; }
     // Qt hides both cases: it prints an unknown queue name to the default queue instead,
     // and "prints" to a queue that refuses jobs without a word. So the queue is asked first.
     void CheckReady() override;
@@ -84,9 +85,9 @@ protected:
     void DrawPicture(const PicturePtr& picture, const QRectF& dest, const QRectF& source) override;
 
 private:
-    // Starts the document or carries out pending page breaks, and returns the painter in twips;
-    // nullptr while the spooler refuses the document.
-    QPainter* PagePainter();
+    // Starts the document or carries out pending page breaks; false while the spooler refuses
+    // the document (nothing is drawn).
+    bool StartDrawing();
     // Draws one operation on the page; nothing while the spooler refuses the document.
     void PlayOnPage(const telmo::Picture& op);
     void SetTwipsTransform();
@@ -98,6 +99,7 @@ private:
     void ApplyJobOptions();
     // The built-in PDF printer's document: begins it on a new output file.
     bool BeginPdf();
+    bool BeginPdfPage();
     bool NextPdfPage();
     // Throws the error of a failed PDF write after dropping the document; unless the document
     // ends here, the rest of it is dropped until EndDoc.
@@ -106,10 +108,11 @@ private:
     double TwipsPerDevicePixel() const;
 
     QPrinter printer_;
-    // The built-in PDF printer paints on its own writer, so that write errors on the file
-    // are seen; printer_ keeps the settings the print dialog exchanges.
+    // The built-in PDF printer writes its documents itself, a page at a time, so that write
+    // errors on the file are seen; printer_ keeps the settings the print dialog exchanges.
     std::unique_ptr<OutputFile> pdfFile_;
-    std::unique_ptr<QPdfWriter> pdfWriter_;
+    std::unique_ptr<PdfWriter> pdfWriter_;
+    std::unique_ptr<PdfPainter> pdfPainter_;
     int pdfPagesWritten_ = 0;
     QPainter painter_;
     int pendingPageBreaks_ = 0;

@@ -22,7 +22,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace telmo;
 using namespace telmo::test;
@@ -683,8 +686,24 @@ TEST_F(ReportCommandTest, WrapPrintsLongCellsInFull) {
 // Ctrl-C during a long run to PDF stops it between pages: exit 130, the pages printed told,
 // and the unfinished PDF not saved: an earlier report at that path stays as it was. Before the
 // run begins it prints nothing.
+// Opens the write end of a named pipe once a reader has opened it; false if the process ends first.
+bool OpenPipeForWriting(const QString& fifo, const QProcess& reader, int& fd) {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 60000 && reader.state() == QProcess::Running) {
+        fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
 TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndSavesNoUnfinishedPdf) {
-    const QString csv = Write("long.csv", TableCsv(100000, 3));
+    // Long enough (some seconds) that Ctrl-C after the first page comes well before the end.
+    const QString csv = Write("long.csv", TableCsv(400000, 3));
+    const QString fifo = Path("piped.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QDir().mkpath(Path("out"));
     const QString pdf = Path("out/long.pdf");
     QProcessEnvironment env = CommandEnvironment(dir.path());
@@ -695,18 +714,28 @@ TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndSavesNoUnfinishedPdf) {
         Write("out/long.pdf", earlier);
         QProcess process;
         process.setProcessEnvironment(env);
-        process.start(TELMO_REPORT_BINARY, {csv, "--pdf", pdf});
+        process.start(TELMO_REPORT_BINARY, {waitForPages ? csv : fifo, "--pdf", pdf});
         ASSERT_TRUE(process.waitForStarted());
-        // The output (or a file it is written through) appears as the first page goes out.
-        QElapsedTimer waited;
-        waited.start();
-        while (waitForPages && QDir(Path("out")).entryList(QDir::Files).size() < 2 &&
-               waited.elapsed() < 60000 && process.state() == QProcess::Running)
-            QThread::msleep(20);
-        if (!waitForPages)
-            QThread::msleep(300); // the window waits a second before its run
+        int pipe = -1;
+        if (waitForPages) {
+            // The output (or a file it is written through) appears as the first page goes out.
+            QElapsedTimer waited;
+            waited.start();
+            while (QDir(Path("out")).entryList(QDir::Files).size() < 2 && waited.elapsed() < 60000 &&
+                   process.state() == QProcess::Running)
+                QThread::msleep(20);
+        } else {
+            // The command opens its file once it watches for Ctrl-C; through a pipe, the file is
+            // still being read when Ctrl-C comes.
+            ASSERT_TRUE(OpenPipeForWriting(fifo, process, pipe));
+        }
         ASSERT_EQ(process.state(), QProcess::Running) << "the run ended before Ctrl-C";
         ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        if (pipe >= 0) {
+            const QByteArray rows = TableCsv(10, 3);
+            EXPECT_EQ(::write(pipe, rows.constData(), rows.size()), rows.size());
+            ::close(pipe);
+        }
         ASSERT_TRUE(process.waitForFinished(60000));
         const QString err = QString::fromUtf8(process.readAllStandardError());
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);

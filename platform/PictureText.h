@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/FontSpec.h"
+
+#include <QFont>
+#include <QGlyphRun>
+#include <QList>
+#include <QPointF>
+#include <QRawFont>
+#include <QString>
+
+namespace telmo {
+
+// How the text of a picture becomes glyphs, shared by the painter playback and the PDF
+// writer so that both place every glyph alike.
+
+// A font of the report with what playback needs of it. The few fonts of a report are kept
+// for the life of the thread; references stay valid.
+struct CachedFont {
+    QFont font;
+    qreal ascent;
+    QRawFont raw; // the same face, for drawing glyph runs
+};
+const CachedFont& FontFor(const FontSpec& spec);
+
+// Texts that read left to right one character after another (Latin, Greek, Cyrillic and
+// common punctuation): for these, glyphs placed side by side by their advances are the text.
+// Right-to-left and shaped scripts, and bidi controls, need a text layout.
+bool PlacesGlyphBesideGlyph(const QString& text);
+
+// The glyphs of a text that its font draws side by side, one per character; false when the
+// text needs a text layout or a glyph the face lacks (a fallback font would draw it).
+bool SideBySideGlyphs(const CachedFont& font, const QString& text, QList<quint32>& glyphs);
+
+// The font a text is laid out in: the report's font, or for an Indic script it lacks, a font
+// that has the script.
+const QFont& FontForScriptOf(const CachedFont& cached, const QString& text);
+
+// The text laid out on one line as QPainter::drawText draws it from a baseline point, left
+// edge at baseline.x(): shaped, right-to-left runs reordered, fallback fonts where needed.
+// Positions are absolute, on the baseline.
+QList<QGlyphRun> LaidOutGlyphRuns(const CachedFont& cached, const QString& text, QPointF baseline);
+
+} // namespace telmo
