@@ -275,3 +275,50 @@ TEST_F(PdfPrinterTest, EveryScriptReadsBackAsWrittenAndWithoutShapingWarnings) {
 
 } // namespace
 } // namespace telmo
+
+namespace telmo {
+namespace {
+
+// The fonts as a reader sees them: every face embedded as a subset with a map back to its
+// characters, the words found where they were drawn and drawn in ink, with no complaint from
+// the renderer about the file or its fonts.
+TEST_F(PdfPrinterTest, TextIsInEmbeddedSubsetsThatRenderAndReadBack) {
+    auto picture = std::make_shared<Picture>(9000, 3000);
+    picture->AddText(QPointF(100, 100), FontSpec{.name = "Arial", .sizePt = 24}, "Quantity 335");
+    picture->AddText(QPointF(100, 900), FontSpec{.name = "Times New Roman", .sizePt = 24, .bold = true},
+                     QString::fromUtf8("Orders Übersicht"));
+    picture->AddText(QPointF(100, 1700), FontSpec{.name = "Arial", .sizePt = 24}, QString::fromUtf8("שלום"));
+    printer.PaintPicture(picture, 1440, 1440);
+    printer.EndDoc();
+
+    QProcess fonts;
+    fonts.start("pdffonts", {OutputPath()});
+    ASSERT_TRUE(fonts.waitForFinished(60000) && fonts.exitCode() == 0);
+    const QStringList lines =
+        QString::fromUtf8(fonts.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 5) << "a header of two lines, then the regular and bold faces and Hebrew's";
+    static const QRegularExpression subset(
+        "^[A-Z]{6}\\+\\S+\\s+CID TrueType\\s+Identity-H\\s+yes\\s+yes\\s+yes\\s");
+    for (qsizetype i = 2; i < lines.size(); ++i)
+        EXPECT_TRUE(subset.match(lines[i]).hasMatch()) << lines[i].toStdString();
+
+    const PdfDoc pdf = ReadPdf(OutputPath());
+    ASSERT_EQ(pdf.pages, 1) << pdf.error.toStdString();
+    for (const char* word : {"Quantity", "335", "Orders"})
+        EXPECT_NE(pdf.Find(word), nullptr) << word;
+    EXPECT_NE(pdf.Find(QString::fromUtf8("Übersicht")), nullptr);
+    EXPECT_TRUE(pdf.pageTexts[0].contains(QString::fromUtf8("שלום"))) << pdf.pageTexts[0].toStdString();
+    ExpectAt(pdf.Find("Quantity"), 1440 + 100, 1440 + 100);
+
+    QProcess render;
+    render.start("pdftoppm", {"-r", "72", "-png", "-singlefile", OutputPath(), dir_.filePath("render")});
+    ASSERT_TRUE(render.waitForFinished(60000) && render.exitCode() == 0);
+    EXPECT_EQ(render.readAllStandardError().toStdString(), "");
+    // The left stems of the Q and of the O, 24 points tall, and the paper beside the texts.
+    ExpectInk({{1440 + 100 + 60, 1440 + 100 + 280, true},
+               {1440 + 100 + 20, 1440 + 900 + 280, true},
+               {1440 + 7000, 1440 + 1700 + 150, false}});
+}
+
+} // namespace
+} // namespace telmo
