@@ -698,10 +698,9 @@ int RunReportCommand(const QStringList& arguments) {
     } else {
         if (interruptedBeforePrinting())
             return kExitInterrupted;
-        // The progress window waits a second so that it shows before the run blocks; offscreen
-        // nobody sees it, and the terminal's progress line tells how the run goes.
-        if (!HasDisplay())
-            PrintStatusWindow::SetStartDelayMs(0);
+        // Offscreen nobody sees the progress window: it need not wait to be seen, nor paint;
+        // the terminal's progress line tells how the run goes.
+        PrintStatusWindow::SetRunsUnseen(!HasDisplay());
         TerminalProgress progress = TerminalProgress::ForStream(stderr);
         SetPagePrintedObserver([&progress](int page, int total) { progress.PageDone(page, total); });
         printer.PrintReport(options.printDialog ? kAutomationTrue : kAutomationFalse);

@@ -21,12 +21,11 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace telmo {
 namespace {
 
-int startDelayMs = 1000;
+bool runsUnseen = false;
 
 } // namespace
 
@@ -56,7 +55,11 @@ PrintStatusWindow::PrintStatusWindow() {
     layout->addWidget(cmdCancel, 0, Qt::AlignRight);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(startDelayMs);
+    Timer1->setInterval(runsUnseen ? 0 : 1000);
+    if (runsUnseen) {
+        setAttribute(Qt::WA_DontShowOnScreen);
+        setUpdatesEnabled(false); // the progress bar would still repaint itself on every value
+    }
     Timer1->setSingleShot(false);
     connect(Timer1, &QTimer::timeout, this, &PrintStatusWindow::Timer1_Timer);
     // The carrier of each page's grid image: never shown, as large as the image it holds.
@@ -69,8 +72,8 @@ PrintStatusWindow::PrintStatusWindow() {
 
 PrintStatusWindow::~PrintStatusWindow() = default;
 
-void PrintStatusWindow::SetStartDelayMs(int milliseconds) {
-    startDelayMs = std::max(0, milliseconds);
+void PrintStatusWindow::SetRunsUnseen(bool unseen) {
+    runsUnseen = unseen;
 }
 
 void PrintStatusWindow::Form_Load() {

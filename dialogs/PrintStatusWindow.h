@@ -30,11 +30,11 @@ public:
     GridControl SData;
     PictureBox* pbSource;
 
-    // How long the window shows before its run starts: 1000 ms, time for it to appear and
-    // paint its text on screen before the blocking work. A host with no screen to show it on
-    // (a command run offscreen) has nothing to wait for and may set 0. Applies to windows
-    // created afterwards.
-    static void SetStartDelayMs(int milliseconds);
+    // A run's window shows for a second before the run starts, time for it to appear and paint
+    // its text before the blocking work, and repaints after every page. A host whose runs
+    // nobody can see (a command run offscreen) may declare them unseen: the window then starts
+    // its run at once and is never painted. Applies to windows created afterwards.
+    static void SetRunsUnseen(bool unseen);
 
     bool StartPending() const { return startPending_; }
     bool IsRunning() const { return running_; }

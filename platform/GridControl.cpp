@@ -52,7 +52,7 @@ bool LooksNumeric(QStringView text, const QLocale& c, const QLocale& user) {
         return false;
     bool ok = false;
     c.toDouble(text, &ok);
-    if (!ok)
+    if (!ok && user != c)
         user.toDouble(text, &ok);
     return ok;
 }
@@ -280,7 +280,9 @@ private:
     TextMeasure& measure_;
     double lineHeight_;
     QLocale c_ = QLocale::c();
-    QLocale user_;
+    // The user's locale by its name: the system locale object itself asks the system for its
+    // separators on every number it reads.
+    QLocale user_ = QLocale(QLocale().name());
 };
 
 } // namespace

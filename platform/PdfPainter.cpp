@@ -8,11 +8,21 @@
 namespace telmo {
 namespace {
 
-void AppendHex4(QByteArray& out, unsigned value) {
-    static const char digits[] = "0123456789ABCDEF";
-    const char chars[4] = {digits[(value >> 12) & 15], digits[(value >> 8) & 15], digits[(value >> 4) & 15],
-                           digits[value & 15]};
-    out.append(chars, 4);
+// A glyph number as two bytes of a literal string; the string's delimiters, its escape and a
+// carriage return (which a reader would take for a line end) are escaped.
+void AppendGlyph(QByteArray& out, unsigned glyph) {
+    for (const char byte : {char((glyph >> 8) & 0xff), char(glyph & 0xff)}) {
+        if (byte == '(' || byte == ')' || byte == '\\')
+            out.append('\\').append(byte);
+        else if (byte == '\r')
+            out.append("\\r", 2);
+        else
+            out.append(byte);
+    }
+}
+
+double Rounded(double value) {
+    return std::llround(value * 1000.0) / 1000.0;
 }
 
 } // namespace
@@ -61,7 +71,20 @@ void PdfPainter::BeginText() {
         Op("BT\n");
         inText_ = true;
         textFont_ = nullptr;
+        lineStart_.reset();
     }
+}
+
+void PdfPainter::MoveTextTo(QPointF baseline) {
+    // The first text of a text object sets the text matrix (glyphs upright in the page's y-down
+    // space); later ones move from the one before, which is shorter.
+    const QPointF at(Rounded(baseline.x()), Rounded(baseline.y()));
+    if (!lineStart_) {
+        Op("1 0 0 -1 "), Num(at.x()), Num(at.y()), Op("Tm ");
+    } else {
+        Num(at.x() - lineStart_->x()), Num(lineStart_->y() - at.y()), Op("Td ");
+    }
+    lineStart_ = at;
 }
 
 void PdfPainter::EndText() {
@@ -137,13 +160,14 @@ void PdfPainter::Text(const Picture::TextOp& text) {
     BeginText();
     SelectFont(font, cached.raw.pixelSize());
     // Glyphs upright in the page's y-down space.
-    Op("1 0 0 -1 "), Num(baseline.x()), Num(baseline.y()), Op("Tm <");
+    MoveTextTo(baseline);
+    Op("(");
     for (const QChar ch : text.text) {
         const quint32 glyph = font.GlyphOf(ch.unicode());
         font.Use(glyph, ch.unicode());
-        AppendHex4(content, glyph);
+        AppendGlyph(content, glyph);
     }
-    Op("> Tj\n");
+    Op(") Tj\n");
 }
 
 void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const QString& text) {
@@ -161,9 +185,10 @@ void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const Q
         SelectFont(font, run.rawFont().pixelSize());
         for (qsizetype i = 0; i < glyphs.size(); ++i) {
             font.UseShaped(glyphs[i]);
-            Op("1 0 0 -1 "), Num(positions[i].x()), Num(positions[i].y()), Op("Tm <");
-            AppendHex4(out(), glyphs[i]);
-            Op("> Tj\n");
+            MoveTextTo(positions[i]);
+            Op("(");
+            AppendGlyph(out(), glyphs[i]);
+            Op(") Tj\n");
         }
     }
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QGlyphRun>
+#include <optional>
 #include <vector>
 
 namespace telmo {
@@ -28,6 +29,7 @@ private:
     void LaidOutText(const CachedFont& cached, QPointF baseline, const QString& text);
     void GlyphShape(const QRawFont& face, quint32 glyph, QPointF position);
     void BeginText();
+    void MoveTextTo(QPointF baseline);
     void EndText();
     void SelectFont(PdfFont& font, double size);
     void Num(double value);
@@ -39,6 +41,7 @@ private:
     bool inText_ = false;
     const PdfFont* textFont_ = nullptr;
     double textSize_ = 0;
+    std::optional<QPointF> lineStart_; // of the text object's current line, once set
     std::vector<std::pair<const CachedFont*, PdfFont*>> fonts_;
 };
 
