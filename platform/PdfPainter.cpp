@@ -142,16 +142,14 @@ void PdfPainter::Text(const Picture::TextOp& text) {
     const CachedFont& cached = FontFor(text.font);
     const QPointF baseline(text.topLeft.x(), text.topLeft.y() + cached.ascent);
     PdfFont& font = FontOf(cached);
+    // Looked up before anything is written: one character the face lacks, or that needs a
+    // layout, sends the whole text through the layout.
+    glyphs_.clear();
     bool sideBySide = font.Embeddable() && PlacesGlyphBesideGlyph(text.text);
-    QByteArray& content = out();
-    if (sideBySide) {
-        // Looked up before anything is written: one character the face lacks sends the
-        // whole text through the layout.
-        for (const QChar ch : text.text)
-            if (font.GlyphOf(ch.unicode()) == 0) {
-                sideBySide = false;
-                break;
-            }
+    for (qsizetype i = 0; sideBySide && i < text.text.size(); ++i) {
+        const quint32 glyph = font.GlyphOf(text.text[i].unicode());
+        glyphs_.push_back(glyph);
+        sideBySide = glyph != 0;
     }
     if (!sideBySide) {
         LaidOutText(cached, baseline, text.text);
@@ -159,15 +157,14 @@ void PdfPainter::Text(const Picture::TextOp& text) {
     }
     BeginText();
     SelectFont(font, cached.raw.pixelSize());
-    // Glyphs upright in the page's y-down space.
     MoveTextTo(baseline);
-    Op("(");
-    for (const QChar ch : text.text) {
-        const quint32 glyph = font.GlyphOf(ch.unicode());
-        font.Use(glyph, ch.unicode());
-        AppendGlyph(content, glyph);
+    QByteArray& content = out();
+    content.append('(');
+    for (qsizetype i = 0; i < text.text.size(); ++i) {
+        font.Use(glyphs_[i], text.text[i].unicode());
+        AppendGlyph(content, glyphs_[i]);
     }
-    Op(") Tj\n");
+    content.append(") Tj\n");
 }
 
 void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const QString& text) {

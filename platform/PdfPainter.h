@@ -43,6 +43,7 @@ private:
     double textSize_ = 0;
     std::optional<QPointF> lineStart_; // of the text object's current line, once set
     std::vector<std::pair<const CachedFont*, PdfFont*>> fonts_;
+    std::vector<quint32> glyphs_; // of the text being written
 };
 
 } // namespace telmo
