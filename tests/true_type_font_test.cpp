@@ -1,6 +1,7 @@
 // The TrueType subsets the PDF writer embeds, loaded back as fonts of their own.
 #include "platform/TrueTypeFont.h"
 
+#include <QDataStream>
 #include <QFont>
 #include <QPainterPath>
 #include <QRawFont>
@@ -9,12 +10,13 @@
 namespace telmo {
 namespace {
 
-quint32 Sum(const QByteArray& data) {
-    quint32 sum = 0;
-    for (qsizetype i = 0; i < data.size(); i += 4) {
-        quint32 word = 0;
-        for (int k = 0; k < 4; ++k)
-            word = (word << 8) | (i + k < data.size() ? quint8(data[i + k]) : 0);
+// The file read as big-endian 32-bit words, zero-padded, added up.
+quint32 Sum(QByteArray data) {
+    data.append(QByteArray((4 - data.size() % 4) % 4, '\0'));
+    QDataStream in(data);
+    quint32 sum = 0, word = 0;
+    while (!in.atEnd()) {
+        in >> word;
         sum += word;
     }
     return sum;
