@@ -1,40 +1,24 @@
 #include "app/CsvReader.h"
 
 #include <QFile>
-#include <QStringDecoder>
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 namespace telmo::app {
 namespace {
 
-QString LineError(const QString& fileName, int line, const QString& what) {
+QString LineError(const QString& fileName, qsizetype line, const QString& what) {
     return QStringLiteral("%1:%2: %3").arg(fileName).arg(line).arg(what);
 }
 
-// The line (from 1) where a text that does not decode as UTF-8 goes wrong. No byte of a
-// multi-byte sequence is a line feed, so each line can be decoded on its own.
-int LineOfInvalidUtf8(const QByteArray& bytes) {
-    int line = 1;
-    for (qsizetype start = 0; start < bytes.size(); ++line) {
-        qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0)
-            end = bytes.size();
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        // A decoder does its work when its result is taken.
-        const QString decoded = decoder(QByteArrayView(bytes).sliced(start, end - start));
-        if (decoder.hasError())
-            return line;
-        start = end + 1;
-    }
-    return line;
-}
-
-} // namespace
-
-QChar SniffDelimiter(const QString& text) {
-    constexpr int kLinesLooked = 20;
+// The separator the first lines of a text use, or nothing while the text, not yet the whole
+// of it, holds fewer lines than are looked at.
+std::optional<QChar> SniffIn(QStringView text, bool whole) {
+    constexpr size_t kLinesLooked = 20;
     constexpr std::array<char16_t, 4> candidates = {u',', u';', u'\t', u'|'};
     std::vector<std::array<int, 4>> counts(1, std::array<int, 4>{});
     bool quoted = false;
@@ -50,6 +34,8 @@ QChar SniffDelimiter(const QString& text) {
                     ++counts.back()[k];
         }
     }
+    if (!whole && counts.size() <= kLinesLooked)
+        return std::nullopt;
     // A last line cut off by the look-ahead, or an empty one after the final line end, is left out.
     if (counts.size() > 1 && (counts.size() > kLinesLooked || text.endsWith(u'\n')))
         counts.pop_back();
@@ -68,118 +54,272 @@ QChar SniffDelimiter(const QString& text) {
     return best;
 }
 
-bool ParseCsv(const QString& text, const QString& fileName, const CsvRecordSink& sink, CsvError& error,
-              QChar delimiter) {
-    const QChar* const data = text.constData();
-    const qsizetype n = text.size();
-    QStringList fields;
-    int line = 1;
-    // Lines that hold nothing at all at the end of the file are what editors leave behind,
-    // not records; a blank line between records is an empty record. Blank records wait here
-    // until a record with something in it shows they are not at the end.
-    size_t blanksWaiting = 0;
-    size_t records = 0;
+// How far bytes are whole, well-formed UTF-8 sequences (no overlong forms, no surrogates,
+// nothing past U+10FFFF), and whether what follows is an error or only a character cut off
+// by the end of the bytes, which the next chunk may complete (an error at the end of the file).
+struct Utf8Prefix {
+    qsizetype valid;
+    bool invalid;
+};
+
+Utf8Prefix WellFormedUtf8(QByteArrayView bytes, bool atEnd) {
+    const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
     qsizetype i = 0;
-    bool recordOpen = false; // something of the current record has been read
-    while (i < n || recordOpen) {
-        // One field, from i.
-        QString field;
-        bool quotedField = false;
-        if (i < n && data[i] == u'"') {
-            quotedField = true;
-            const int quoteLine = line;
-            ++i;
-            for (;;) {
-                if (i >= n) {
-                    error.message =
-                        LineError(fileName, quoteLine, QStringLiteral("quoted field is not closed"));
-                    return false;
-                }
-                // Copy the run up to the next quote or line break in one piece.
-                qsizetype end = i;
-                while (end < n && data[end] != u'"' && data[end] != u'\n' && data[end] != u'\r')
-                    ++end;
-                field.append(data + i, end - i);
-                i = end;
-                if (i >= n)
-                    continue;
-                if (data[i] == u'"') {
-                    if (i + 1 < n && data[i + 1] == u'"') {
-                        field += u'"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                // A line break inside the field: kept, as a line feed whatever the file used.
-                if (data[i] == u'\r' && i + 1 < n && data[i + 1] == u'\n')
-                    ++i;
-                else if (data[i] == u'\r') {
-                    field += u'\r';
-                    ++i;
-                    continue;
-                }
-                field += u'\n';
-                ++line;
-                ++i;
-            }
-        } else {
-            qsizetype end = i;
-            while (end < n && data[end] != delimiter && data[end] != u'\n' && data[end] != u'"' &&
-                   !(data[end] == u'\r' && end + 1 < n && data[end + 1] == u'\n'))
-                ++end;
-            if (end < n && data[end] == u'"') {
-                error.message = LineError(fileName, line, QStringLiteral("quote inside an unquoted field"));
-                return false;
-            }
-            field = QString(data + i, end - i);
-            i = end;
+    while (i < n) {
+        // Most files are mostly ASCII: eight bytes at a time while no high bit is set.
+        for (uint64_t word = 0; i + 8 <= n; i += 8) {
+            std::memcpy(&word, p + i, 8);
+            if ((word & 0x8080808080808080ULL) != 0)
+                break;
         }
-        // What may follow a field: a separator, a line end or the end of the file.
-        const bool blank = !recordOpen && !quotedField && field.isEmpty();
-        fields.append(std::move(field));
-        if (i < n && data[i] == delimiter) {
+        if (i >= n)
+            break;
+        const unsigned char lead = p[i];
+        if (lead < 0x80) {
             ++i;
-            recordOpen = true;
             continue;
         }
-        bool lineEnd = false;
-        if (i < n && data[i] == u'\r' && i + 1 < n && data[i + 1] == u'\n') {
-            i += 2;
-            lineEnd = true;
-        } else if (i < n && data[i] == u'\n') {
-            ++i;
-            lineEnd = true;
-        } else if (i < n) {
-            error.message =
-                LineError(fileName, line, QStringLiteral("unexpected character after a closing quote"));
+        int length = 0;
+        unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return {i, true};
+        }
+        for (int k = 1; k < length; ++k) {
+            if (i + k >= n)
+                return {i, atEnd};
+            const unsigned char next = p[i + k];
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+                return {i, true};
+        }
+        i += length;
+    }
+    return {n, false};
+}
+
+// What comes after a piece of text handed to the parser.
+enum class Next {
+    MoreText,  // the rest of the file
+    EndOfFile, // nothing
+    BadBytes,  // bytes that are not text: the records complete so far are all there are
+};
+
+// Parses text as it arrives, record by record. A record cut off by the end of a piece is
+// parsed again from its start once more text has come: only it is held between pieces.
+class RecordParser {
+public:
+    RecordParser(const QString& fileName, const CsvRecordSink& sink, QChar delimiter)
+        : fileName_(fileName), sink_(sink), delimiter_(delimiter) {}
+
+    bool Feed(QString text, Next next, CsvError& error) {
+        if (buffer_.isEmpty())
+            buffer_ = std::move(text);
+        else
+            buffer_ += text;
+        if (delimiter_.isNull()) {
+            const std::optional<QChar> sniffed = SniffIn(buffer_, next != Next::MoreText);
+            if (!sniffed)
+                return true;
+            delimiter_ = *sniffed;
+        }
+        const bool atEnd = next == Next::EndOfFile;
+        while (start_ < buffer_.size()) {
+            const Step step = ParseRecord(atEnd, error);
+            if (step == Step::Failed)
+                return false;
+            if (step == Step::NeedMore)
+                break;
+        }
+        buffer_.remove(0, start_);
+        start_ = 0;
+        if (atEnd && records_ == 0) {
+            error.message = LineError(fileName_, 1, QStringLiteral("the file holds no rows"));
             return false;
         }
-        if (blank) {
-            if (lineEnd || i < n) // the end of the file right after a line end is no record
-                ++blanksWaiting;
-        } else {
-            for (; blanksWaiting > 0; --blanksWaiting, ++records) {
-                QStringList empty{QString()};
-                sink(empty);
-            }
-            sink(fields);
-            ++records;
-        }
-        fields = QStringList();
-        recordOpen = false;
-        if (lineEnd)
-            ++line;
+        return true;
     }
-    if (records == 0) {
-        error.message = LineError(fileName, 1, QStringLiteral("the file holds no rows"));
-        return false;
+
+    // Characters held for the record not yet complete (or for guessing the separator).
+    qsizetype Pending() const { return buffer_.size() - start_; }
+
+private:
+    enum class Step { Parsed, NeedMore, Failed };
+
+    Step Fail(qsizetype line, const char* what, CsvError& error) const {
+        error.message = LineError(fileName_, line, QLatin1String(what));
+        return Step::Failed;
+    }
+
+    // The record that starts at start_. Before the end of the file, running out of text
+    // anywhere in it, or right after a quote or a carriage return, which the next character
+    // gives their meaning, is no error: the record waits for more.
+    Step ParseRecord(bool atEnd, CsvError& error) {
+        const QChar* const data = buffer_.constData();
+        const qsizetype n = buffer_.size();
+        const QChar delimiter = delimiter_;
+        qsizetype i = start_;
+        qsizetype line = line_;
+        QStringList fields;
+        bool recordOpen = false; // something of the record has been read
+        for (;;) {
+            // One field, from i.
+            QString field;
+            bool quotedField = false;
+            if (i < n && data[i] == u'"') {
+                quotedField = true;
+                const qsizetype quoteLine = line;
+                ++i;
+                for (;;) {
+                    if (i >= n) {
+                        if (!atEnd)
+                            return Step::NeedMore;
+                        return Fail(quoteLine, "quoted field is not closed", error);
+                    }
+                    // Copy the run up to the next quote or line break in one piece.
+                    qsizetype end = i;
+                    while (end < n && data[end] != u'"' && data[end] != u'\n' && data[end] != u'\r')
+                        ++end;
+                    field.append(data + i, end - i);
+                    i = end;
+                    if (i >= n)
+                        continue;
+                    if (i + 1 >= n && !atEnd)
+                        return Step::NeedMore;
+                    if (data[i] == u'"') {
+                        if (i + 1 < n && data[i + 1] == u'"') {
+                            field += u'"';
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    // A line break inside the field: kept, as a line feed whatever the file used.
+                    if (data[i] == u'\r' && i + 1 < n && data[i + 1] == u'\n')
+                        ++i;
+                    else if (data[i] == u'\r') {
+                        field += u'\r';
+                        ++i;
+                        continue;
+                    }
+                    field += u'\n';
+                    ++line;
+                    ++i;
+                }
+            } else {
+                qsizetype end = i;
+                while (end < n && data[end] != delimiter && data[end] != u'\n' && data[end] != u'"' &&
+                       !(data[end] == u'\r' && end + 1 < n && data[end + 1] == u'\n'))
+                    ++end;
+                if (end >= n && !atEnd)
+                    return Step::NeedMore;
+                if (end < n && data[end] == u'"')
+                    return Fail(line, "quote inside an unquoted field", error);
+                field = QString(data + i, end - i);
+                i = end;
+            }
+            // What may follow a field: a separator, a line end or the end of the file.
+            const bool blank = !recordOpen && !quotedField && field.isEmpty();
+            fields.append(std::move(field));
+            if (i < n && data[i] == delimiter) {
+                ++i;
+                recordOpen = true;
+                continue;
+            }
+            if (i == n - 1 && data[i] == u'\r' && !atEnd)
+                return Step::NeedMore;
+            bool lineEnd = false;
+            if (i < n && data[i] == u'\r' && i + 1 < n && data[i + 1] == u'\n') {
+                i += 2;
+                lineEnd = true;
+            } else if (i < n && data[i] == u'\n') {
+                ++i;
+                lineEnd = true;
+            } else if (i < n) {
+                return Fail(line, "unexpected character after a closing quote", error);
+            }
+            // Lines that hold nothing at all at the end of the file are what editors leave
+            // behind, not records; a blank line between records is an empty record. Blank
+            // records wait until a record with something in it shows they are not at the end.
+            if (blank) {
+                if (lineEnd)
+                    ++blanksWaiting_;
+            } else {
+                for (; blanksWaiting_ > 0; --blanksWaiting_, ++records_) {
+                    QStringList empty{QString()};
+                    sink_(empty);
+                }
+                sink_(fields);
+                ++records_;
+            }
+            start_ = i;
+            line_ = lineEnd ? line + 1 : line;
+            return Step::Parsed;
+        }
+    }
+
+    const QString& fileName_;
+    const CsvRecordSink& sink_;
+    QChar delimiter_; // null until guessed from the first lines
+    QString buffer_;  // text from the start of the record being read
+    qsizetype start_ = 0;
+    qsizetype line_ = 1; // of the record at start_
+    size_t blanksWaiting_ = 0;
+    size_t records_ = 0;
+};
+
+// Appends up to `most` further bytes of a file to bytes (none at its end); false when it
+// cannot be read, with the error told.
+using ByteSource = std::function<bool(qsizetype most, QByteArray& bytes)>;
+
+// Reads bytes a chunk at a time, decodes them and hands the text to the parser, so that
+// only a chunk and the record being read are held however long the file.
+bool ParseStream(const ByteSource& read, const QString& fileName, const CsvRecordSink& sink, CsvError& error,
+                 QChar delimiter, qsizetype chunkBytes) {
+    RecordParser parser(fileName, sink, delimiter);
+    QByteArray bytes;       // read, not yet decoded: the start of a character the chunk cut off
+    qsizetype lineEnds = 0; // in the bytes decoded so far
+    bool fileStart = true;
+    for (bool atEnd = false; !atEnd;) {
+        const qsizetype before = bytes.size();
+        // A record longer than a chunk is parsed again as each chunk comes: reading twice
+        // what is held keeps that to a few passes.
+        if (!read(std::max(chunkBytes, 2 * parser.Pending()), bytes))
+            return false;
+        atEnd = bytes.size() == before;
+        if (fileStart) {
+            // A byte order mark is how some programs say UTF-8; it is no part of the first field.
+            if (bytes.size() < 3 && !atEnd)
+                continue;
+            if (bytes.startsWith("\xEF\xBB\xBF"))
+                bytes.remove(0, 3);
+            fileStart = false;
+        }
+        const Utf8Prefix prefix = WellFormedUtf8(bytes, atEnd);
+        const QByteArrayView text = QByteArrayView(bytes).first(prefix.valid);
+        // The text before bad bytes is parsed first: a problem in it comes first in the file.
+        if (!parser.Feed(QString::fromUtf8(text),
+                         prefix.invalid ? Next::BadBytes : (atEnd ? Next::EndOfFile : Next::MoreText), error))
+            return false;
+        lineEnds += std::count(text.begin(), text.end(), '\n');
+        if (prefix.invalid) {
+            error.message = LineError(fileName, lineEnds + 1, QStringLiteral("not valid UTF-8 text"));
+            return false;
+        }
+        bytes.remove(0, prefix.valid);
     }
     return true;
 }
-
-namespace {
 
 CsvRecordSink Collect(CsvTable& table) {
     table = CsvTable{};
@@ -189,49 +329,54 @@ CsvRecordSink Collect(CsvTable& table) {
     };
 }
 
-// Decodes the bytes of a file, dropping a leading byte order mark; the bytes are given up as
-// soon as they are decoded, so the two copies are never held longer than needed.
-bool DecodeCsvBytes(QByteArray bytes, const QString& fileName, QString& text, CsvError& error) {
-    // A byte order mark is how some programs say UTF-8; it is no part of the first field.
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    text = decoder(bytes);
-    if (decoder.hasError()) {
-        error.message = LineError(fileName, LineOfInvalidUtf8(bytes), QStringLiteral("not valid UTF-8 text"));
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
-bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, CsvError& error,
-              QChar delimiter) {
-    if (!ParseCsv(text, fileName, Collect(table), error, delimiter)) {
+QChar SniffDelimiter(const QString& text) {
+    return *SniffIn(text, true);
+}
+
+bool ParseCsvBytes(QByteArrayView bytes, const QString& fileName, const CsvRecordSink& sink, CsvError& error,
+                   QChar delimiter, qsizetype chunkBytes) {
+    qsizetype offset = 0;
+    const ByteSource read = [&](qsizetype most, QByteArray& out) {
+        const qsizetype taken = std::min(most, bytes.size() - offset);
+        out.append(bytes.sliced(offset, taken));
+        offset += taken;
+        return true;
+    };
+    return ParseStream(read, fileName, sink, error, delimiter, chunkBytes);
+}
+
+bool ParseCsvBytes(QByteArrayView bytes, const QString& fileName, CsvTable& table, CsvError& error,
+                   QChar delimiter) {
+    if (!ParseCsvBytes(bytes, fileName, Collect(table), error, delimiter)) {
         table = CsvTable{};
         return false;
     }
     return true;
 }
 
-bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, CsvError& error, QChar delimiter) {
-    QString text;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            error.message = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
-            return false;
-        }
-        QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            error.message = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
-            return false;
-        }
-        if (!DecodeCsvBytes(std::move(bytes), path, text, error))
-            return false;
-    }
-    return ParseCsv(text, path, sink, error, delimiter.isNull() ? SniffDelimiter(text) : delimiter);
+bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, CsvError& error, QChar delimiter,
+                 qsizetype chunkBytes) {
+    QFile file(path);
+    const auto cannotRead = [&] {
+        error.message = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
+        return false;
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return cannotRead();
+    // Read with read(2), not mapped: the file's pages stay in the page cache, out of this
+    // process's resident memory.
+    const ByteSource read = [&](qsizetype most, QByteArray& bytes) {
+        const qsizetype held = bytes.size();
+        bytes.resize(held + most);
+        const qint64 got = file.read(bytes.data() + held, most);
+        if (got < 0 || file.error() != QFileDevice::NoError)
+            return cannotRead();
+        bytes.resize(held + static_cast<qsizetype>(got));
+        return true;
+    };
+    return ParseStream(read, path, sink, error, delimiter, chunkBytes);
 }
 
 bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar delimiter) {
@@ -240,14 +385,6 @@ bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar de
         return false;
     }
     return true;
-}
-
-bool ParseCsvBytes(QByteArray bytes, const QString& fileName, CsvTable& table, CsvError& error,
-                   QChar delimiter) {
-    QString text;
-    if (!DecodeCsvBytes(std::move(bytes), fileName, text, error))
-        return false;
-    return ParseCsv(text, fileName, table, error, delimiter.isNull() ? SniffDelimiter(text) : delimiter);
 }
 
 } // namespace telmo::app

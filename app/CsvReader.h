@@ -24,25 +24,28 @@ struct CsvError {
 // Takes each record as it is read; the fields may be moved from.
 using CsvRecordSink = std::function<void(QStringList& fields)>;
 
-// Parses text with the given field separator; on malformed input returns false and fills
-// error (line numbers from 1). The sink form hands each record on as it is read (those
-// before an error included), so that no table of them need be held.
-bool ParseCsv(const QString& text, const QString& fileName, const CsvRecordSink& sink, CsvError& error,
-              QChar delimiter = u',');
-bool ParseCsv(const QString& text, const QString& fileName, CsvTable& table, CsvError& error,
-              QChar delimiter = u',');
+// How many bytes of a file are read and decoded at a time. Only the record being read is
+// held beyond them; a record longer than this is read in steps that double. Tests pass a few
+// bytes, so that every boundary falls inside a quote, a line end or a character.
+inline constexpr qsizetype kCsvChunkBytes = qsizetype(1) << 20;
+
 // The field separator of a text, guessed from its first lines: of comma, semicolon, tab and
 // bar, the one found outside quoted fields the same number of times on every line looked at
 // (the most often when several are); a comma when none is.
 QChar SniffDelimiter(const QString& text);
 // Decodes the bytes of a file (UTF-8, a leading byte order mark dropped) and parses them with
-// the given separator or (0) the one its first lines use; text that is not valid UTF-8 is an
-// error naming its line.
-bool ParseCsvBytes(QByteArray bytes, const QString& fileName, CsvTable& table, CsvError& error,
+// the given separator or (0) the one its first lines use. On malformed input returns false
+// and fills error with the first problem in the file (line numbers from 1): text that is not
+// valid UTF-8, a quote out of place or not closed. The sink form hands each record on as it
+// is read (those before an error included), so that no table of them need be held.
+bool ParseCsvBytes(QByteArrayView bytes, const QString& fileName, const CsvRecordSink& sink, CsvError& error,
+                   QChar delimiter = u',', qsizetype chunkBytes = kCsvChunkBytes);
+bool ParseCsvBytes(QByteArrayView bytes, const QString& fileName, CsvTable& table, CsvError& error,
                    QChar delimiter = u',');
-// Reads and parses a file, with the given separator or (0) the one its first lines use; an
-// unreadable file is an error too.
+// Reads and parses a file a chunk at a time, as ParseCsvBytes does its bytes; an unreadable
+// file is an error too.
+bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, CsvError& error, QChar delimiter = u',',
+                 qsizetype chunkBytes = kCsvChunkBytes);
 bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar delimiter = u',');
-bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, CsvError& error, QChar delimiter = u',');
 
 } // namespace telmo::app

@@ -269,57 +269,90 @@ Options ReadOptions(const QCommandLineParser& parser) {
 }
 
 // The columns asked for, in their order: a number counts from 1, any other text is a heading
-// of line 1 (exactly, or else ignoring case).
-void PickColumns(CsvTable& table, const QStringList& wanted, const QString& csvPath) {
-    const QStringList headings = table.rows.front();
-    std::vector<int> picked;
-    for (const QString& want : wanted) {
-        bool isNumber = false;
-        const int number = want.toInt(&isNumber);
-        int index = -1;
-        if (isNumber && number >= 1 && number <= table.maxFields)
-            index = number - 1;
-        else if (!isNumber) {
-            index = static_cast<int>(headings.indexOf(want));
-            for (int c = 0; index < 0 && c < headings.size(); ++c)
-                if (headings[c].trimmed().compare(want, Qt::CaseInsensitive) == 0)
-                    index = c;
-        }
-        if (index < 0) {
-            QStringList listed;
-            for (int c = 0; c < table.maxFields; ++c)
-                listed << QStringLiteral("%1 \"%2\"").arg(c + 1).arg(headings.value(c));
-            throw UsageError(
-                QStringLiteral("--columns: %1 has no column %2; give headings of line 1 or numbers "
-                               "from 1 to %3: %4. Nothing was printed.")
-                    .arg(csvPath,
-                         isNumber ? QString::number(number) : QStringLiteral("headed \"%1\"").arg(want))
-                    .arg(table.maxFields)
-                    .arg(listed.join(QStringLiteral(", "))));
-        }
-        picked.push_back(index);
-    }
-    for (QStringList& row : table.rows) {
+// of line 1 (exactly, or else ignoring case). Fields are picked from each record as it is
+// read; whether a number names a column is only known once every record has been counted.
+class ColumnPicker {
+public:
+    explicit ColumnPicker(const QStringList& wanted) : wanted_(wanted) {}
+
+    // The fields of a record to print, in the order asked for; nothing once a column asked
+    // for is known not to be in the file.
+    bool Pick(QStringList& fields) {
+        maxFields_ = std::max(maxFields_, static_cast<int>(fields.size()));
+        if (!resolved_)
+            Resolve(fields);
+        if (missing_)
+            return false;
         QStringList kept;
-        for (const int c : picked)
-            kept << row.value(c);
-        row = std::move(kept);
+        kept.reserve(static_cast<qsizetype>(picked_.size()));
+        for (const int c : picked_)
+            kept << fields.value(c);
+        fields = std::move(kept);
+        return true;
     }
-    table.maxFields = static_cast<int>(picked.size());
-}
+
+    // After the last record: why the columns cannot be printed, or nothing.
+    std::optional<QString> Problem(const QString& csvPath) const {
+        for (size_t k = 0; k < picked_.size(); ++k) {
+            const QString& want = wanted_[static_cast<qsizetype>(k)];
+            bool isNumber = false;
+            const int number = want.toInt(&isNumber);
+            if (picked_[k] >= 0 && picked_[k] < maxFields_)
+                continue;
+            QStringList listed;
+            for (int c = 0; c < maxFields_; ++c)
+                listed << QStringLiteral("%1 \"%2\"").arg(c + 1).arg(headings_.value(c));
+            return QStringLiteral("--columns: %1 has no column %2; give headings of line 1 or numbers "
+                                  "from 1 to %3: %4. Nothing was printed.")
+                .arg(csvPath, isNumber ? QString::number(number) : QStringLiteral("headed \"%1\"").arg(want))
+                .arg(maxFields_)
+                .arg(listed.join(QStringLiteral(", ")));
+        }
+        return std::nullopt;
+    }
+
+private:
+    void Resolve(const QStringList& headings) {
+        resolved_ = true;
+        headings_ = headings;
+        for (const QString& want : wanted_) {
+            bool isNumber = false;
+            const int number = want.toInt(&isNumber);
+            int index = -1;
+            if (isNumber && number >= 1)
+                index = number - 1; // checked against the widest record at the end
+            else if (!isNumber) {
+                index = static_cast<int>(headings.indexOf(want));
+                for (int c = 0; index < 0 && c < headings.size(); ++c)
+                    if (headings[c].trimmed().compare(want, Qt::CaseInsensitive) == 0)
+                        index = c;
+            }
+            missing_ = missing_ || index < 0;
+            picked_.push_back(index);
+        }
+    }
+
+    QStringList wanted_;
+    QStringList headings_; // line 1
+    std::vector<int> picked_;
+    bool resolved_ = false;
+    bool missing_ = false;
+    int maxFields_ = 0;
+};
 
 // The grid at the largest font size, from the one asked for down to kSmallestFitPoints, whose
 // fitted columns fit the printable width on one page; at that smallest size when none does.
+// Each size is tried on the same grid, measured again, so no second copy of the texts is made.
 constexpr float kSmallestFitPoints = 6;
-std::shared_ptr<GridControl> FitToWidth(const CsvTable& table, GridOptions grid, const QString& csvPath) {
+void FitToWidth(GridControl& built, const GridOptions& grid, const QString& csvPath) {
     const float width = grid.printableWidth;
-    float points = grid.fontSize.value_or(GridControl().FontSize());
+    float points = built.FontSize();
     for (int attempt = 0;; ++attempt) {
-        grid.fontSize = points;
-        std::shared_ptr<GridControl> built = BuildReportGrid(table, grid);
-        const float total = static_cast<float>(pagination::TotalColWidth(GridSizes::Of(*built)));
+        if (attempt > 0)
+            ReportGridBuilder::Refit(built, points, grid);
+        const float total = static_cast<float>(pagination::TotalColWidth(GridSizes::Of(built)));
         if (total <= width || width <= 0)
-            return built;
+            return;
         if (points <= kSmallestFitPoints || attempt >= 12) {
             Err(QStringLiteral("warning: --fit-width: %1 is %2 twips wide even at %3 pt, wider than the "
                                "printable width of %4 twips; printed at %3 pt, its columns split over "
@@ -328,7 +361,7 @@ std::shared_ptr<GridControl> FitToWidth(const CsvTable& table, GridOptions grid,
                     .arg(static_cast<int>(total))
                     .arg(static_cast<double>(points))
                     .arg(static_cast<int>(width)));
-            return built;
+            return;
         }
         // Text widths scale with the font, the cell margins do not: step a little below the ratio.
         points = std::max(kSmallestFitPoints, std::floor(points * width / total * 0.98f * 4) / 4);
@@ -598,31 +631,31 @@ int RunReportCommand(const QStringList& arguments) {
         return true;
     };
 
-    // Picking columns needs every record's field count and fitting the width rebuilds the grid
-    // at several sizes: those read a table first. Otherwise the file goes straight into the
-    // grid, with no copy of the table held beside it.
-    const bool needsTable = !options.columns.isEmpty() || options.fitWidth;
-    CsvTable table;
-    std::optional<ReportGridBuilder> builder;
+    // The file goes straight into the grid, record by record, with no copy of the table
+    // held beside it; picked columns are taken from each record as it comes.
+    std::optional<ReportGridBuilder> builder(std::in_place, options.grid);
+    std::optional<ColumnPicker> picker;
+    if (!options.columns.isEmpty())
+        picker.emplace(options.columns);
     CsvError error;
-    bool read = false;
-    if (needsTable) {
-        read = ReadCsvFile(options.csvPath, table, error, options.delimiter);
-    } else {
-        builder.emplace(options.grid);
-        read = ReadCsvFile(
-            options.csvPath, [&builder](QStringList& fields) { builder->Add(fields); }, error,
-            options.delimiter);
-    }
+    const bool read = ReadCsvFile(
+        options.csvPath,
+        [&](QStringList& fields) {
+            if (!picker)
+                builder->Add(fields);
+            else if (picker->Pick(fields))
+                builder->Add(fields);
+            else
+                builder.reset(); // nothing will print: only the records are counted on
+        },
+        error, options.delimiter);
     if (!read) {
         Err(error.message);
         return kExitUsage;
     }
-    if (!options.columns.isEmpty()) {
-        try {
-            PickColumns(table, options.columns, options.csvPath);
-        } catch (const UsageError& e) {
-            Err(e.message);
+    if (picker) {
+        if (const std::optional<QString> problem = picker->Problem(options.csvPath)) {
+            Err(*problem);
             return kExitUsage;
         }
     }
@@ -644,16 +677,11 @@ int RunReportCommand(const QStringList& arguments) {
     const Printer& chosen = Printers::Current();
     options.grid.printableWidth = chosen.ScaleWidth();
     options.grid.printableHeight = chosen.ScaleHeight();
-    std::shared_ptr<GridControl> grid;
-    if (builder) {
-        builder->SetPrintable(options.grid.printableWidth, options.grid.printableHeight);
-        grid = builder->Finish();
-        builder.reset();
-    } else {
-        grid = options.fitWidth ? FitToWidth(table, options.grid, options.csvPath)
-                                : BuildReportGrid(table, options.grid);
-        table = CsvTable{}; // the grid holds the texts now
-    }
+    builder->SetPrintable(options.grid.printableWidth, options.grid.printableHeight);
+    const std::shared_ptr<GridControl> grid = builder->Finish();
+    builder.reset();
+    if (options.fitWidth)
+        FitToWidth(*grid, options.grid, options.csvPath);
     if (!options.layout) {
         // The component lays out a grid with nothing under its heading as no pages at all; a
         // page holding only the heading would look like a finished, empty report.

@@ -92,22 +92,9 @@ std::shared_ptr<GridControl> ReportGridBuilder::Finish() {
     const int32_t cols = cols_;
     grid.SetFixedRows(static_cast<int16_t>(std::min(options_.fixedRows, rows)));
     grid.SetFixedCols(1);
-    if (options_.colWidths.empty()) {
-        std::vector<int32_t> widths(static_cast<size_t>(cols));
-        for (int c = 0; c < cols; ++c)
-            widths[static_cast<size_t>(c)] = FittedWidth(widest_[static_cast<size_t>(c)]);
-        if (options_.printableWidth > 0) {
-            const FittedWidthCaps caps = FittedWidthCapsFor(options_.printableWidth, widths[0]);
-            widths[0] = std::min(widths[0], caps.headingColumn);
-            for (int c = 1; c < cols; ++c)
-                widths[static_cast<size_t>(c)] = std::min(widths[static_cast<size_t>(c)], caps.otherColumns);
-        }
-        for (int c = 0; c < cols; ++c)
-            grid.SetColWidth(c, widths[static_cast<size_t>(c)]);
-    } else {
+    if (!options_.colWidths.empty())
         for (int c = 0; c < cols; ++c)
             grid.SetColWidth(c, Repeating(options_.colWidths, c));
-    }
     // The texts are read back from the grid, which holds them compactly, not from a table.
     constexpr int16_t kAlignRightCenter = 7;
     for (int c = 0; c < cols; ++c)
@@ -116,18 +103,52 @@ std::shared_ptr<GridControl> ReportGridBuilder::Finish() {
     if (!options_.rowHeights.empty())
         for (int r = 0; r < rows; ++r)
             grid.SetRowHeight(r, Repeating(options_.rowHeights, r));
-    if (options_.wrap && rows > 0) {
+    FitToFont(grid, widest_, options_);
+    return std::move(grid_);
+}
+
+void ReportGridBuilder::Refit(GridControl& grid, float fontSize, const GridOptions& options) {
+    grid.SetFontSize(fontSize);
+    std::vector<double> widest;
+    if (options.colWidths.empty()) {
+        widest.assign(static_cast<size_t>(grid.Cols()), 0.0);
+        for (int32_t c = 0; c < grid.Cols(); ++c)
+            for (int32_t r = 0; r < grid.Rows(); ++r)
+                if (const QString text = grid.TextMatrix(r, c); !text.isEmpty())
+                    widest[static_cast<size_t>(c)] =
+                        std::max(widest[static_cast<size_t>(c)], grid.TextWidth(text));
+    }
+    FitToFont(grid, widest, options);
+}
+
+void ReportGridBuilder::FitToFont(GridControl& grid, const std::vector<double>& widest,
+                                  const GridOptions& options) {
+    const int32_t rows = grid.Rows();
+    const int32_t cols = grid.Cols();
+    if (options.colWidths.empty()) {
+        std::vector<int32_t> widths(static_cast<size_t>(cols));
+        for (int c = 0; c < cols; ++c)
+            widths[static_cast<size_t>(c)] = FittedWidth(widest[static_cast<size_t>(c)]);
+        if (options.printableWidth > 0) {
+            const FittedWidthCaps caps = FittedWidthCapsFor(options.printableWidth, widths[0]);
+            widths[0] = std::min(widths[0], caps.headingColumn);
+            for (int c = 1; c < cols; ++c)
+                widths[static_cast<size_t>(c)] = std::min(widths[static_cast<size_t>(c)], caps.otherColumns);
+        }
+        for (int c = 0; c < cols; ++c)
+            grid.SetColWidth(c, widths[static_cast<size_t>(c)]);
+    }
+    if (options.wrap && rows > 0) {
         // A row taller than the page body would run off the paper: it keeps what fits, its
         // last line ending in an ellipsis. The heading row, on every page, takes at most half.
-        const int32_t bodyRoom = options_.printableHeight > 0
-                                     ? static_cast<int32_t>(options_.printableHeight - kBodyTop)
+        const int32_t bodyRoom = options.printableHeight > 0
+                                     ? static_cast<int32_t>(options.printableHeight - kBodyTop)
                                      : std::numeric_limits<int32_t>::max();
         const int32_t heading = std::min(grid.WrappedRowHeight(0), std::max(1, bodyRoom / 2));
         grid.SetRowHeight(0, heading);
         for (int r = 1; r < rows; ++r)
             grid.SetRowHeight(r, std::min(grid.WrappedRowHeight(r), std::max(1, bodyRoom - heading - 1)));
     }
-    return std::move(grid_);
 }
 
 std::shared_ptr<GridControl> BuildReportGrid(const CsvTable& table, const GridOptions& options) {

@@ -69,8 +69,15 @@ public:
         options_.printableHeight = height;
     }
     std::shared_ptr<GridControl> Finish();
+    // Sets a finished grid's font size and fits its columns and wrapped rows to the texts at
+    // that size, measured on the grid itself: the same grid as one built at that size.
+    static void Refit(GridControl& grid, float fontSize, const GridOptions& options);
 
 private:
+    // What depends on the grid font: fitted column widths (from the widest text of each
+    // column) and wrapped row heights.
+    static void FitToFont(GridControl& grid, const std::vector<double>& widest, const GridOptions& options);
+
     GridOptions options_;
     std::shared_ptr<GridControl> grid_;
     std::vector<double> widest_;
