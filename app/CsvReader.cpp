@@ -1,6 +1,7 @@
 #include "app/CsvReader.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -290,6 +291,9 @@ bool ParseStream(const ByteSource& read, const QString& fileName, const CsvRecor
     QByteArray bytes;       // read, not yet decoded: the start of a character the chunk cut off
     qsizetype lineEnds = 0; // in the bytes decoded so far
     bool fileStart = true;
+    // Whole characters only are decoded; a mark further on is a character of its field.
+    QStringDecoder decode(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     for (bool atEnd = false; !atEnd;) {
         const qsizetype before = bytes.size();
         // A record longer than a chunk is parsed again as each chunk comes: reading twice
@@ -298,17 +302,20 @@ bool ParseStream(const ByteSource& read, const QString& fileName, const CsvRecor
             return false;
         atEnd = bytes.size() == before;
         if (fileStart) {
-            // A byte order mark is how some programs say UTF-8; it is no part of the first field.
-            if (bytes.size() < 3 && !atEnd)
+            // A byte order mark is how some programs say UTF-8 (and some say it twice, having
+            // added one to a file that had one); marks at the very start are no part of the
+            // first field.
+            const QByteArrayView mark("\xEF\xBB\xBF");
+            while (bytes.startsWith(mark))
+                bytes.remove(0, mark.size());
+            if (!atEnd && bytes.size() < mark.size() && mark.startsWith(bytes))
                 continue;
-            if (bytes.startsWith("\xEF\xBB\xBF"))
-                bytes.remove(0, 3);
             fileStart = false;
         }
         const Utf8Prefix prefix = WellFormedUtf8(bytes, atEnd);
         const QByteArrayView text = QByteArrayView(bytes).first(prefix.valid);
         // The text before bad bytes is parsed first: a problem in it comes first in the file.
-        if (!parser.Feed(QString::fromUtf8(text),
+        if (!parser.Feed(decode(text),
                          prefix.invalid ? Next::BadBytes : (atEnd ? Next::EndOfFile : Next::MoreText), error))
             return false;
         lineEnds += std::count(text.begin(), text.end(), '\n');

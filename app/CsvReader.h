@@ -33,7 +33,7 @@ inline constexpr qsizetype kCsvChunkBytes = qsizetype(1) << 20;
 // bar, the one found outside quoted fields the same number of times on every line looked at
 // (the most often when several are); a comma when none is.
 QChar SniffDelimiter(const QString& text);
-// Decodes the bytes of a file (UTF-8, a leading byte order mark dropped) and parses them with
+// Decodes the bytes of a file (UTF-8, leading byte order marks dropped) and parses them with
 // the given separator or (0) the one its first lines use. On malformed input returns false
 // and fills error with the first problem in the file (line numbers from 1): text that is not
 // valid UTF-8, a quote out of place or not closed. The sink form hands each record on as it

@@ -289,8 +289,7 @@ private:
 
 // ---- CellStore ----
 
-GridControl::CellStore::Entry GridControl::CellStore::Decode(const std::vector<char16_t>& pool,
-                                                             uint32_t offset) {
+GridControl::CellStore::Entry GridControl::CellStore::Decode(const Units& pool, uint32_t offset) {
     const uint32_t first = pool[offset];
     if ((first & kLongTextFlag) == 0)
         return Entry{size_t(offset) + 2, pool[offset + 1], first, 2};
@@ -302,20 +301,24 @@ GridControl::CellStore::Entry GridControl::CellStore::Decode(const std::vector<c
 uint32_t GridControl::CellStore::Append(QStringView text) {
     const size_t length = static_cast<size_t>(text.size());
     const size_t header = length <= kShortTextMax ? 2 : 4;
-    if (pool_.empty())
-        pool_.push_back(0); // offset 0 stands for an empty cell, so no text starts there
+    if (pool_.empty()) {
+        const char16_t none = 0; // offset 0 stands for an empty cell, so no text starts there
+        pool_.Append(&none, 1);
+    }
     if (length > kLongTextMax || pool_.size() + header + length > kPoolMax)
         throw RuntimeError(err::kOutOfMemory);
     const auto offset = static_cast<uint32_t>(pool_.size());
+    pool_.Reserve(pool_.size() + header + length);
     if (header == 2) {
-        pool_.push_back(static_cast<char16_t>(length));
-        pool_.push_back(static_cast<char16_t>(length));
+        const std::array<char16_t, 2> units = {static_cast<char16_t>(length), static_cast<char16_t>(length)};
+        pool_.Append(units.data(), units.size());
     } else {
         const char16_t high = static_cast<char16_t>(kLongTextFlag | (length >> 16));
         const char16_t low = static_cast<char16_t>(length & 0xFFFF);
-        pool_.insert(pool_.end(), {high, low, static_cast<char16_t>(length >> 16), low});
+        const std::array<char16_t, 4> units = {high, low, static_cast<char16_t>(length >> 16), low};
+        pool_.Append(units.data(), units.size());
     }
-    pool_.insert(pool_.end(), text.utf16(), text.utf16() + length);
+    pool_.Append(text.utf16(), length);
     return offset;
 }
 
@@ -356,8 +359,7 @@ void GridControl::CellStore::Set(int32_t row, int32_t col, QStringView text) {
     if (slot != 0) {
         const Entry entry = Decode(pool_, slot);
         if (length <= entry.capacity) {
-            std::copy(text.utf16(), text.utf16() + length,
-                      pool_.begin() + static_cast<ptrdiff_t>(entry.data));
+            std::copy(text.utf16(), text.utf16() + length, pool_.data() + entry.data);
             if (entry.header == 2) {
                 pool_[slot + 1] = static_cast<char16_t>(length);
             } else {
@@ -401,7 +403,7 @@ void GridControl::CellStore::Truncate(int32_t rows, int32_t cols) {
 
 void GridControl::CellStore::Clear() {
     std::vector<std::vector<uint32_t>>().swap(columns_);
-    std::vector<char16_t>().swap(pool_);
+    pool_.Release();
     garbage_ = 0;
 }
 
@@ -411,9 +413,9 @@ void GridControl::CellStore::MaybeCompact() {
 }
 
 void GridControl::CellStore::Compact() {
-    std::vector<char16_t> old;
-    old.swap(pool_);
-    pool_.reserve(old.size() - garbage_);
+    Units old;
+    old.Swap(pool_);
+    pool_.Reserve(old.size() - garbage_);
     for (std::vector<uint32_t>& column : columns_)
         for (uint32_t& slot : column) {
             if (slot == 0)
@@ -422,6 +424,43 @@ void GridControl::CellStore::Compact() {
             slot = Append(QStringView(old.data() + entry.data, static_cast<qsizetype>(entry.length)));
         }
     garbage_ = 0;
+}
+
+size_t GridControl::CellStore::BytesInUse() const {
+    size_t bytes = columns_.size() * sizeof(std::vector<uint32_t>) + pool_.size() * sizeof(char16_t);
+    for (const std::vector<uint32_t>& column : columns_)
+        bytes += column.size() * sizeof(uint32_t);
+    return bytes;
+}
+
+void GridControl::CellStore::Units::Reserve(size_t units) {
+    if (units <= capacity_)
+        return;
+    // Doubling keeps appends amortised constant; the room beyond size_ is never touched.
+    const size_t grown = std::max({units, 2 * capacity_, size_t(4096)});
+    auto* const moved = static_cast<char16_t*>(std::realloc(data_, grown * sizeof(char16_t)));
+    if (moved == nullptr)
+        throw std::bad_alloc();
+    data_ = moved;
+    capacity_ = grown;
+}
+
+void GridControl::CellStore::Units::Append(const char16_t* units, size_t count) {
+    Reserve(size_ + count);
+    std::copy(units, units + count, data_ + size_);
+    size_ += count;
+}
+
+void GridControl::CellStore::Units::Swap(Units& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+}
+
+void GridControl::CellStore::Units::Release() noexcept {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = capacity_ = 0;
 }
 
 size_t GridControl::CellStore::Bytes() const {
@@ -644,6 +683,12 @@ int32_t GridControl::DefaultRowHeight() const {
         defaultRowHeight_ = static_cast<int32_t>(std::lround(metrics.height() + 2 * kCellPaddingY));
     }
     return defaultRowHeight_;
+}
+
+size_t GridControl::StorageBytesInUse() const {
+    return cells_.BytesInUse() + rowHeights_.size() * sizeof(int32_t) + mergeRows_.size() / 8 +
+           colWidths_.size() * sizeof(int32_t) + colAlignments_.size() * sizeof(int16_t) +
+           mergeCols_.size() / 8;
 }
 
 size_t GridControl::StorageBytes() const {

@@ -5,6 +5,7 @@
 #include <QStringView>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 namespace telmo {
@@ -83,6 +84,8 @@ public:
     double TextWidth(QStringView text) const;
     // Bytes held by the cell texts and the row and column properties (capacities included).
     size_t StorageBytes() const;
+    // The same without the room reserved for growth: what the grid's contents take.
+    size_t StorageBytesInUse() const;
 
 private:
     // Cell texts: per column a vector of pool offsets (0 = empty cell), grown only as far as
@@ -97,22 +100,50 @@ private:
         void Truncate(int32_t rows, int32_t cols);
         void Clear();
         size_t Bytes() const;
+        // Bytes the texts, their headers and the cells' pool offsets take, without the room
+        // kept for growth (which is address space, never touched until it is written).
+        size_t BytesInUse() const;
 
     private:
+        // UTF-16 units in one block grown with realloc: a large block is moved by remapping
+        // its pages rather than copied, so growing the pool never holds the texts twice.
+        class Units {
+        public:
+            Units() = default;
+            Units(const Units&) = delete;
+            Units& operator=(const Units&) = delete;
+            ~Units() { std::free(data_); }
+            size_t size() const { return size_; }
+            size_t capacity() const { return capacity_; }
+            bool empty() const { return size_ == 0; }
+            const char16_t* data() const { return data_; }
+            char16_t* data() { return data_; }
+            char16_t operator[](size_t i) const { return data_[i]; }
+            char16_t& operator[](size_t i) { return data_[i]; }
+            void Append(const char16_t* units, size_t count);
+            void Reserve(size_t units); // throws std::bad_alloc
+            void Swap(Units& other) noexcept;
+            void Release() noexcept; // back to empty, the block freed
+
+        private:
+            char16_t* data_ = nullptr;
+            size_t size_ = 0;
+            size_t capacity_ = 0;
+        };
         struct Entry {
             size_t data;       // pool index of the first character
             uint32_t length;   // characters in use
             uint32_t capacity; // characters reserved
             uint32_t header;   // pool units before the characters
         };
-        static Entry Decode(const std::vector<char16_t>& pool, uint32_t offset);
+        static Entry Decode(const Units& pool, uint32_t offset);
         uint32_t Append(QStringView text);
         void Release(uint32_t offset);
         void MaybeCompact();
         void Compact();
 
         std::vector<std::vector<uint32_t>> columns_;
-        std::vector<char16_t> pool_;
+        Units pool_;
         size_t garbage_ = 0; // pool units no cell refers to
     };
 

@@ -364,6 +364,8 @@ TEST_F(ReportCommandTest, QuotedFieldsPaperAndOrientationReachThePrintedPage) {
 }
 
 // Read from a file: UTF-8 with an optional byte order mark, records as RFC 4180 has them.
+// The file is read a chunk at a time; read also in chunks of a few bytes, every case has a
+// chunk end inside a quote pair, a CRLF, a byte order mark or a character.
 TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
     const QByteArray utf8 = "Stadt,Menge\nZürich,3\n東京,4\n\"naïve, 😀\",5\n";
     const Rows utf8Rows = {{"Stadt", "Menge"}, {"Zürich", "3"}, {"東京", "4"}, {"naïve, 😀", "5"}};
@@ -375,19 +377,28 @@ TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
         {"a,b\r\n\"x\r\ny\",2\r\n3,\"4\"\r\n", {{"a", "b"}, {"x\ny", "2"}, {"3", "4"}}}, // a break reads as \n
         {"a,b\n1,\"2\"", {{"a", "b"}, {"1", "2"}}},
         {"a,", {{"a", ""}}},
+        {"a\rb,\"c\rd\"\r\n", {{"a\rb", "c\rd"}}}, // a carriage return alone is text
         // A blank line between records is an empty record; blank lines at the end are none.
         {"a,b,c\n,,\n1\n\n\"\"\nx,y,z,w\n\n\r\n", {{"a", "b", "c"}, {"", "", ""}, {"1"}, {""}, {""}, {"x", "y", "z", "w"}}},
         {" a , b\n", {{" a ", " b"}}},
         {utf8, utf8Rows},
         {"\xEF\xBB\xBF" + utf8, utf8Rows},
         {"a\n\xEF\xBB\xBFz\n", {{"a"}, {QStringLiteral("\uFEFFz")}}}, // a mark only counts at the very start
+        {"\xEF\xBB\xBF\xEF\xBB\xBF" "a\n", {{"a"}}}, // some programs add one to a file that has one
+        {"\xEF\xBB", {}, ":1: not valid UTF-8 text"}, // a mark cut off
         {"a,b\n1,\"open\nstill\nopen", {}, ":2: quoted field is not closed"},
         {"a,b\n\"x\ny\",2\n3,4\"\n", {}, ":4: quote inside an unquoted field"},
         {"a,b\r\n\"x\" ,2\r\n", {}, ":2: unexpected character after a closing quote"},
+        {"a\n\"x\"\r", {}, ":2: unexpected character after a closing quote"},
         {"", {}, ":1: the file holds no rows"},
         {"a\nb\n\xC3(\n", {}, ":3: not valid UTF-8 text"},                 // a lead byte alone
         {"\xC0\xAF,x\n", {}, ":1: not valid UTF-8 text"},                   // an overlong form
         {"ok\nok\n\"x\ny\xED\xA0\x80\"\n", {}, ":4: not valid UTF-8 text"}, // a surrogate, line 2 of a field
+        {"a,b\n1,\xE6\x9D", {}, ":2: not valid UTF-8 text"},                // cut off by the end of the file
+        // The first problem in the file is the one told, whichever kind it is.
+        {"a,b\n1,2\"\n3,4\n\xFF\n", {}, ":2: quote inside an unquoted field"},
+        {"a,b\n\xFF\n1,2\"\n", {}, ":2: not valid UTF-8 text"},
+        {"a\n\"open\n\xFF\"\n", {}, ":3: not valid UTF-8 text"},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -405,19 +416,21 @@ TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
     }
     // Record by record, as the command reads a file into its grid, the same records come out;
     // after an error there is no grid to print, so only the message counts.
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.bytes.toHex().toStdString());
-        const QString path = Write("in.csv", c.bytes);
-        std::vector<QStringList> records;
-        CsvError error;
-        const bool read = app::ReadCsvFile(
-            path, [&records](QStringList& fields) { records.push_back(fields); }, error);
-        EXPECT_EQ(read, *c.error == '\0');
-        if (*c.error != '\0')
-            EXPECT_EQ(S(error.message), S(path + c.error));
-        else
-            EXPECT_EQ(records, c.rows);
-    }
+    for (const qsizetype chunk :
+         {qsizetype(1), qsizetype(2), qsizetype(3), qsizetype(5), app::kCsvChunkBytes})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.bytes.toHex().toStdString() + " in chunks of " + std::to_string(chunk));
+            const QString path = Write("in.csv", c.bytes);
+            std::vector<QStringList> records;
+            CsvError error;
+            const bool read = app::ReadCsvFile(
+                path, [&records](QStringList& fields) { records.push_back(fields); }, error, u',', chunk);
+            EXPECT_EQ(read, *c.error == '\0');
+            if (*c.error != '\0')
+                EXPECT_EQ(S(error.message), S(path + c.error));
+            else
+                EXPECT_EQ(records, c.rows);
+        }
 }
 
 // Fitted columns are measured as the grid measures a cell's text before it shortens it.
