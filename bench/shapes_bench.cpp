@@ -54,7 +54,11 @@ struct Run {
 };
 
 // Runs argv[0] with the environment given, waits for it alone and takes its own usage.
-Run Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+// Linux starts a spawned program's peak at the peak of the process it was spawned from (the
+// spawn shares this process's memory until the exec), so this process stays small: the
+// tables are written and the grids built by helper runs of this program.
+Run Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
+          const char* out = "/dev/null") {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -65,7 +69,7 @@ Run Spawn(const std::vector<std::string>& args, const std::vector<std::string>& 
     envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     Run run;
     const auto start = std::chrono::steady_clock::now();
@@ -98,14 +102,46 @@ std::vector<std::string> Environment(const QString& runtimeDir) {
     return env;
 }
 
-// The grid's own size for a file, filled as the command fills it.
-double GridMegabytes(const QString& csv) {
+std::vector<Shape> Shapes() {
+    using telmo::bench::RealCsv;
+    return {
+        {"real-20k", [] { return RealCsv::Orders(20000); }, {}, true},
+        {"real-100k", [] { return RealCsv::Orders(100000); }, {}, true},
+        {"wide-2k", [] { return RealCsv::Wide(2000, 60); }, {}, true},
+        // Landscape keeps it within the 32,766 pages a report may have.
+        {"tall-1m", [] { return RealCsv::Orders(1000000); }, {QStringLiteral("--landscape")}, false},
+        // More columns than one report lays out: refused once read, its peak still counts.
+        {"row-300k",
+         [] { return RealCsv::OneRow(300000); },
+         {QStringLiteral("--fixed-rows"), QStringLiteral("0")},
+         false,
+         2},
+    };
+}
+
+// Helper run: writes the table of a shape.
+int WriteShape(const QString& name, const QString& csv) {
+    for (const Shape& shape : Shapes()) {
+        if (name != QLatin1String(shape.name))
+            continue;
+        const QByteArray bytes = shape.csv();
+        QFile file(csv);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? 0 : 1;
+    }
+    return 1;
+}
+
+// Helper run: prints the grid's own size for a file, filled as the command fills it.
+int PrintGridBytes(int argc, char** argv, const QString& csv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv); // the grid measures its texts with the fonts
     telmo::app::ReportGridBuilder builder{telmo::app::GridOptions{}};
     telmo::app::CsvError error;
     if (!telmo::app::ReadCsvFile(
             csv, [&builder](QStringList& fields) { builder.Add(fields); }, error, QChar()))
-        return -1;
-    return static_cast<double>(builder.Finish()->StorageBytesInUse()) / (1024.0 * 1024.0);
+        return 1;
+    std::printf("%zu\n", builder.Finish()->StorageBytesInUse());
+    return 0;
 }
 
 double Median(std::vector<double> v) {
@@ -116,9 +152,10 @@ double Median(std::vector<double> v) {
 } // namespace
 
 int main(int argc, char** argv) {
-    using telmo::bench::RealCsv;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv); // the grid measures its texts with the fonts
+    if (argc == 4 && std::strcmp(argv[1], "--write") == 0)
+        return WriteShape(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (argc == 3 && std::strcmp(argv[1], "--grid-bytes") == 0)
+        return PrintGridBytes(argc, argv, QString::fromLocal8Bit(argv[2]));
     int runs = 3;
     bool office = false;
     QStringList only;
@@ -141,19 +178,6 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const std::vector<Shape> shapes = {
-        {"real-20k", [] { return RealCsv::Orders(20000); }, {}, true},
-        {"real-100k", [] { return RealCsv::Orders(100000); }, {}, true},
-        {"wide-2k", [] { return RealCsv::Wide(2000, 60); }, {}, true},
-        // Landscape keeps it within the 32,766 pages a report may have.
-        {"tall-1m", [] { return RealCsv::Orders(1000000); }, {QStringLiteral("--landscape")}, false},
-        // More columns than one report lays out: refused once read, its peak still counts.
-        {"row-300k",
-         [] { return RealCsv::OneRow(300000); },
-         {QStringLiteral("--fixed-rows"), QStringLiteral("0")},
-         false,
-         2},
-    };
     QTemporaryDir tmp;
     const QString dir = keep.isEmpty() ? tmp.path() : keep;
     QDir().mkpath(dir);
@@ -161,17 +185,13 @@ int main(int argc, char** argv) {
     constexpr double kMarginTargetMB = 64;
     std::printf("%-10s %7s %8s %6s %8s %9s %7s %9s %5s %8s %9s %6s\n", "shape", "csv_MB", "seconds", "pages",
                 "peak_MB", "layout_MB", "grid_MB", "margin_MB", "<=64", "pdf_MB", "office_s", "ratio");
-    for (const Shape& shape : shapes) {
+    for (const Shape& shape : Shapes()) {
         if (!only.isEmpty() && !only.contains(QLatin1String(shape.name)))
             continue;
         const QString csv = dir + QLatin1Char('/') + QLatin1String(shape.name) + QStringLiteral(".csv");
-        const QByteArray bytes = shape.csv();
-        {
-            QFile file(csv);
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-                std::fprintf(stderr, "cannot write %s\n", qPrintable(csv));
-                return 1;
-            }
+        if (Spawn({argv[0], "--write", shape.name, csv.toStdString()}, env).status != 0) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(csv));
+            return 1;
         }
         const QString pdf = dir + QLatin1Char('/') + QLatin1String(shape.name) + QStringLiteral(".pdf");
         std::vector<std::string> args = {TELMO_REPORT_BINARY, csv.toStdString(), "--pdf",   pdf.toStdString(),
@@ -200,7 +220,13 @@ int main(int argc, char** argv) {
             layoutArgs.push_back(a == "--pdf" ? "--layout" : a);
         layoutArgs.erase(std::find(layoutArgs.begin(), layoutArgs.end(), "--layout") + 1); // the PDF's name
         const Run layout = Spawn(layoutArgs, env);
-        const double gridMB = GridMegabytes(csv);
+        const QString gridOut = dir + QStringLiteral("/grid-bytes.txt");
+        double gridMB = -1;
+        if (Spawn({argv[0], "--grid-bytes", csv.toStdString()}, env, qPrintable(gridOut)).status == 0) {
+            QFile file(gridOut);
+            if (file.open(QIODevice::ReadOnly))
+                gridMB = file.readAll().trimmed().toDouble() / (1024.0 * 1024.0);
+        }
         double officeSeconds = -1;
         if (office && shape.office) {
             const QString outDir = dir + QStringLiteral("/office");
@@ -220,10 +246,10 @@ int main(int argc, char** argv) {
         }
         const double median = Median(seconds);
         const double peakMB = peak / 1024.0, margin = peakMB - gridMB;
-        std::printf("%-10s %7.2f %8.2f %6d %8.1f %9.1f %7.1f %9.1f %5s %8.2f", shape.name, bytes.size() / 1e6,
-                    median, shape.exitCode == 0 ? telmo::bench::PdfPages(pdf) : 0, peakMB,
-                    layout.maxRssKb / 1024.0, gridMB, margin, margin <= kMarginTargetMB ? "yes" : "NO",
-                    QFileInfo(pdf).size() / 1e6);
+        std::printf("%-10s %7.2f %8.2f %6d %8.1f %9.1f %7.1f %9.1f %5s %8.2f", shape.name,
+                    QFileInfo(csv).size() / 1e6, median,
+                    shape.exitCode == 0 ? telmo::bench::PdfPages(pdf) : 0, peakMB, layout.maxRssKb / 1024.0,
+                    gridMB, margin, margin <= kMarginTargetMB ? "yes" : "NO", QFileInfo(pdf).size() / 1e6);
         if (officeSeconds > 0)
             std::printf(" %9.2f %5.1fx\n", officeSeconds, officeSeconds / median);
         else

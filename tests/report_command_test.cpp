@@ -454,6 +454,33 @@ TEST_F(ReportCommandTest, FittedGridColumnsHoldTheirWidestTextUnshortened) {
     EXPECT_EQ(capped->ColWidth(0) + capped->ColWidth(1) + 60, 11520 - 3000 - 1);
 }
 
+// --fit-width tries smaller sizes on the grid it has filled: refitted, a grid is the one built at
+// that size, its widths and wrapped heights measured again.
+TEST_F(ReportCommandTest, ARefittedGridIsTheOneBuiltAtItsSize) {
+    const CsvTable table{{{"id", "a long heading", "n"},
+                          {"1", "words that wrap in a narrow column", "3.5"},
+                          {"2", QString(400, 'w'), ""}},
+                         3};
+    app::GridOptions options;
+    options.printableWidth = 11000;
+    options.printableHeight = 15000;
+    options.wrap = true;
+    for (const float points : {6.0f, 7.25f, 14.0f}) {
+        SCOPED_TRACE(points);
+        const auto refitted = app::BuildReportGrid(table, options);
+        app::ReportGridBuilder::Refit(*refitted, points, options);
+        app::GridOptions atSize = options;
+        atSize.fontSize = points;
+        const auto built = app::BuildReportGrid(table, atSize);
+        EXPECT_EQ(refitted->FontSize(), points);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(refitted->ColWidth(c), built->ColWidth(c)) << c;
+        for (int r = 0; r < 3; ++r)
+            EXPECT_EQ(refitted->RowHeight(r), built->RowHeight(r)) << r;
+        EXPECT_EQ(refitted->ColAlignment(2), built->ColAlignment(2));
+    }
+}
+
 // Whatever the texts, fitted columns print on the paper: a long text is cut with an ellipsis in
 // a column that fits beside the heading column. Widths the user gives that cannot fit print
 // as the component places them, running off the edge, and the command says which and why.
@@ -648,6 +675,20 @@ TEST_F(ReportCommandTest, FitWidthColumnsAndTitleFromFile) {
         EXPECT_EQ(r.exitCode, kUsage);
         EXPECT_TRUE(r.err.contains(told) && r.err.contains("1 \"id\", 2 \"heading 0\"")) << S(r.err);
     }
+    EXPECT_FALSE(QFile::exists(Path("x.pdf")));
+
+    // Columns are picked from each record as it is read: a number past line 1's fields is a
+    // column of a longer line further on, and one past every line is told with the widest.
+    const QString ragged = Write("ragged.csv", "id,name\n1,Ann\n2,Bob,extra,far\n");
+    r = Run({ragged, "--columns", "1,4", "--pdf", Path("r.pdf")});
+    ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+    const PdfDoc four = ReadPdf(Path("r.pdf"));
+    EXPECT_TRUE(four.Find("far") && four.Find("Ann") == nullptr) << S(four.pageTexts.value(0));
+    r = Run({ragged, "--columns", "id,5", "--pdf", Path("x.pdf")});
+    EXPECT_EQ(r.exitCode, kUsage);
+    EXPECT_TRUE(r.err.contains("has no column 5; give headings of line 1 or numbers from 1 to 4: 1 \"id\", "
+                               "2 \"name\", 3 \"\", 4 \"\""))
+        << S(r.err);
     EXPECT_FALSE(QFile::exists(Path("x.pdf")));
 }
 

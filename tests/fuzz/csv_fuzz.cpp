@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 using namespace telmo;
 using namespace telmo::app;
@@ -23,7 +24,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString fileName = QStringLiteral("fuzz.csv");
     // Every fifth length has its separator guessed from the text, as the command does by default.
     const QChar delimiter = size % 5 == 0 ? QChar() : QChar(u',');
-    if (!ParseCsvBytes(bytes, fileName, table, error, delimiter)) {
+    const bool read = ParseCsvBytes(bytes, fileName, table, error, delimiter);
+    // Read in chunks of a few bytes, so that chunks end inside quotes, line ends and
+    // characters, the file reads the same, or fails with the same message.
+    std::vector<QStringList> records;
+    CsvError chunkedError;
+    const bool chunkedRead = ParseCsvBytes(
+        bytes, fileName, [&records](QStringList& fields) { records.push_back(fields); }, chunkedError,
+        delimiter, static_cast<qsizetype>(1 + size % 7));
+    if (chunkedRead != read || chunkedError.message != error.message || (read && records != table.rows))
+        fuzz::Fail("the file reads differently in small chunks");
+    if (!read) {
         // A refused file is told with its name and line.
         if (!error.message.startsWith(fileName + QLatin1Char(':')))
             fuzz::Fail("a CSV error without the file name and line");
