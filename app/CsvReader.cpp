@@ -296,9 +296,9 @@ bool ParseStream(const ByteSource& read, const QString& fileName, const CsvRecor
                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     for (bool atEnd = false; !atEnd;) {
         const qsizetype before = bytes.size();
-        // A record longer than a chunk is parsed again as each chunk comes: reading twice
-        // what is held keeps that to a few passes.
-        if (!read(std::max(chunkBytes, 2 * parser.Pending()), bytes))
+        // A record longer than a chunk is parsed again as each chunk comes: reading as much
+        // again as is held keeps that to a few passes.
+        if (!read(std::max(chunkBytes, parser.Pending()), bytes))
             return false;
         atEnd = bytes.size() == before;
         if (fileStart) {

@@ -545,10 +545,23 @@ TEST_F(ReportCommandTest, TheDelimiterIsGuessedFromTheFirstLinesOutsideQuotes) {
         {"\"two\nlines; here\",x\n1,2\n", u','},      // a quoted line break is no new line
         {"single\nfield\n", u','},
     };
+    const auto records = [](const QByteArray& bytes, QChar delimiter, qsizetype chunk) {
+        std::vector<QStringList> read;
+        CsvError error;
+        EXPECT_TRUE(app::ParseCsvBytes(
+            bytes, "t.csv", [&read](QStringList& fields) { read.push_back(fields); }, error, delimiter,
+            chunk));
+        return read;
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(app::SniffDelimiter(QString::fromUtf8(c.text)), c.delimiter);
+        // Read a few bytes at a time, the file is guessed at once its first lines are in.
+        EXPECT_EQ(records(c.text, QChar(), 3), records(c.text, c.delimiter, app::kCsvChunkBytes));
     }
+    // Only the first lines count: a line with another separator further on does not.
+    const QByteArray late = QByteArray("a;b\n").repeated(20) + "c,d,e\n";
+    EXPECT_EQ(records(late, QChar(), 3).back(), QStringList{"c,d,e"});
     // Through the command: a European semicolon file and a TSV print as columns without a flag,
     // and --delimiter takes the separator given.
     const QString eu = Write("eu.csv", "Name;City;Amount\n\"Smith; Jo\";Köln;1.234,5\nLee;Bonn;12,75\n");
