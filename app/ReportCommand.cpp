@@ -294,11 +294,11 @@ public:
     // After the last record: why the columns cannot be printed, or nothing.
     std::optional<QString> Problem(const QString& csvPath) const {
         for (size_t k = 0; k < picked_.size(); ++k) {
+            if (picked_[k] >= 0 && picked_[k] < maxFields_)
+                continue;
             const QString& want = wanted_[static_cast<qsizetype>(k)];
             bool isNumber = false;
             const int number = want.toInt(&isNumber);
-            if (picked_[k] >= 0 && picked_[k] < maxFields_)
-                continue;
             QStringList listed;
             for (int c = 0; c < maxFields_; ++c)
                 listed << QStringLiteral("%1 \"%2\"").arg(c + 1).arg(headings_.value(c));
