@@ -682,7 +682,17 @@ int RunReportCommand(const QStringList& arguments) {
     builder.reset();
     if (options.fitWidth)
         FitToWidth(*grid, options.grid, options.csvPath);
-    if (!options.layout) {
+    if (options.layout) {
+        // The layout of a report with no pages is worth showing; one past what the layout
+        // counts would only end in an overflow.
+        const PreflightFindings findings =
+            CheckReport(*grid, chosen.ScaleWidth(), chosen.ScaleHeight(),
+                        static_cast<float>(options.startRow.value_or(0)), options.csvPath);
+        if (findings.beyondLayoutLimits) {
+            Err(*findings.blocker);
+            return kExitUsage;
+        }
+    } else {
         // The component lays out a grid with nothing under its heading as no pages at all; a
         // page holding only the heading would look like a finished, empty report.
         const int dataRows = grid->Rows() - grid->FixedRows();

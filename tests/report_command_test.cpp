@@ -105,6 +105,7 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
          "$0: the report would need more than 32,766 pages"},
         {{file(QByteArray("h").append(QByteArray(",1").repeated(32766)) + "\nr" + QByteArray(",2").repeated(32766) + "\n"),
           "--pdf", pdf}, "$0: the file has 32,766 columns after the heading column, more than the 32,765"},
+        {{Path(QString("f%1.csv").arg(files)), "--layout"}, "$0: the file has 32,766 columns"}, // nor laid out
         {{Path("missing.csv"), "--pdf", pdf}, "$0: cannot read"},
         {{}, "CSV file"},
         {{csv, csv}, "CSV file"},
