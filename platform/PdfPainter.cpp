@@ -3,7 +3,7 @@
 #include "platform/PictureText.h"
 
 #include <QPainterPath>
-#include <charconv>
+#include <cmath>
 
 namespace telmo {
 namespace {
@@ -28,28 +28,7 @@ double Rounded(double value) {
 } // namespace
 
 void PdfPainter::Num(double value) {
-    // Three decimals of a twip are far below any device's resolution.
-    char buffer[32];
-    const long long thousandths = std::llround(value * 1000.0);
-    const long long whole = thousandths / 1000;
-    int frac = int(std::llabs(thousandths % 1000));
-    char* end = buffer;
-    if (thousandths < 0 && whole == 0)
-        *end++ = '-';
-    end = std::to_chars(end, buffer + sizeof buffer, whole).ptr;
-    if (frac != 0) {
-        int digits = 3;
-        while (frac % 10 == 0)
-            frac /= 10, --digits;
-        *end++ = '.';
-        for (int d = digits - 1; d >= 0; --d) {
-            end[d] = char('0' + frac % 10);
-            frac /= 10;
-        }
-        end += digits;
-    }
-    *end++ = ' ';
-    out().append(buffer, end - buffer);
+    AppendPdfNumber(out(), value);
 }
 
 PdfFont& PdfPainter::FontOf(const CachedFont& cached) {

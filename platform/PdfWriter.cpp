@@ -1,6 +1,8 @@
 #include "platform/PdfWriter.h"
 
 #include <QDateTime>
+#include <charconv>
+#include <cmath>
 
 namespace telmo {
 namespace {
@@ -15,14 +17,10 @@ QByteArray Deflated(const QByteArray& data) {
 }
 
 QByteArray Number(double value) {
-    char buffer[32];
-    const int n = std::snprintf(buffer, sizeof buffer, "%.3f", value);
-    QByteArray text(buffer, n);
-    while (text.endsWith('0'))
-        text.chop(1);
-    if (text.endsWith('.'))
-        text.chop(1);
-    return text == "-0" ? QByteArray("0") : text;
+    QByteArray text;
+    AppendPdfNumber(text, value);
+    text.chop(1);
+    return text;
 }
 
 // A text string in UTF-16 with its byte order mark, as PDF takes any text.
@@ -34,6 +32,31 @@ QByteArray TextString(const QString& text) {
 }
 
 } // namespace
+
+void AppendPdfNumber(QByteArray& out, double value) {
+    // Three decimals of a twip are far below any device's resolution.
+    char buffer[32];
+    const long long thousandths = std::llround(value * 1000.0);
+    const long long whole = thousandths / 1000;
+    int fraction = int(std::llabs(thousandths % 1000));
+    char* end = buffer;
+    if (thousandths < 0 && whole == 0)
+        *end++ = '-';
+    end = std::to_chars(end, buffer + sizeof buffer, whole).ptr;
+    if (fraction != 0) {
+        int digits = 3;
+        while (fraction % 10 == 0)
+            fraction /= 10, --digits;
+        *end++ = '.';
+        for (int d = digits - 1; d >= 0; --d) {
+            end[d] = char('0' + fraction % 10);
+            fraction /= 10;
+        }
+        end += digits;
+    }
+    *end++ = ' ';
+    out.append(buffer, end - buffer);
+}
 
 PdfWriter::PdfWriter(QIODevice& out, const QString& title, const QString& creator)
     : out_(out), title_(title), creator_(creator) {

@@ -13,6 +13,10 @@
 
 namespace telmo {
 
+// Appends a number as PDF content writes it: at most three decimals, no trailing zeros, no
+// exponent (PDF has none), then a space.
+void AppendPdfNumber(QByteArray& out, double value);
+
 // Writes a PDF document page by page to a device: each page's content stream is compressed
 // and written when the page ends, so only one page is held in memory; fonts, the page tree
 // and the cross-reference table follow at the end. Content is drawn in twips, y down, from the

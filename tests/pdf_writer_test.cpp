@@ -1,4 +1,6 @@
-// The TrueType subsets the PDF writer embeds, loaded back as fonts of their own.
+// The pieces of the PDF writer: the numbers it writes, and the TrueType subsets it embeds,
+// loaded back as fonts of their own.
+#include "platform/PdfWriter.h"
 #include "platform/TrueTypeFont.h"
 
 #include <QDataStream>
@@ -64,6 +66,29 @@ TEST(TrueTypeFontTest, ASubsetDrawsTheUsedGlyphsAsTheFaceDoesAndNothingElse) {
         EXPECT_EQ(subset.pathForGlyph(e), face.pathForGlyph(e)) << "a part of a composite glyph comes along";
         EXPECT_TRUE(subset.pathForGlyph(z).isEmpty());
         EXPECT_LT(data.size(), face.fontTable("glyf").size() / 4) << "a subset of a dozen glyphs is small";
+    }
+}
+
+TEST(PdfWriterTest, NumbersHaveAtMostThreeDecimalsAndNoExponent) {
+    const std::vector<std::pair<double, const char*>> cases = {
+        {0, "0"},
+        {-0.0001, "0"},
+        {1, "1"},
+        {-1.5, "-1.5"},
+        {-0.25, "-0.25"},
+        {0.05, "0.05"},
+        {0.005, "0.005"},
+        {1.0004, "1"},
+        {2.9996, "3"},
+        {12345.678, "12345.678"},
+        {1e-9, "0"},
+        {1e12, "1000000000000"},
+        {-15762.1718, "-15762.172"},
+    };
+    for (const auto& [value, text] : cases) {
+        QByteArray out("x ");
+        AppendPdfNumber(out, value);
+        EXPECT_EQ(out, QByteArray("x ") + text + ' ') << value;
     }
 }
 
