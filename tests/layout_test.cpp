@@ -35,13 +35,6 @@ QList<QStringList> SourceCells(const std::vector<int>& rows, const std::vector<i
     return cells;
 }
 
-std::vector<bool> MoveButtons() {
-    std::vector<bool> enabled;
-    for (QPushButton* button : State().frmPreview.IfLoaded()->cmdMove)
-        enabled.push_back(button->isEnabled());
-    return enabled;
-}
-
 } // namespace
 
 using CopyGridTest = EngineTest;
@@ -115,7 +108,7 @@ TEST_F(CopyGridTest, NoSourceGridIsReported) {
 
 using PrintDataSettingsTest = EngineTest;
 
-TEST_F(PrintDataSettingsTest, OnePageReportDisablesNavigationAndComposesPage1) {
+TEST_F(PrintDataSettingsTest, OnePageReportHasOneBlockAndComposesPage1InTheHiddenWindow) {
     MakeSourceGrid(5, 3);
     State().StartRowValue = 1; // the host asked for row 2 on
     CalculagePrintDataSettings();
@@ -123,11 +116,9 @@ TEST_F(PrintDataSettingsTest, OnePageReportDisablesNavigationAndComposesPage1) {
     EXPECT_EQ(std::tuple(s.PaginationMode, s.TotalPages, s.CurrentPage), std::tuple(kOnePage, 1, 1));
     ASSERT_EQ(s.PageBlocks.size(), 2u);
     EXPECT_EQ(s.PageBlocks[1], (PageBlock{2, 4, 1, 2, 1}));
-    PreviewWindow* preview = s.frmPreview.IfLoaded();
-    ASSERT_NE(preview, nullptr) << "the window is created, hidden";
-    EXPECT_FALSE(preview->isVisible());
-    EXPECT_EQ(preview->lbPageNo->text(), "Page 1 of 1");
-    EXPECT_EQ(MoveButtons(), (std::vector<bool>{false, false, false, false}));
+    ASSERT_NE(s.frmPreview.IfLoaded(), nullptr) << "the window is created, hidden";
+    EXPECT_FALSE(s.frmPreview.IfLoaded()->isVisible());
+    EXPECT_EQ(s.frmPreview.IfLoaded()->lbPageNo->text(), "Page 1 of 1");
     EXPECT_TRUE(messages.empty());
     // Without fixed rows the block starts at row 0 whatever the start row.
     MakeSourceGrid(5, 3)->SetFixedRows(0);
@@ -142,29 +133,23 @@ TEST_F(PrintDataSettingsTest, WidthBoundaries) {
         CalculagePrintDataSettings();
         return State().PaginationMode;
     };
-    EXPECT_EQ(modeFor(8, 1410, 1410), kOnePage);
-    EXPECT_EQ(modeFor(8, 1410, 1411), kColumnsSplit);
-    EXPECT_EQ(modeFor(10, 1000, 1000), kOnePage)
-        << "within 3000 of the width: fits, though columns would split";
+    // The last: within 3000 of the width it fits, though columns would split.
+    EXPECT_EQ((std::vector{modeFor(8, 1410, 1410), modeFor(8, 1410, 1411), modeFor(10, 1000, 1000)}),
+              (std::vector<int16_t>{kOnePage, kColumnsSplit, kOnePage}));
 }
 
-TEST_F(PrintDataSettingsTest, RowsSplitAndBothSplitSetPagesAndButtons) {
+TEST_F(PrintDataSettingsTest, RowsSplitAndBothSplitSetPagesAndBlocks) {
     MakeSourceGrid(100, 3, 1000, 970);
     CalculagePrintDataSettings();
     const JobState& s = State();
-    EXPECT_EQ(s.PaginationMode, kRowsSplit);
-    EXPECT_EQ(s.TotalPages, static_cast<int16_t>(s.RowBandCount));
-    EXPECT_EQ(s.PageBlocks.size(), static_cast<size_t>(s.TotalPages) + 1);
-    EXPECT_EQ(s.PageBlocks[s.TotalPages].EndRow, 99);
-    EXPECT_EQ(MoveButtons(), (std::vector<bool>{false, false, true, true}));
+    EXPECT_EQ(std::tuple(s.PaginationMode, s.TotalPages, s.PageBlocks.size(), s.PageBlocks.back().EndRow),
+              std::tuple(kRowsSplit, int16_t(s.RowBandCount), size_t(s.TotalPages) + 1, 99.f));
     EXPECT_EQ(s.frmPreview.IfLoaded()->lbPageNo->text(), QStringLiteral("Page 1 of %1").arg(s.TotalPages));
 
     MakeSourceGrid(100, 8, 1970, 970);
     CalculagePrintDataSettings();
-    EXPECT_EQ(s.PaginationMode, kRowsAndColumnsSplit);
-    EXPECT_EQ(s.ColBandCount, 3);
-    EXPECT_EQ(s.TotalPages, static_cast<int16_t>(s.ColBandCount * s.RowBandCount));
-    EXPECT_EQ(s.PageBlocks[2].StartCol, 4);
+    EXPECT_EQ(std::tuple(s.PaginationMode, s.ColBandCount, s.TotalPages, s.PageBlocks[2].StartCol),
+              std::tuple(kRowsAndColumnsSplit, 3.f, int16_t(s.ColBandCount * s.RowBandCount), 4.f));
     EXPECT_EQ(s.PageBlocks[4].StartRow, s.PageBlocks[1].EndRow + 1);
 }
 
@@ -194,9 +179,8 @@ TEST_F(PreviewCompositionTest, PageNumberTitlesAndTheFramedGridImageOnTheFullSiz
     ASSERT_NE(number, nullptr);
     EXPECT_EQ(number->at, QPointF(12240 - 1200, 15840 - 500));
     EXPECT_EQ(number->font, (FontSpec{QStringLiteral("Times New Roman"), 8, false}));
-    ASSERT_NE(page.FindText(QStringLiteral("Quarterly")), nullptr);
+    ASSERT_TRUE(page.FindText(QStringLiteral("Quarterly")) && page.FindText(QStringLiteral("r4c2")));
     EXPECT_EQ(page.FindText(QStringLiteral("Quarterly"))->at.y(), 300);
-    EXPECT_NE(page.FindText(QStringLiteral("r4c2")), nullptr);
     // The grid image (3 columns of 1000, 5 rows of 300) centred on the printer's width, at 1500.
     EXPECT_TRUE(std::ranges::any_of(page.pictures, [](const PlacedPicture& placed) {
         return placed.rect == QRectF((11520 - 3000) / 2, 1500, 3000, 1500);
@@ -221,12 +205,11 @@ TEST_F(PreviewCompositionTest, DisplayHeaderDrawsTitleFourNearTheFootAndItsOwnSe
     State().frmPreview.IfLoaded()->DisplayHeader(Recorder());
     const auto& ops = Recorder().Ops();
     ASSERT_EQ(ops.size(), 3u);
-    EXPECT_EQ(ops[0].from.y(), 750 + 240); // title 3 (12 pt by default) below title 2's empty text
-    EXPECT_EQ(ops[1].text, "Footer");
-    EXPECT_EQ(ops[1].from, QPointF(100, 15000 + 240)); // height of title 3's text in title 4's 10 pt
-    // The preview's separator ends twice the left margin short of the right edge.
-    EXPECT_EQ(ops[2].from, QPointF(100, 800 + 240 + 240));
-    EXPECT_EQ(ops[2].to, QPointF(11520 - 200, 1280));
+    // Title 3 (12 pt by default) below title 2's empty text; title 4 by the height of title 3's text
+    // in its own 10 pt; the preview's separator ends twice the left margin short of the right edge.
+    EXPECT_EQ(std::tuple(ops[0].from.y(), ops[1].text, ops[1].from, ops[2].from, ops[2].to),
+              std::tuple(750 + 240, "Footer", QPointF(100, 15000 + 240), QPointF(100, 800 + 240 + 240),
+                         QPointF(11520 - 200, 1280)));
 }
 
 namespace {
