@@ -94,8 +94,8 @@ TEST_F(PrintStatusTest, AOnePageRunSaysSoAndSendsOneSheet) {
     EXPECT_TRUE(sampler->barFull && sampler->visible);
     EXPECT_EQ(NewPagesAndDocs(), Counts(0, 1));
     ASSERT_FALSE(sampler->Ops().empty()); // the page number first, then titles and body
-    EXPECT_EQ(sampler->Ops().front().kind, OpKind::Text);
-    EXPECT_TRUE(sampler->Ops().front().text.startsWith("Page 1 of 1"));
+    EXPECT_TRUE(sampler->Ops().front().kind == OpKind::Text &&
+                sampler->Ops().front().text.startsWith("Page 1 of 1"));
     // The preview form stays loaded and hidden.
     ASSERT_TRUE(State().frmPreview.IsLoaded());
     EXPECT_FALSE(State().frmPreview.IfLoaded()->isVisible() || State().IsPreviewMode);
@@ -148,10 +148,9 @@ TEST_F(PrintStatusTest, EscOrCancelDuringTheRunStopsItBetweenPages) {
         };
         Print(3);
         EXPECT_TRUE(stillOpenAfterCancel);
-        EXPECT_EQ(NewPagesAndDocs(), Counts(1, 1));
-        EXPECT_FALSE(sampler->InDocument());
-        EXPECT_TRUE(State().PrintCancelled);
-        EXPECT_EQ(State().PagesPrinted, 1);
+        EXPECT_EQ(std::tuple(NewPagesAndDocs(), sampler->InDocument(), State().PrintCancelled,
+                             State().PagesPrinted),
+                  std::tuple(Counts(1, 1), false, true, 1));
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].text, "Printing cancelled after 1 of 3 pages; those pages went to printer " +
                                         sampler->DeviceName() + ".");
@@ -160,9 +159,8 @@ TEST_F(PrintStatusTest, EscOrCancelDuringTheRunStopsItBetweenPages) {
     sampler->ClearOps();
     messages.clear();
     Print(3);
-    EXPECT_EQ(NewPagesAndDocs(), Counts(3, 1));
-    EXPECT_FALSE(State().PrintCancelled);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(std::tuple(NewPagesAndDocs(), State().PrintCancelled, messages.size()),
+              std::tuple(Counts(3, 1), false, size_t{0}));
 }
 
 TEST_F(PrintStatusTest, AFailureInTheRunIsReportedByTheWindowWhichThenCloses) {
@@ -206,17 +204,13 @@ TEST_F(PrintStatusTest, TheDialogRouteAsksFirstAndACancelChangesNothing) {
     State().IsPreviewMode = true;
     State().FixedRowCount = 7;
     printer->PrintReport(kAutomationTrue);
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(sampler->Ops().empty());
-    EXPECT_TRUE(State().IsPreviewMode);
-    EXPECT_EQ(State().FixedRowCount, 7);
-    EXPECT_TRUE(State().frmPreview.IsLoaded());
+    EXPECT_EQ(std::tuple(asked, sampler->Ops().size(), State().IsPreviewMode, State().FixedRowCount,
+                         State().frmPreview.IsLoaded()),
+              std::tuple(1, size_t{0}, true, int16_t{7}, true));
 
     printer->PrintReport(AutomationBool{1}); // any value but -1 prints at once, without the dialog
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(Count(OpKind::EndDoc), 1u);
-    EXPECT_EQ(State().FixedRowCount, 2);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(std::tuple(asked, Count(OpKind::EndDoc), State().FixedRowCount, messages.size()),
+              std::tuple(1, size_t{1}, int16_t{2}, size_t{0}));
 }
 
 TEST_F(PrintStatusTest, PrintingWithoutAGridIsReportedByTheRequest) {
