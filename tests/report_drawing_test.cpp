@@ -149,15 +149,12 @@ protected:
 
 } // namespace
 
-TEST_F(PageBodyTest, ANarrowImageIsCentredAt1500AndAWideOneStartsHalfTheExcessRight) {
+// The progress bar is filled only outside a preview.
+TEST_F(PageBodyTest, ANarrowImageIsCentredAt1500AWideOneStartsHalfTheExcessRightAndABarIsFilledOnlyInARun) {
     EXPECT_EQ(SendBody(3, 2000).dest, QRectF((11520 - 6000) / 2, 1500, 6000, 4 * 300));
     EXPECT_EQ(box.ScaleWidth(), 6000);
     EXPECT_EQ(SendBody(7, 2000).dest.left(), (14000 - 11520) / 2);
     EXPECT_TRUE(messages.empty());
-}
-
-TEST_F(PageBodyTest, TheProgressBarIsFilledOnlyOutsideAPreview) {
-    SendBody(3, 1000);
     EXPECT_FALSE(State().frmPrintStatus.IsLoaded());
     State().IsPreviewMode = false;
     SendBody(3, 1000);
