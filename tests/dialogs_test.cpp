@@ -215,10 +215,10 @@ TEST_F(DialogsTest, PrinterSetupTheDialogIsGivenTheCurrentPrinterAndCancelChange
 
     UseLogPrinter("A printer whose name is far longer than thirty-two");
     Run(false, "PDF", 0, nullptr, -32768); // the flags widened as the signed 16-bit value they are
-    EXPECT_EQ(std::get<1>(*seen), 0xFFFF8000u);
-    EXPECT_EQ(std::get<2>(*seen).dmDeviceName, QString("A printer whose name is far long"));
-    EXPECT_FALSE(State().PrintDialogAccepted);
-    EXPECT_EQ(Printers::Current().DeviceName(), "A printer whose name is far longer than thirty-two");
+    EXPECT_EQ(std::tuple(std::get<1>(*seen), std::get<2>(*seen).dmDeviceName, State().PrintDialogAccepted,
+                         Printers::Current().DeviceName()),
+              std::tuple(0xFFFF8000u, QString("A printer whose name is far long"), false,
+                         QString("A printer whose name is far longer than thirty-two")));
     EXPECT_TRUE(messages.empty());
 }
 
@@ -259,8 +259,8 @@ TEST_F(DialogsTest, PrinterSetupARefusedSettingIsReportedAndEndsTheProcedure) {
     printer.refuse = "orientation";
     Run(true, "OFFICE", Printer::kPaperA4);
     EXPECT_EQ(printer.log, QStringList({"copies=3", "duplex=2", "orientation=2"}));
-    EXPECT_EQ(printer.PaperSize(), Printer::kPaperLetter);
-    EXPECT_FALSE(State().PrintDialogAccepted);
+    EXPECT_EQ(std::tuple(printer.PaperSize(), State().PrintDialogAccepted),
+              std::tuple(int16_t(Printer::kPaperLetter), false));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(LogText().contains("PrinterComponent.9006.ShowPrinterDlg\t380\tInvalid property value"))
         << LogText().toStdString();
