@@ -88,8 +88,8 @@ TEST(PictureBoxTest, ImageIsBackgroundPictureAndWhatWasDrawnSince) {
               std::tuple(QRectF(0, 0, 1500, 900), QRectF(0, 0, 1500, 900)));
     const Picture& drawn = *layers[1].picture;
     ASSERT_EQ(drawn.Ops().size(), 3u);
-    EXPECT_TRUE(std::holds_alternative<Picture::LineOp>(drawn.Ops()[0]));
-    EXPECT_TRUE(std::holds_alternative<Picture::BoxOp>(drawn.Ops()[1]));
+    EXPECT_TRUE(std::holds_alternative<Picture::LineOp>(drawn.Ops()[0]) &&
+                std::holds_alternative<Picture::BoxOp>(drawn.Ops()[1]));
     const auto* text = std::get_if<Picture::TextOp>(&drawn.Ops()[2]);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::tuple(text->text, text->topLeft, text->font),
