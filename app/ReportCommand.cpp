@@ -682,17 +682,7 @@ int RunReportCommand(const QStringList& arguments) {
     builder.reset();
     if (options.fitWidth)
         FitToWidth(*grid, options.grid, options.csvPath);
-    if (options.layout) {
-        // The layout of a report with no pages is worth showing; one past what the layout
-        // counts would only end in an overflow.
-        const PreflightFindings findings =
-            CheckReport(*grid, chosen.ScaleWidth(), chosen.ScaleHeight(),
-                        static_cast<float>(options.startRow.value_or(0)), options.csvPath);
-        if (findings.beyondLayoutLimits) {
-            Err(*findings.blocker);
-            return kExitUsage;
-        }
-    } else {
+    if (!options.layout) {
         // The component lays out a grid with nothing under its heading as no pages at all; a
         // page holding only the heading would look like a finished, empty report.
         const int dataRows = grid->Rows() - grid->FixedRows();
@@ -710,16 +700,19 @@ int RunReportCommand(const QStringList& arguments) {
                     .arg(grid->Rows() - 1));
             return kExitUsage;
         }
-        const PreflightFindings findings =
-            CheckReport(*grid, chosen.ScaleWidth(), chosen.ScaleHeight(),
-                        static_cast<float>(options.startRow.value_or(0)), options.csvPath);
-        if (findings.blocker) {
-            Err(*findings.blocker);
-            return kExitUsage;
-        }
+    }
+    const PreflightFindings findings =
+        CheckReport(*grid, chosen.ScaleWidth(), chosen.ScaleHeight(),
+                    static_cast<float>(options.startRow.value_or(0)), options.csvPath);
+    // The layout of a report with no pages is worth showing; one past what the layout counts
+    // would only end in an overflow.
+    if (findings.blocker && (!options.layout || findings.beyondLayoutLimits)) {
+        Err(*findings.blocker);
+        return kExitUsage;
+    }
+    if (!options.layout)
         for (const QString& warning : findings.warnings)
             Err(QStringLiteral("warning: ") + warning);
-    }
     IPrinter printer;
     SetTitles(printer, options);
     printer.SourceGrid(grid);
