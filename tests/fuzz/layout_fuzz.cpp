@@ -51,6 +51,11 @@ private:
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Each input builds a printer, and Qt asks the print server for its default printer every
+    // time. The inputs lay out for the built-in PDF printer, which needs no server: pointed at
+    // a socket that is not there, the question fails at once, without TCP connects to port
+    // 631, and a scheduler running on the machine has no say in the results.
+    qputenv("CUPS_SERVER", "/nonexistent/telmo-layout-fuzz/cups.sock");
     fuzz::StartOffscreenApplication();
     // The layout goes to standard output; a million of them are of no use to anybody.
     std::fflush(stdout);
