@@ -704,9 +704,9 @@ int RunReportCommand(const QStringList& arguments) {
     const PreflightFindings findings =
         CheckReport(*grid, chosen.ScaleWidth(), chosen.ScaleHeight(),
                     static_cast<float>(options.startRow.value_or(0)), options.csvPath);
-    // The layout of a report with no pages is worth showing; one past what the layout counts
-    // would only end in an overflow.
-    if (findings.blocker && (!options.layout || findings.beyondLayoutLimits)) {
+    // What keeps a report from printing keeps its layout from being made too: the component
+    // would only report errors by number.
+    if (findings.blocker) {
         Err(*findings.blocker);
         return kExitUsage;
     }

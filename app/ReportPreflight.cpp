@@ -88,7 +88,6 @@ PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHei
                                .arg(csvPath)
                                .arg(sizes.cols - 1)
                                .arg(kMostDataColumns);
-        findings.beyondLayoutLimits = true;
         return findings;
     }
     if (!pages) {
@@ -99,7 +98,6 @@ PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHei
                            "larger --paper. Nothing was printed.")
                 .arg(csvPath)
                 .arg(kMostPages);
-        findings.beyondLayoutLimits = true;
         return findings;
     }
 

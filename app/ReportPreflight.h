@@ -15,9 +15,6 @@ namespace telmo::app {
 struct PreflightFindings {
     // Why nothing can be printed, in plain words; empty when the report can go out.
     std::optional<QString> blocker;
-    // The blocker is a limit of the layout itself (more columns or pages than it counts), so
-    // not even the layout can be shown.
-    bool beyondLayoutLimits = false;
     // Columns or rows that print but run off the paper, one line each.
     QStringList warnings;
 };

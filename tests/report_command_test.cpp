@@ -101,6 +101,7 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
         {{file("h,a,b\n"), "--pdf", pdf}, "$0: no data rows"},       // a heading row alone
         {{csv, "--start-row", "6", "--pdf", pdf}, "--start-row 6 is past the last row of $0"},
         {{file("a\nb\n"), "--col-widths", "20000", "--pdf", pdf}, "$0: the only column is 20000 twips wide"},
+        {{Path(QString("f%1.csv").arg(files)), "--col-widths", "20000", "--layout"}, "$0: the only column is"},
         {{file(TableCsv(32800, 2)), "--row-heights", "300,12000", "--pdf", pdf},
          "$0: the report would need more than 32,766 pages"},
         {{file(QByteArray("h").append(QByteArray(",1").repeated(32766)) + "\nr" + QByteArray(",2").repeated(32766) + "\n"),
