@@ -9,12 +9,6 @@ namespace {
 
 constexpr quint32 kUnknown = 0xffffffffu;
 
-void AppendHex4(QByteArray& out, unsigned value) {
-    static const char digits[] = "0123456789ABCDEF";
-    out.append(digits[(value >> 12) & 15]).append(digits[(value >> 8) & 15]);
-    out.append(digits[(value >> 4) & 15]).append(digits[value & 15]);
-}
-
 // PDF names may not hold spaces or delimiters.
 QByteArray NameOf(const QString& text) {
     QByteArray name;
@@ -117,9 +111,9 @@ QByteArray PdfFont::ToUnicodeMap() const {
         map.append(QByteArray::number(qulonglong(end - start))).append(" beginbfchar\n");
         for (size_t i = start; i < end; ++i) {
             map.append('<');
-            AppendHex4(map, unsigned(mapped[i]));
+            AppendPdfHex4(map, unsigned(mapped[i]));
             map.append("> <");
-            AppendHex4(map, characterOfGlyph_[mapped[i]]);
+            AppendPdfHex4(map, characterOfGlyph_[mapped[i]]);
             map.append(">\n");
         }
         map.append("endbfchar\n");

@@ -27,7 +27,7 @@ QByteArray Number(double value) {
 QByteArray TextString(const QString& text) {
     QByteArray out("<FEFF");
     for (const QChar ch : text)
-        out.append(QByteArray::number(ch.unicode() | 0x10000, 16).mid(1).toUpper());
+        AppendPdfHex4(out, ch.unicode());
     return out + '>';
 }
 
@@ -56,6 +56,13 @@ void AppendPdfNumber(QByteArray& out, double value) {
     }
     *end++ = ' ';
     out.append(buffer, end - buffer);
+}
+
+void AppendPdfHex4(QByteArray& out, unsigned value) {
+    static const char digits[] = "0123456789ABCDEF";
+    const char chars[4] = {digits[(value >> 12) & 15], digits[(value >> 8) & 15], digits[(value >> 4) & 15],
+                           digits[value & 15]};
+    out.append(chars, 4);
 }
 
 PdfWriter::PdfWriter(QIODevice& out, const QString& title, const QString& creator)

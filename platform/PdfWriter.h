@@ -16,6 +16,8 @@ namespace telmo {
 // Appends a number as PDF content writes it: at most three decimals, no trailing zeros, no
 // exponent (PDF has none), then a space.
 void AppendPdfNumber(QByteArray& out, double value);
+// Appends a 16-bit value as four hexadecimal digits, as in <...> strings and character maps.
+void AppendPdfHex4(QByteArray& out, unsigned value);
 
 // Writes a PDF document page by page to a device: each page's content stream is compressed
 // and written when the page ends, so only one page is held in memory; fonts, the page tree
