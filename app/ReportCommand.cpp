@@ -13,10 +13,10 @@
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
 #include "platform/FontSpec.h"
-#include "platform/GridControl.h"
-#include "platform/MessageBox.h"
-#include "platform/Printer.h"
 #include "platform/RuntimeError.h"
+#include "platform/grid/GridControl.h"
+#include "platform/print/Printer.h"
+#include "platform/ui/MessageBox.h"
 #include "preview/PreviewWindow.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "app/ReportGrid.h"
 
 #include "engine/Pagination.h"
-#include "platform/GridControl.h"
+#include "platform/grid/GridControl.h"
 
 #include <algorithm>
 #include <limits>

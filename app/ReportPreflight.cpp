@@ -4,8 +4,8 @@
 
 #include "engine/GridSizes.h"
 #include "engine/Pagination.h"
-#include "platform/Grid.h"
 #include "platform/RuntimeError.h"
+#include "platform/grid/Grid.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include "app/ReportCommand.h"
-#include "platform/MessageBox.h"
-#include "platform/OutputFile.h"
+#include "platform/pdf/OutputFile.h"
+#include "platform/ui/MessageBox.h"
 
 #include <QApplication>
 #include <QSet>

@@ -5,10 +5,10 @@
 #include "engine/GridSnapshot.h"
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
-#include "platform/GridControl.h"
-#include "platform/MessageBox.h"
-#include "platform/PictureBox.h"
-#include "platform/Printer.h"
+#include "platform/grid/GridControl.h"
+#include "platform/print/Printer.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/PictureBox.h"
 #include "preview/PreviewWindow.h"
 
 #include <QApplication>

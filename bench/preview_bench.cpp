@@ -3,10 +3,10 @@
 //   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release && cmake --build build-release -j2 --target
 //   telmo_preview_bench && build-release/bench/telmo_preview_bench
 #include "component/JobState.h"
-#include "platform/GridControl.h"
-#include "platform/MessageBox.h"
-#include "platform/PictureBox.h"
-#include "platform/Printer.h"
+#include "platform/grid/GridControl.h"
+#include "platform/print/Printer.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/PictureBox.h"
 #include "preview/PreviewWindow.h"
 
 #include <QApplication>

@@ -13,7 +13,7 @@
 #include "app/ReportGrid.h"
 #include "bench/PdfPages.h"
 #include "bench/RealCsv.h"
-#include "platform/GridControl.h"
+#include "platform/grid/GridControl.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -2,8 +2,8 @@
 
 #include "component/JobState.h"
 #include "component/ReportError.h"
-#include "platform/Printer.h"
 #include "platform/RuntimeError.h"
+#include "platform/print/Printer.h"
 
 namespace telmo {
 

@@ -5,10 +5,10 @@
 #include "component/ReportError.h"
 #include "dialogs/PrintStatusWindow.h"
 #include "engine/SourceGrid.h"
-#include "platform/Grid.h"
-#include "platform/MessageBox.h"
-#include "platform/PrintDialogModule.h"
-#include "platform/Printer.h"
+#include "platform/grid/Grid.h"
+#include "platform/print/PrintDialogModule.h"
+#include "platform/print/Printer.h"
+#include "platform/ui/MessageBox.h"
 #include "preview/PreviewWindow.h"
 
 namespace telmo {

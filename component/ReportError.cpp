@@ -1,8 +1,8 @@
 #include "component/ReportError.h"
 
 #include "component/JobState.h"
-#include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
+#include "platform/ui/MessageBox.h"
 
 #include <QByteArray>
 #include <QDateTime>

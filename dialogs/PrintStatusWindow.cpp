@@ -7,11 +7,11 @@
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
 #include "engine/ReportHeader.h"
-#include "platform/MessageBox.h"
-#include "platform/PictureBox.h"
-#include "platform/Printer.h"
 #include "platform/RuntimeError.h"
 #include "platform/Twips.h"
+#include "platform/print/Printer.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/PictureBox.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Form.h"
-#include "platform/GridControl.h"
+#include "platform/grid/GridControl.h"
+#include "platform/ui/Form.h"
 
 #include <QLabel>
 #include <QProgressBar>

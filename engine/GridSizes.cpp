@@ -1,6 +1,6 @@
 #include "engine/GridSizes.h"
 
-#include "platform/Grid.h"
+#include "platform/grid/Grid.h"
 
 namespace telmo {
 

@@ -4,7 +4,7 @@
 #include "component/ReportError.h"
 #include "engine/SourceGrid.h"
 #include "platform/Conversions.h"
-#include "platform/Grid.h"
+#include "platform/grid/Grid.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,9 +5,9 @@
 #include "dialogs/PrintStatusWindow.h"
 #include "engine/GridSnapshot.h"
 #include "platform/Conversions.h"
-#include "platform/Grid.h"
-#include "platform/PictureBox.h"
-#include "platform/Printer.h"
+#include "platform/grid/Grid.h"
+#include "platform/print/Printer.h"
+#include "platform/ui/PictureBox.h"
 
 #include <QCoreApplication>
 #include <cmath>

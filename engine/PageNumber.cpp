@@ -2,7 +2,7 @@
 
 #include "component/JobState.h"
 #include "component/ReportError.h"
-#include "platform/Printer.h"
+#include "platform/print/Printer.h"
 
 namespace telmo {
 

@@ -6,8 +6,8 @@
 #include "engine/PageBody.h"
 #include "engine/PageNumber.h"
 #include "engine/ReportHeader.h"
-#include "platform/Printer.h"
 #include "platform/RuntimeError.h"
+#include "platform/print/Printer.h"
 
 #include <QCoreApplication>
 

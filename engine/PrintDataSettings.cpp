@@ -5,9 +5,9 @@
 #include "engine/GridSizes.h"
 #include "engine/Pagination.h"
 #include "engine/SourceGrid.h"
-#include "platform/Grid.h"
-#include "platform/Printer.h"
 #include "platform/RuntimeError.h"
+#include "platform/grid/Grid.h"
+#include "platform/print/Printer.h"
 #include "preview/PreviewWindow.h"
 
 #include <QPointer>

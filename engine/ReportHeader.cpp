@@ -3,7 +3,7 @@
 #include "component/JobState.h"
 #include "component/ReportError.h"
 #include "engine/TitleLine.h"
-#include "platform/Printer.h"
+#include "platform/print/Printer.h"
 
 namespace telmo {
 

@@ -1,8 +1,8 @@
 #include "engine/SourceGrid.h"
 
 #include "component/JobState.h"
-#include "platform/Grid.h"
 #include "platform/RuntimeError.h"
+#include "platform/grid/Grid.h"
 
 namespace telmo {
 

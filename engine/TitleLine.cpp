@@ -1,7 +1,7 @@
 #include "engine/TitleLine.h"
 
 #include "component/JobState.h"
-#include "platform/DrawingSurface.h"
+#include "platform/ui/DrawingSurface.h"
 
 #include <algorithm>
 

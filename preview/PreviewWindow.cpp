@@ -12,12 +12,12 @@
 #include "engine/ReportHeader.h"
 #include "engine/TitleLine.h"
 #include "platform/Conversions.h"
-#include "platform/PictureBox.h"
-#include "platform/PrintDialogModule.h"
-#include "platform/Printer.h"
-#include "platform/RepaintLock.h"
 #include "platform/RuntimeError.h"
 #include "platform/Twips.h"
+#include "platform/print/PrintDialogModule.h"
+#include "platform/print/Printer.h"
+#include "platform/ui/PictureBox.h"
+#include "platform/ui/RepaintLock.h"
 
 #include <QApplication>
 #include <QCursor>

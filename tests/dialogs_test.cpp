@@ -3,9 +3,9 @@
 #include "component/JobState.h"
 #include "dialogs/PageSelectionDialog.h"
 #include "dialogs/PageSettingsDialog.h"
-#include "platform/PrintDialogModule.h"
-#include "platform/Printer.h"
 #include "platform/RuntimeError.h"
+#include "platform/print/PrintDialogModule.h"
+#include "platform/print/Printer.h"
 #include "support/EngineFixture.h"
 #include "support/ModalWindows.h"
 

@@ -1,4 +1,4 @@
-#include "platform/GridControl.h"
+#include "platform/grid/GridControl.h"
 
 #include <QFontMetricsF>
 #include <QImage>

@@ -1,9 +1,9 @@
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "component/Variant.h"
-#include "platform/MessageBox.h"
-#include "platform/Printer.h"
 #include "platform/RuntimeError.h"
+#include "platform/print/Printer.h"
+#include "platform/ui/MessageBox.h"
 
 #include <QPrinterInfo>
 #include <functional>

@@ -2,8 +2,8 @@
 // and a view, and a QTableView printed through IPrinter onto the built-in PDF printer.
 #include "component/IPrinter.h"
 #include "component/JobState.h"
-#include "platform/ItemModelGrid.h"
-#include "platform/Printer.h"
+#include "platform/grid/ItemModelGrid.h"
+#include "platform/print/Printer.h"
 #include "support/EngineFixture.h"
 #include "support/PdfText.h"
 

@@ -4,8 +4,8 @@
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "component/Variant.h"
-#include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
+#include "platform/ui/MessageBox.h"
 
 #include <QFile>
 #include <QTemporaryDir>

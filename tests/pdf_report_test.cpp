@@ -2,9 +2,9 @@
 // with poppler: pages, page numbers at their corner, titles and exactly each block's cells.
 #include "component/IPrinter.h"
 #include "component/JobState.h"
-#include "platform/GridControl.h"
-#include "platform/Printer.h"
-#include "platform/QtPrinter.h"
+#include "platform/grid/GridControl.h"
+#include "platform/print/Printer.h"
+#include "platform/print/QtPrinter.h"
 #include "support/EngineFixture.h"
 #include "support/PdfText.h"
 

@@ -1,7 +1,7 @@
 // The pieces of the PDF writer: the numbers it writes, and the TrueType subsets it embeds,
 // loaded back as fonts of their own.
-#include "platform/PdfWriter.h"
-#include "platform/TrueTypeFont.h"
+#include "platform/pdf/PdfWriter.h"
+#include "platform/pdf/TrueTypeFont.h"
 
 #include <QDataStream>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "platform/PictureBox.h"
+#include "platform/ui/PictureBox.h"
 
 #include <QImage>
 #include <QPixmap>

@@ -3,8 +3,8 @@
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "dialogs/PrintStatusWindow.h"
-#include "platform/PrintDialogModule.h"
-#include "platform/Printer.h"
+#include "platform/print/PrintDialogModule.h"
+#include "platform/print/Printer.h"
 #include "preview/PreviewWindow.h"
 #include "support/EngineFixture.h"
 

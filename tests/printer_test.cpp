@@ -1,6 +1,6 @@
 // The Qt printer binding on the built-in PDF printer, read back with poppler.
-#include "platform/QtPrinter.h"
 #include "platform/RuntimeError.h"
+#include "platform/print/QtPrinter.h"
 #include "support/PdfText.h"
 
 #include <algorithm>

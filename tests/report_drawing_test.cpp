@@ -6,8 +6,8 @@
 #include "engine/PageNumber.h"
 #include "engine/PrintAllPages.h"
 #include "engine/ReportHeader.h"
-#include "platform/GridControl.h"
-#include "platform/PictureBox.h"
+#include "platform/grid/GridControl.h"
+#include "platform/ui/PictureBox.h"
 #include "support/EngineFixture.h"
 
 using namespace telmo;

@@ -1,7 +1,7 @@
 #include "component/JobState.h"
 #include "component/ReportError.h"
-#include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
+#include "platform/ui/MessageBox.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -3,9 +3,9 @@
 // refuses jobs) the component must see and report itself.
 #include "component/IPrinter.h"
 #include "component/JobState.h"
-#include "platform/PrintDialogModule.h"
-#include "platform/Printer.h"
 #include "platform/RuntimeError.h"
+#include "platform/print/PrintDialogModule.h"
+#include "platform/print/Printer.h"
 #include "preview/PreviewWindow.h"
 #include "support/EngineFixture.h"
 #include "support/PdfText.h"

@@ -3,8 +3,8 @@
 //   table_view_preview            the window
 //   table_view_preview --pdf F    prints the same report to F without a window
 #include "component/IPrinter.h"
-#include "platform/ItemModelGrid.h"
-#include "platform/Printer.h"
+#include "platform/grid/ItemModelGrid.h"
+#include "platform/print/Printer.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #include "FuzzApp.h"
 
-#include "platform/MessageBox.h"
+#include "platform/ui/MessageBox.h"
 
 #include <QApplication>
 #include <cstdio>

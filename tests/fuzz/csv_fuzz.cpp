@@ -2,7 +2,7 @@
 #include "FuzzApp.h"
 #include "app/CsvReader.h"
 #include "app/ReportGrid.h"
-#include "platform/GridControl.h"
+#include "platform/grid/GridControl.h"
 
 #include <QByteArray>
 #include <cstddef>

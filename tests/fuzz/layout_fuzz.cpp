@@ -5,7 +5,7 @@
 #include "FuzzApp.h"
 #include "app/ReportCommand.h"
 #include "component/JobState.h"
-#include "platform/GridControl.h"
+#include "platform/grid/GridControl.h"
 
 #include <QCoreApplication>
 #include <QDir>

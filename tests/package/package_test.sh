@@ -28,7 +28,7 @@ soname=$(readelf -d "$lib" | sed -n 's/.*Library soname: \[\(.*\)\].*/\1/p')
 # The public headers, and nothing of the inside: every header they include is there too.
 incdir=$prefix/include/telmopreview
 [ -f "$incdir/component/IPrinter.h" ] || fail "component/IPrinter.h not installed under $incdir"
-for inside in engine preview dialogs component/JobState.h platform/QtPrinter.h; do
+for inside in engine preview dialogs component/JobState.h platform/print/QtPrinter.h; do
     [ ! -e "$incdir/$inside" ] || fail "internal $inside was installed"
 done
 for header in $(cd "$incdir" && find . -name '*.h'); do

@@ -6,9 +6,9 @@
 #include "dialogs/PrintStatusWindow.h"
 #include "engine/GridSizes.h"
 #include "engine/Pagination.h"
-#include "platform/GridControl.h"
-#include "platform/MessageBox.h"
-#include "platform/Printer.h"
+#include "platform/grid/GridControl.h"
+#include "platform/print/Printer.h"
+#include "platform/ui/MessageBox.h"
 #include "preview/PreviewWindow.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RecordingPrinter.h"
+#include "platform/print/RecordingPrinter.h"
 
 #include <QString>
 #include <QTemporaryDir>

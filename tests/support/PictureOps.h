@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Picture.h"
+#include "platform/ui/Picture.h"
 
 #include <vector>
 

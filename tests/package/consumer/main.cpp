@@ -2,11 +2,11 @@
 // filled cell by cell, and a Qt item model through ItemModelGrid.
 // Usage: telmo_consumer GRID.pdf MODEL.pdf
 #include "component/IPrinter.h"
-#include "platform/GridControl.h"
-#include "platform/ItemModelGrid.h"
-#include "platform/MessageBox.h"
-#include "platform/Printer.h"
 #include "platform/RuntimeError.h"
+#include "platform/grid/GridControl.h"
+#include "platform/grid/ItemModelGrid.h"
+#include "platform/print/Printer.h"
+#include "platform/ui/MessageBox.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/pdf/PdfWriter.h"
+#include "platform/ui/Picture.h"
+
+#include <QByteArray>
+#include <QGlyphRun>
+#include <optional>
+#include <vector>
+
+namespace telmo {
+
+struct CachedFont;
+
+// Plays pictures onto the pages of a PdfWriter as PDF operators, in the writer's twips
+// space. Texts that their font draws glyph beside glyph become one string each, positioned
+// by the font's own widths, as the painter playback places them; other texts are laid out
+// (shaped, bidi, fallback fonts) and carry their characters as the span's actual text, so
+// search and copy give the text as written. Lines are one device pixel wide, as on screen.
+class PdfPainter {
+public:
+    explicit PdfPainter(PdfWriter& writer) : writer_(writer) {}
+
+    void Play(const Picture& picture);
+
+private:
+    void PlayOps(const Picture& picture);
+    void Text(const Picture::TextOp& text);
+    void LaidOutText(const CachedFont& cached, QPointF baseline, const QString& text);
+    void GlyphShape(const QRawFont& face, quint32 glyph, QPointF position);
+    void BeginText();
+    void MoveTextTo(QPointF baseline);
+    void EndText();
+    void SelectFont(PdfFont& font, double size);
+    void Num(double value);
+    void Op(const char* op) { out().append(op); }
+    QByteArray& out() { return writer_.Content(); }
+    PdfFont& FontOf(const CachedFont& cached);
+
+    PdfWriter& writer_;
+    bool inText_ = false;
+    const PdfFont* textFont_ = nullptr;
+    double textSize_ = 0;
+    std::optional<QPointF> lineStart_; // of the text object's current line, once set
+    std::vector<std::pair<const CachedFont*, PdfFont*>> fonts_;
+    std::vector<quint32> glyphs_; // of the text being written
+};
+
+} // namespace telmo

@@ -1,0 +1,185 @@
+#include "platform/pdf/PdfWriter.h"
+
+#include <QDateTime>
+#include <charconv>
+#include <cmath>
+
+namespace telmo {
+namespace {
+
+// Flate at its fastest level: page streams are many and repetitive, so a higher level costs
+// half as much time again for a file 5% smaller (measured on order lists of 20,000 rows).
+constexpr int kCompressionLevel = 1;
+
+QByteArray Deflated(const QByteArray& data) {
+    // qCompress prefixes the zlib stream with its length in four bytes.
+    return qCompress(data, kCompressionLevel).mid(4);
+}
+
+QByteArray Number(double value) {
+    QByteArray text;
+    AppendPdfNumber(text, value);
+    text.chop(1);
+    return text;
+}
+
+// A text string in UTF-16 with its byte order mark, as PDF takes any text.
+QByteArray TextString(const QString& text) {
+    QByteArray out("<FEFF");
+    for (const QChar ch : text)
+        AppendPdfHex4(out, ch.unicode());
+    return out + '>';
+}
+
+} // namespace
+
+void AppendPdfNumber(QByteArray& out, double value) {
+    // Three decimals of a twip are far below any device's resolution.
+    char buffer[32];
+    const long long thousandths = std::llround(value * 1000.0);
+    const long long whole = thousandths / 1000;
+    int fraction = int(std::llabs(thousandths % 1000));
+    char* end = buffer;
+    if (thousandths < 0 && whole == 0)
+        *end++ = '-';
+    end = std::to_chars(end, buffer + sizeof buffer, whole).ptr;
+    if (fraction != 0) {
+        int digits = 3;
+        while (fraction % 10 == 0)
+            fraction /= 10, --digits;
+        *end++ = '.';
+        for (int d = digits - 1; d >= 0; --d) {
+            end[d] = char('0' + fraction % 10);
+            fraction /= 10;
+        }
+        end += digits;
+    }
+    *end++ = ' ';
+    out.append(buffer, end - buffer);
+}
+
+void AppendPdfHex4(QByteArray& out, unsigned value) {
+    static const char digits[] = "0123456789ABCDEF";
+    const char chars[4] = {digits[(value >> 12) & 15], digits[(value >> 8) & 15], digits[(value >> 4) & 15],
+                           digits[value & 15]};
+    out.append(chars, 4);
+}
+
+PdfWriter::PdfWriter(QIODevice& out, const QString& title, const QString& creator)
+    : out_(out), title_(title), creator_(creator) {
+    catalog_ = NewObject();
+    pageTree_ = NewObject();
+    resources_ = NewObject();
+    info_ = NewObject();
+    // The binary comment marks the file as binary for tools that guess.
+    Write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+}
+
+bool PdfWriter::Write(const QByteArray& bytes) {
+    if (failed_)
+        return false;
+    const qint64 n = out_.write(bytes);
+    if (n != bytes.size()) {
+        failed_ = true;
+        return false;
+    }
+    written_ += n;
+    return true;
+}
+
+bool PdfWriter::WriteObject(int number, const QByteArray& body) {
+    if (failed_)
+        return false;
+    if (offsets_.size() <= size_t(number))
+        offsets_.resize(number + 1, 0);
+    offsets_[number] = written_;
+    return Write(QByteArray::number(number) + " 0 obj\n" + body + "\nendobj\n");
+}
+
+bool PdfWriter::WriteStream(int number, const QByteArray& entries, const QByteArray& data) {
+    const QByteArray packed = Deflated(data);
+    return WriteObject(number, "<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode " +
+                                   entries + " >>\nstream\n" + packed + "\nendstream");
+}
+
+bool PdfWriter::BeginPage(QSizeF pageSizePt, QPointF printableOriginPt) {
+    if (inPage_ && !EndPage())
+        return false;
+    inPage_ = true;
+    pageSize_ = pageSizePt;
+    content_.resize(0);
+    // Twips from the printable area's top-left corner, y down; lines one device pixel wide.
+    content_.append("0.05 0 0 -0.05 " + Number(printableOriginPt.x()) + ' ' +
+                    Number(pageSizePt.height() - printableOriginPt.y()) + " cm 0 w 2 J 2 j\n");
+    return !failed_;
+}
+
+bool PdfWriter::EndPage() {
+    if (!inPage_)
+        return !failed_;
+    inPage_ = false;
+    const int contents = NewObject();
+    const int page = NewObject();
+    pages_.push_back(page);
+    const bool ok =
+        WriteStream(contents, QByteArray(), content_) &&
+        WriteObject(page, "<< /Type /Page /Parent " + QByteArray::number(pageTree_) + " 0 R /MediaBox [0 0 " +
+                              Number(pageSize_.width()) + ' ' + Number(pageSize_.height()) + "] /Resources " +
+                              QByteArray::number(resources_) + " 0 R /Contents " +
+                              QByteArray::number(contents) + " 0 R >>");
+    content_.resize(0); // keeps its capacity for the next page
+    return ok;
+}
+
+PdfFont& PdfWriter::FontFor(const QRawFont& face) {
+    const QString key = face.familyName() + QLatin1Char('\n') + face.styleName() + QLatin1Char('\n') +
+                        QString::number(face.weight()) + QLatin1Char('\n') + QString::number(face.style());
+    for (FontEntry& entry : fonts_)
+        if (entry.key == key)
+            return entry.font;
+    const int first = nextObject_;
+    nextObject_ += PdfFont::kObjectCount;
+    fonts_.push_back({key, PdfFont(face, "F" + QByteArray::number(qulonglong(fonts_.size() + 1))), first});
+    return fonts_.back().font;
+}
+
+bool PdfWriter::Finish() {
+    if (inPage_ && !EndPage())
+        return false;
+    QByteArray fontEntries;
+    for (const FontEntry& entry : fonts_) {
+        if (!entry.font.Embeddable())
+            continue;
+        if (!entry.font.Write(*this, entry.firstObject))
+            return false;
+        fontEntries.append('/' + entry.font.ResourceName() + ' ' + QByteArray::number(entry.firstObject) +
+                           " 0 R ");
+    }
+    QByteArray kids;
+    for (const int page : pages_)
+        kids.append(QByteArray::number(page)).append(" 0 R ");
+    const QByteArray date =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+    if (!WriteObject(resources_, "<< /Font << " + fontEntries + ">> /ProcSet [/PDF /Text] >>") ||
+        !WriteObject(pageTree_, "<< /Type /Pages /Count " + QByteArray::number(qulonglong(pages_.size())) +
+                                    " /Kids [" + kids + "] >>") ||
+        !WriteObject(catalog_, "<< /Type /Catalog /Pages " + QByteArray::number(pageTree_) + " 0 R >>") ||
+        !WriteObject(info_, "<< /Title " + TextString(title_) + " /Creator " + TextString(creator_) +
+                                " /Producer (TELMOPreview) /CreationDate (D:" + date + "Z) >>"))
+        return false;
+    const qint64 xref = written_;
+    QByteArray table = "xref\n0 " + QByteArray::number(nextObject_) + "\n0000000000 65535 f \n";
+    for (int n = 1; n < nextObject_; ++n) {
+        const qint64 at = size_t(n) < offsets_.size() ? offsets_[n] : 0;
+        char line[24];
+        // An object number handed out but never written (a face not embedded) is free.
+        std::snprintf(line, sizeof line, at ? "%010lld 00000 n \n" : "%010lld 65535 f \n", at ? at : 0LL);
+        table.append(line, 20);
+    }
+    table.append("trailer\n<< /Size " + QByteArray::number(nextObject_) + " /Root " +
+                 QByteArray::number(catalog_) + " 0 R /Info " + QByteArray::number(info_) +
+                 " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n");
+    return Write(table);
+}
+
+} // namespace telmo

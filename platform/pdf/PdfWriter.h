@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/pdf/PdfFont.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QPointF>
+#include <QRawFont>
+#include <QSizeF>
+#include <QString>
+#include <deque>
+#include <vector>
+
+namespace telmo {
+
+// Appends a number as PDF content writes it: at most three decimals, no trailing zeros, no
+// exponent (PDF has none), then a space.
+void AppendPdfNumber(QByteArray& out, double value);
+// Appends a 16-bit value as four hexadecimal digits, as in <...> strings and character maps.
+void AppendPdfHex4(QByteArray& out, unsigned value);
+
+// Writes a PDF document page by page to a device: each page's content stream is compressed
+// and written when the page ends, so only one page is held in memory; fonts, the page tree
+// and the cross-reference table follow at the end. Content is drawn in twips, y down, from the
+// top-left corner of the page's printable area (PdfPainter writes it).
+//
+// A write that fails is remembered: every later call does nothing and returns false, and
+// the device's own error says why.
+class PdfWriter {
+public:
+    PdfWriter(QIODevice& out, const QString& title, const QString& creator);
+
+    // Starts a page of this size in points, whose printable area begins at origin (points from the top-left).
+    bool BeginPage(QSizeF pageSizePt, QPointF printableOriginPt);
+    QByteArray& Content() { return content_; }
+    bool EndPage();
+    bool InPage() const { return inPage_; }
+    // Ends the last page if one is open, then writes fonts, page tree and trailer.
+    bool Finish();
+    bool Failed() const { return failed_; }
+
+    // The document's font for a face, added on first use.
+    PdfFont& FontFor(const QRawFont& face);
+
+    // Object writing, for the fonts.
+    int NewObject() { return nextObject_++; }
+    bool WriteObject(int number, const QByteArray& body);
+    // A stream object, compressed, with extra dictionary entries.
+    bool WriteStream(int number, const QByteArray& entries, const QByteArray& data);
+
+private:
+    bool Write(const QByteArray& bytes);
+
+    QIODevice& out_;
+    bool failed_ = false;
+    qint64 written_ = 0;
+    int nextObject_ = 1;
+    std::vector<qint64> offsets_; // by object number; 0 for none yet
+    int catalog_, pageTree_, resources_, info_;
+    QString title_, creator_;
+
+    QByteArray content_;
+    bool inPage_ = false;
+    QSizeF pageSize_;
+    std::vector<int> pages_;
+
+    struct FontEntry {
+        QString key;
+        PdfFont font;
+        int firstObject;
+    };
+    std::deque<FontEntry> fonts_; // a deque: painters keep references to fonts
+};
+
+} // namespace telmo
