@@ -4,20 +4,28 @@
 #include "platform/ui/Form.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QIntValidator>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <array>
+#include <vector>
 
 namespace telmo {
 
 class DrawingSurface;
 class PictureBox;
+class ThumbnailPanel;
 
 // The print preview window: a band of buttons over a scrolling viewport that shows the
-// current page, reduced to fit the viewport or at full size. The page is composed on hidden
-// full-size surfaces and handed to the visible one as a finished picture.
+// current page, reduced to fit the viewport, fitted to its width, or at a zoom from 25 to 400
+// per cent (100: full size). The page is composed on hidden full-size surfaces and handed to
+// the visible one as a finished picture. Keys, the mouse wheel, a page number box and a
+// column of page thumbnails move through the report as the buttons do.
 class PreviewWindow : public Form {
     Q_OBJECT
 public:
@@ -52,6 +60,22 @@ public:
     void pbBase_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
     void pbData_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
 
+    // Shows page n (1 to TotalPages) as the navigation buttons show theirs; other numbers
+    // change nothing.
+    void GoToPage(int page);
+    // Zoom steps, the page fitted to the viewport or to its width, and a zoom of its own
+    // (clamped to the steps' range). The part of the page at the viewport's centre stays there.
+    void ZoomIn();
+    void ZoomOut();
+    void FitPage();
+    void FitWidth();
+    void SetZoom(float zoom);
+    // The scale of the page on the screen: 1 at full size, below 1 when fitted to a small viewport.
+    float ZoomFactor() const;
+    bool IsFitWidth() const { return !FitToWindow && fitWidth_; }
+    void ShowThumbnails(bool show);
+    static constexpr std::array<int, 9> kZoomSteps{25, 50, 75, 100, 125, 150, 200, 300, 400};
+
     // Commands: 0 print, 1 printer setup, 2 zoom, 3 page number options, 4 close.
     void CmdOperations_Click(int16_t Index);
     void MenuPrint_Click();
@@ -75,6 +99,11 @@ public:
     QAction* MenuSetup;
     QAction* MenuOption;
     QAction* MenuClose;
+    // The thumbnails switch, the zoom box, the page number box and the thumbnails themselves.
+    QPushButton* cmdThumbnails;
+    QComboBox* cbZoom;
+    QLineEdit* txtPage;
+    ThumbnailPanel* lstThumbnails;
 
     bool FitToWindow = false;
 
@@ -85,9 +114,33 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Form_KeyDown(int keyCode);
+    // The keys of the page view; each runs what its button does, and nothing while that
+    // button is disabled.
+    void AddKeys();
+    void MoveIfEnabled(int16_t Index);
+    // The wheel over the page: scrolls it, turns the page at the top or bottom edge and in the
+    // fitted view, and zooms with Ctrl held.
+    void pbBase_MouseWheel(QWheelEvent* event, QWidget* over);
+    // Moves a scroll bar by screen twips, in its own units (page twips).
+    void ScrollByScreenTwips(QScrollBar* bar, float twips);
+    // Decides every control's state from the job state and the view: the page box, the zoom
+    // box, the zoom keys, the thumbnails. Called after every change of page, layout or view.
+    void ShowControlStates();
+    // The page at zoom_ in pbData (the full-size picture itself at 1).
+    void ShowZoomedPage();
+    // The fitted page painted again into pbData as the zoom button paints it.
+    void RepaintFitPage();
+    // A zoom of the non-fitted views, keeping the page point under anchor (pbBase twips) there.
+    void ZoomAround(float zoom, bool fitWidth, QPointF anchor);
+    QPointF PagePointAt(QPointF anchor) const;
+    QPointF ViewportCentre() const;
+    float FitWidthZoom() const;
+    void ApplyZoomText(const QString& text);
+    void PlaceBandControls();
     void cmdButtonMoveControl(int16_t& Index);
     void SetMoveButtons(bool firstAndPrevious, bool nextAndLast);
     void PrintData();
@@ -105,6 +158,14 @@ private:
     // "Print Preview  [ printer ]": the printer the next print goes to.
     void ShowPrinterInCaption();
     QSize lastViewportSize_;
+    // The scale of the non-fitted views: 1 is the full-size view.
+    float zoom_ = 1.0f;
+    bool fitWidth_ = false;
+    // Where the fitted page was last painted in pbData.
+    QRectF fitPageRect_;
+    // Wheel turns not yet used, in eighths of a degree (a notch is 120).
+    int wheelRest_ = 0;
+    std::vector<QShortcut*> zoomInKeys_, zoomOutKeys_;
 };
 
 } // namespace telmo

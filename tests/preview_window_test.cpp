@@ -9,7 +9,9 @@
 #include "platform/print/PrintDialogModule.h"
 #include "platform/ui/PictureBox.h"
 #include "platform/ui/RepaintLock.h"
+#include "preview/PageComposer.h"
 #include "preview/PreviewWindow.h"
+#include "preview/ThumbnailPanel.h"
 #include "support/EngineFixture.h"
 
 #include "support/ModalWindows.h"
@@ -17,8 +19,10 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 using namespace telmo;
 using namespace telmo::test;
@@ -73,6 +77,21 @@ protected:
         return pages;
     }
     size_t Count(OpKind kind) { return Recorder().OpsOf(kind).size(); }
+    static void Wheel(QWidget* target, int dy, Qt::KeyboardModifiers modifiers = {}) {
+        const QPointF at(target->width() / 2.0, target->height() / 2.0);
+        QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, dy), Qt::NoButton, modifiers,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    }
+    static void Type(QLineEdit* box, const QString& text) {
+        box->selectAll();
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    static void SettleThumbnails(const ThumbnailPanel& panel) {
+        for (int turns = 0; turns < 1000 && (turns < 3 || panel.IsComposing()); ++turns)
+            QApplication::processEvents();
+    }
 };
 
 } // namespace
@@ -133,6 +152,9 @@ TEST_F(PreviewWindowTest, AOnePageReportPrintsStraightAwayAndThePopupActsLikeThe
     const auto pages = PrintedPages();
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_TRUE(pages[0].contains("Page 1 of 1") && pages[0].contains("r4c2"));
+    Recorder().ClearOps();
+    QTest::keyClick(preview.pbBase, Qt::Key_P, Qt::ControlModifier); // Ctrl+P prints as Print does
+    EXPECT_EQ(PrintedPages(), pages);
     // A right click, on the page or around it, opens the popup, once.
     int popups = 0;
     QObject::connect(preview.PrintPopup, &QMenu::aboutToShow, [&] { ++popups; });
@@ -214,7 +236,7 @@ TEST_F(PreviewWindowTest, ZoomAlternatesAndTheViewsMatchTheWorkedExamples) {
     ASSERT_EQ(full.pbData->ScaleWidth(), 12210);
     EXPECT_TRUE(full.HS->isEnabled());
     EXPECT_EQ(std::tuple(full.HS->maximum(), full.HS->pageStep(), full.HS->singleStep()),
-              std::tuple(1390, 56, 10));
+              std::tuple(1390, 11000, 10)); // a trough click pages by the viewport
     full.HS->setValue(500);
     EXPECT_EQ(full.pbData->Left(), 60 - 500);
     zoomOutIn(14030);
@@ -395,4 +417,139 @@ TEST(RepaintLockTest, OneWidgetAtATimeAndTheScopedLockReleasesOnlyItsOwn) {
         EXPECT_EQ(RepaintLock::Holder(), &second);
     }
     EXPECT_TRUE(RepaintLock::Holder() == nullptr && second.updatesEnabled());
+}
+
+// Every way of moving added to the buttons, in one sequence on a five-page report: keys,
+// the wheel, the page box and the zoom box. Each row: the page then shown, the zoom (0:
+// fitted) and the vertical scroll position (-1: not looked at, -2: its maximum).
+TEST_F(PreviewWindowTest, KeysWheelAndBoxesTurnPagesScrollAndZoom) {
+    GridOfPages(5);
+    PreviewWindow& preview = OpenPreview();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_GE(preview.width(), screen.width() * 4 / 5); // a useful first size, centred
+    EXPECT_NEAR(preview.x() + preview.width() / 2, screen.center().x(), 1);
+    QWidget* view = preview.pbBase;
+    const auto key = [&](int k, Qt::KeyboardModifiers m = {}) {
+        return [&, k, m] { QTest::keyClick(view, Qt::Key(k), m); };
+    };
+    const auto wheel = [&](int dy, Qt::KeyboardModifiers m = {}) {
+        return [&, dy, m] { Wheel(view, dy, m); };
+    };
+    const auto scrollTo = [&](int value, std::function<void()> then) {
+        return [&, value, then] {
+            preview.VS->setValue(value < 0 ? preview.VS->maximum() : value);
+            then();
+        };
+    };
+    const float arrow = PixelsToTwips(40), notch = PixelsToTwips(60);
+    struct Step {
+        const char* what;
+        std::function<void()> input;
+        int page, percent, scroll;
+    };
+    const std::vector<Step> steps{
+        {"PageDown", key(Qt::Key_PageDown), 2, 0, -1},
+        {"End", key(Qt::Key_End), 5, 0, -1},
+        {"PageUp", key(Qt::Key_PageUp), 4, 0, -1},
+        {"Home", key(Qt::Key_Home), 1, 0, -1},
+        {"Ctrl+End", key(Qt::Key_End, Qt::ControlModifier), 5, 0, -1},
+        {"Ctrl+Home", key(Qt::Key_Home, Qt::ControlModifier), 1, 0, -1},
+        {"wheel down, fitted", wheel(-120), 2, 0, -1},
+        {"half a notch turns nothing", wheel(-60), 2, 0, -1},
+        {"wheel up, fitted", wheel(120), 1, 0, -1},
+        {"page box 4", [&] { Type(preview.txtPage, "4"); }, 4, 0, -1},
+        {"page box past the end", [&] { Type(preview.txtPage, "99"); }, 5, 0, -1},
+        {"PageUp", key(Qt::Key_PageUp), 4, 0, -1},
+        {"zoom box 100", [&] { Type(preview.cbZoom->lineEdit(), "100"); }, 4, 100, -1},
+        {"+", key(Qt::Key_Plus), 4, 125, -1},
+        {"-", key(Qt::Key_Minus), 4, 100, -1},
+        {"Ctrl+=", key(Qt::Key_Equal, Qt::ControlModifier), 4, 125, -1},
+        {"Ctrl+-", key(Qt::Key_Minus, Qt::ControlModifier), 4, 100, -1},
+        {"Ctrl+wheel up", wheel(120, Qt::ControlModifier), 4, 125, -1},
+        {"Ctrl+wheel down", wheel(-120, Qt::ControlModifier), 4, 100, -1},
+        {"Down", scrollTo(0, key(Qt::Key_Down)), 4, 100, int(arrow)},
+        {"wheel down inside the page", wheel(-120), 4, 100, int(arrow + notch)},
+        {"wheel down at the foot", scrollTo(-1, wheel(-120)), 5, 100, 0},
+        {"wheel up at the top", wheel(120), 4, 100, -2},
+        {"zoom box 1000", [&] { Type(preview.cbZoom->lineEdit(), "1000"); }, 4, 400, -1},
+        {"+ at 400", key(Qt::Key_Plus), 4, 400, -1},
+        {"Ctrl+0", key(Qt::Key_0, Qt::ControlModifier), 4, 0, -1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.input();
+        // Fitted, the box shows the page's scale, whatever it came to.
+        const int percent = step.percent == 0 ? qRound(preview.ZoomFactor() * 100) : step.percent;
+        EXPECT_EQ(
+            std::tuple(int(State().CurrentPage), preview.FitToWindow, qRound(preview.ZoomFactor() * 100)),
+            std::tuple(step.page, step.percent == 0, percent));
+        EXPECT_EQ((QStringList{Caption(), preview.txtPage->text(), preview.cbZoom->currentText()}),
+                  (QStringList{QStringLiteral("Page %1 of 5").arg(step.page), QString::number(step.page),
+                               QStringLiteral("%1%").arg(percent)}));
+        if (step.scroll != -1) {
+            EXPECT_EQ(preview.VS->value(), step.scroll == -2 ? preview.VS->maximum() : step.scroll);
+        }
+    }
+    // Fit width: the whole width in view, nothing to scroll across.
+    preview.cbZoom->setCurrentIndex(1);
+    emit preview.cbZoom->activated(1);
+    EXPECT_TRUE(preview.IsFitWidth() && !preview.HS->isEnabled() && preview.VS->isEnabled());
+    EXPECT_LE(preview.pbData->Left() + preview.pbData->Width(), preview.pbBase->Width());
+    // The longest caption there can be and its page box are not cut off.
+    State().TotalPages = State().CurrentPage = 32766;
+    UpdatePageLabel(State().CurrentPage);
+    preview.txtPage->setText("32766");
+    EXPECT_LE(preview.lbPageNo->sizeHint().width(), preview.lbPageNo->width());
+    EXPECT_LE(preview.lbPageNo->geometry().right(), preview.txtPage->x());
+    EXPECT_LE(preview.txtPage->fontMetrics().horizontalAdvance("32766") + 8, preview.txtPage->width());
+    // The first size takes in the whole band wherever the screen is that wide.
+    EXPECT_GE(preview.width(), std::min(screen.width(), preview.txtPage->geometry().right()));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(PreviewWindowTest, ZoomKeepsThePartInViewAndThumbnailsComposeOnlyThePagesShown) {
+    GridOfPages(200);
+    PreviewWindow& preview = OpenPreview();
+    preview.SetZoom(1);
+    preview.VS->setValue(preview.VS->maximum() / 2);
+    preview.HS->setValue(preview.HS->maximum() / 3);
+    const auto pagePointAtCentre = [&] {
+        const float border = (preview.pbData->Width() - preview.pbData->ScaleWidth()) / 2;
+        return (QPointF(preview.pbBase->Width(), preview.pbBase->Height()) / 2 -
+                QPointF(preview.pbData->Left(), preview.pbData->Top()) - QPointF(border, border)) /
+               preview.ZoomFactor();
+    };
+    const QPointF before = pagePointAtCentre();
+    for (float zoom : {2.0f, 4.0f, 0.75f}) {
+        preview.SetZoom(zoom);
+        const QPointF after = pagePointAtCentre();
+        // A pixel of rounding; a page narrower than the viewport is centred instead.
+        EXPECT_TRUE(!preview.HS->isEnabled() || std::abs(after.x() - before.x()) < 20 / zoom) << zoom;
+        EXPECT_NEAR(after.y(), before.y(), 20 / zoom) << zoom;
+    }
+
+    ThumbnailPanel& panel = *preview.lstThumbnails;
+    SettleThumbnails(panel);
+    EXPECT_EQ(panel.ComposedPages(), 0); // hidden: nothing composed
+    Click(preview.cmdThumbnails);
+    SettleThumbnails(panel);
+    const int inView = panel.viewport()->height() / (panel.PageRect(2).top() - panel.PageRect(1).top()) + 2;
+    EXPECT_TRUE(panel.ComposedPages() > 0 && panel.ComposedPages() <= inView) << panel.ComposedPages();
+    EXPECT_EQ(panel.PictureOf(1).devicePixelRatio(), preview.devicePixelRatioF());
+    EXPECT_TRUE(panel.PictureOf(100).isNull());
+    panel.verticalScrollBar()->setValue(panel.verticalScrollBar()->maximum());
+    SettleThumbnails(panel);
+    EXPECT_LE(panel.ComposedPages(), 2 * inView);
+    const int pages = State().TotalPages;
+    EXPECT_FALSE(panel.PictureOf(pages).isNull());
+    QTest::mouseClick(panel.viewport(), Qt::LeftButton, {}, panel.PageRect(pages - 1).center());
+    EXPECT_EQ(Caption(), QStringLiteral("Page %1 of %2").arg(pages - 1).arg(pages));
+    EXPECT_GE(preview.pbBase->x(), panel.width()); // the viewport moved over for the panel
+    // A thumbnail is that page: its number and its first row.
+    const auto page7 = Flatten(*PageComposer().Compose(7));
+    EXPECT_TRUE(page7.FindText(QStringLiteral("Page 7 of %1").arg(pages)) &&
+                page7.FindText(Row1Cell(State().PageBlocks[7].StartRow)));
+    Click(preview.cmdThumbnails);
+    EXPECT_EQ(preview.pbBase->x(), 0);
+    EXPECT_TRUE(messages.empty());
 }
