@@ -341,8 +341,9 @@ void PreviewWindow::pbBase_Resize() {
     if (FitToWindow) {
         ScopedRepaintLock lock(pbBase);
         SetWindowForZoomIn();
-    } else if (fitWidth_) {
-        ZoomAround(0, true, ViewportCentre());
+    } else if (fitWidth_ || zoom_ != 1.0f) {
+        // The zoomed views are laid out for the new viewport about the same part of the page.
+        ZoomAround(zoom_, fitWidth_, ViewportCentre());
     } else {
         // The page stays where it is; a click in a scroll bar's trough still pages by the viewport.
         HS->setPageStep(qRound(pbBase->ScaleWidth() / zoom_));
@@ -581,6 +582,8 @@ void PreviewWindow::ShowThumbnails(bool show) {
     Form_Resize();
     if (FitToWindow)
         RepaintFitPage();
+    else
+        ZoomAround(zoom_, fitWidth_, ViewportCentre());
     ShowControlStates();
 }
 

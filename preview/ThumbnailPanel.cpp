@@ -103,11 +103,15 @@ void ThumbnailPanel::mousePressEvent(QMouseEvent* event) {
         emit PageClicked(page);
 }
 
+std::pair<int, int> ThumbnailPanel::PagesInView() const {
+    const int rows = RowHeight();
+    const int top = verticalScrollBar()->value();
+    return {top / rows + 1, std::min(pageCount_, (top + viewport()->height()) / rows + 1)};
+}
+
 void ThumbnailPanel::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
-    const int rows = RowHeight();
-    const int first = verticalScrollBar()->value() / rows + 1;
-    const int last = std::min(pageCount_, (verticalScrollBar()->value() + viewport()->height()) / rows + 1);
+    const auto [first, last] = PagesInView();
     const qreal ratio = devicePixelRatioF();
     pending_.clear();
     for (int page = first; page <= last; ++page) {
@@ -132,11 +136,19 @@ void ThumbnailPanel::paintEvent(QPaintEvent*) {
 }
 
 void ThumbnailPanel::ComposeNext() {
-    if (pending_.empty())
-        return;
-    const int page = pending_.front();
-    pending_.erase(pending_.begin());
+    // Pages scrolled out of view since they were asked for are passed over.
+    const auto [first, last] = PagesInView();
     const qreal ratio = devicePixelRatioF();
+    int page = 0;
+    while (page == 0 && !pending_.empty()) {
+        const int asked = pending_.front();
+        pending_.erase(pending_.begin());
+        const QPixmap kept = cache_.value(asked);
+        if (asked >= first && asked <= last && (kept.isNull() || kept.devicePixelRatio() != ratio))
+            page = asked;
+    }
+    if (page == 0)
+        return;
     const QSize size = ThumbSize();
     QPixmap picture(size * ratio);
     picture.setDevicePixelRatio(ratio);
@@ -155,7 +167,8 @@ void ThumbnailPanel::ComposeNext() {
     ++composed_;
     Keep(page, picture);
     viewport()->update(PageRect(page));
-    // The paint that follows queues what is still in view and missing.
+    if (!pending_.empty())
+        composeTimer_.start();
 }
 
 void ThumbnailPanel::Keep(int page, const QPixmap& picture) {

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QTimer>
 #include <list>
+#include <utility>
 #include <vector>
 
 namespace telmo {
@@ -51,6 +52,8 @@ protected:
 private:
     QSize ThumbSize() const;
     int RowHeight() const;
+    // The first and the last page with a picture in the viewport.
+    std::pair<int, int> PagesInView() const;
     void UpdateScrollRange();
     void ComposeNext();
     void Keep(int page, const QPixmap& picture);
