@@ -118,6 +118,7 @@ PreviewWindow::PreviewWindow() {
     cbZoom->setObjectName(QStringLiteral("cbZoom"));
     cbZoom->setEditable(true);
     cbZoom->setInsertPolicy(QComboBox::NoInsert);
+    cbZoom->setMaxVisibleItems(2 + static_cast<int>(kZoomSteps.size()));
     cbZoom->addItems({QStringLiteral("Fit page"), QStringLiteral("Fit width")});
     for (int step : kZoomSteps)
         cbZoom->addItem(QStringLiteral("%1%").arg(step));
@@ -128,7 +129,7 @@ PreviewWindow::PreviewWindow() {
     txtPage->setAlignment(Qt::AlignRight);
     // Any page number there can be is accepted as typed; Enter goes to the nearest page.
     txtPage->setValidator(new QIntValidator(1, 32766, txtPage));
-    txtPage->setToolTip(QStringLiteral("Go to page: type its number and press Enter"));
+    txtPage->setToolTip(QStringLiteral("Go to page (Ctrl+G): type its number and press Enter"));
     lstThumbnails = new ThumbnailPanel(this);
     lstThumbnails->hide();
     PlaceBandControls();
@@ -219,6 +220,11 @@ void PreviewWindow::AddKeys() {
         &zoomOutKeys_);
     add({QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { FitPage(); });
     add({QKeySequence(Qt::CTRL | Qt::Key_P)}, [this] { CmdOperations_Click(0); });
+    // Ctrl+G: type a page number, then Enter.
+    add({QKeySequence(Qt::CTRL | Qt::Key_G)}, [this] {
+        txtPage->setFocus();
+        txtPage->selectAll();
+    });
 }
 
 void PreviewWindow::MoveIfEnabled(int16_t Index) {

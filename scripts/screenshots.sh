@@ -2,12 +2,16 @@
 # Regenerates the pictures in docs/ from the three-page sample app/samples/stock-3pages.csv
 # (the first 130 items and 8 columns of inventory.csv), on a virtual X display:
 #
-#   docs/preview-fit.png      the preview window as it opens: page 1 fitted to the window
-#   docs/preview-full.png     the same window after "Zoom In": the page at full size
-#   docs/printed-page-2.png   page 2 as printed, from the built-in PDF printer at 60 dpi
+#   docs/preview-fit.png         the preview window as it opens: page 1 fitted to the window
+#   docs/preview-full.png        the same window after "Zoom In": the page at full size
+#   docs/preview-thumbnails.png  the thumbnails shown, page 3 typed into the page box (Ctrl+G),
+#                                one zoom step up with "+"
+#   docs/preview-zoom.png        the zoom box's list open
+#   docs/printed-page-2.png      page 2 as printed, from the built-in PDF printer at 60 dpi
 #
-# The preview is the real window of `telmo-report --preview`, driven with xdotool and read
-# from the virtual display's frame buffer, so the pictures are what a user sees.
+# The preview is the real window of `telmo-report --preview`, driven with xdotool (keys,
+# clicks, typing) and read from the virtual display's frame buffer, so the pictures are what
+# a user sees.
 #
 #   scripts/screenshots.sh [BUILD_DIR]     (default build/; needs telmo-report built there)
 #
@@ -77,7 +81,7 @@ preview=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Print Preview" | head -n 1) ||
     die "the preview window did not open"
 # There is no window manager to give the window the keyboard; the pointer goes out of the
-# picture (the window opens at the top-left corner, far smaller than the screen).
+# picture (the window opens centred, at four fifths of the screen).
 xdotool windowfocus --sync "$window"
 xdotool mousemove 1020 760
 settle
@@ -88,7 +92,21 @@ xdotool key alt+z
 settle
 capture "$window" "$docs/preview-full.png"
 
-xdotool key Escape
+# Back to the fitted page; the thumbnails switch is the band's first button (at 15, 14).
+xdotool key alt+z
+xdotool mousemove --window "$window" 15 14 click 1 mousemove 1020 760
+xdotool key ctrl+g
+xdotool type 3
+xdotool key Return plus
+settle
+capture "$window" "$docs/preview-thumbnails.png"
+
+# The zoom box's arrow is at the right end of the box (twips 6110 to 7290 at 15 a pixel).
+xdotool mousemove --window "$window" 478 14 click 1
+settle
+capture "$window" "$docs/preview-zoom.png"
+
+xdotool key Escape Escape
 wait "$preview" || die "the preview ended with status $?"
 
 "$report" "$@" --pdf "$work/report.pdf" || die "printing the sample failed"
