@@ -554,7 +554,7 @@ void PreviewWindow::pbBase_MouseWheel(QWheelEvent* event, QWidget* over) {
         return;
     }
     const float notch = PixelsToTwips(kNotchPixels);
-    if (delta.x() != 0 || (event->modifiers() & Qt::ShiftModifier)) {
+    if (delta.x() != 0 || (event->modifiers() & Qt::ShiftModifier) || over == HS) {
         const int across = delta.x() != 0 ? delta.x() : delta.y();
         ScrollByScreenTwips(HS, -static_cast<float>(across) / kNotch * notch);
         return;

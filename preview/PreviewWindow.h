@@ -41,7 +41,8 @@ public:
     // The title block on any drawing surface.
     void DisplayHeader(DrawingSurface& pbData);
     void DisplayPageNoForPreview();
-    // The fit-to-window and the full-size layouts of the page in the viewport.
+    // The fit-to-window layout of the page in the viewport, and the layout at the zoom in
+    // force (full size unless a zoom step or fit width was chosen).
     void SetWindowForZoomIn();
     void SetWindowForZoomOut();
     // Switches to the other view and shows the composed page in it.
