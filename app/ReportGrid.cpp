@@ -1,9 +1,11 @@
 #include "app/ReportGrid.h"
 
+#include "engine/GridSizes.h"
 #include "engine/Pagination.h"
 #include "platform/grid/GridControl.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace telmo::app {
@@ -148,6 +150,23 @@ void ReportGridBuilder::FitToFont(GridControl& grid, const std::vector<double>& 
         grid.SetRowHeight(0, heading);
         for (int r = 1; r < rows; ++r)
             grid.SetRowHeight(r, std::min(grid.WrappedRowHeight(r), std::max(1, bodyRoom - heading - 1)));
+    }
+}
+
+// Each size is tried on the same grid, measured again, so no second copy of the texts is made.
+bool ReportGridBuilder::FitToWidth(GridControl& grid, const GridOptions& options) {
+    const float width = options.printableWidth;
+    float points = grid.FontSize();
+    for (int attempt = 0;; ++attempt) {
+        if (attempt > 0)
+            Refit(grid, points, options);
+        const float total = static_cast<float>(pagination::TotalColWidth(GridSizes::Of(grid)));
+        if (total <= width || width <= 0)
+            return true;
+        if (points <= kSmallestFitPoints || attempt >= 12)
+            return false;
+        // Text widths scale with the font, the cell margins do not: step a little below the ratio.
+        points = std::max(kSmallestFitPoints, std::floor(points * width / total * 0.98f * 4) / 4);
     }
 }
 

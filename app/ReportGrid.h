@@ -48,6 +48,9 @@ struct FittedWidthCaps {
 };
 FittedWidthCaps FittedWidthCapsFor(float printableWidth, int32_t headingColumnWidth);
 
+// The smallest grid font --fit-width shrinks to, in points.
+inline constexpr float kSmallestFitPoints = 6;
+
 // Widest a fitted column gets before its margins, in twips: a long text is shortened in its
 // cell rather than pushing every other column onto later pages.
 inline constexpr double kMaxFittedTextWidth = 11000;
@@ -72,6 +75,10 @@ public:
     // Sets a finished grid's font size and fits its columns and wrapped rows to the texts at
     // that size, measured on the grid itself: the same grid as one built at that size.
     static void Refit(GridControl& grid, float fontSize, const GridOptions& options);
+    // Refits a finished grid at the largest font size, from its own down to
+    // kSmallestFitPoints, whose columns fit the printable width on one page; false when none
+    // does (the grid is left at that smallest size).
+    static bool FitToWidth(GridControl& grid, const GridOptions& options);
 
 private:
     // What depends on the grid font: fitted column widths (from the widest text of each
