@@ -118,24 +118,20 @@ int RunReportCommand(const QStringList& arguments) {
     builder.reset();
     if (options.fitWidth && !ReportGridBuilder::FitToWidth(*grid, options.grid))
         WarnTooWideToFit(*grid, options);
-    if (!options.layout) {
-        if (const std::optional<QString> reason = NothingToPrint(*grid, options)) {
-            TellUser(*reason);
-            return kExitUsage;
-        }
+    if (const std::optional<QString> reason = NothingToPrint(*grid, options)) {
+        TellUser(*reason);
+        return kExitUsage;
     }
-    const PreflightFindings findings =
-        CheckReport(*grid, chosen.ScaleWidth(), chosen.ScaleHeight(),
-                    static_cast<float>(options.startRow.value_or(0)), options.csvPath);
+    const PreflightFindings findings = CheckReport(*grid, chosen.ScaleWidth(), chosen.ScaleHeight(),
+                                                   options.startRow.value_or(0), options.csvPath);
     // What keeps a report from printing keeps its layout from being made too: the component
     // would only report errors by number.
     if (findings.blocker) {
         TellUser(*findings.blocker);
         return kExitUsage;
     }
-    if (!options.layout)
-        for (const QString& warning : findings.warnings)
-            TellUser(QStringLiteral("warning: ") + warning);
+    for (const QString& warning : findings.warnings)
+        TellUser(QStringLiteral("warning: ") + warning);
     ReportRun run(options, grid);
     return run.Run();
 }

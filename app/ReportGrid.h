@@ -38,6 +38,8 @@ struct GridOptions {
 
 // The page body starts this far below the top of the printable area (the title block).
 inline constexpr float kBodyTop = 1500;
+// The page number is written this far above the foot of the printable area.
+inline constexpr float kPageNumberRoom = 500;
 
 // The widest the heading column and any other column may be fitted on a printable width:
 // together, with their allowances, they fit the width column pagination fills, so that a

@@ -18,7 +18,9 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace telmo::app {
 
@@ -70,7 +72,8 @@ int ReportRun::Run() {
     if (options_.layout) {
         State().FixedRowCount = grid_->FixedRows();
         CalculagePrintDataSettings();
-        WriteLayout();
+        if (!WriteLayout())
+            return kExitReported;
     } else if (options_.screenshot) {
         State().FixedRowCount = grid_->FixedRows();
         if (!SaveScreenshot() && reported_ == 0)
@@ -166,19 +169,41 @@ void ReportRun::TellWhereItWent() const {
                      .arg(count, Printers::PdfOutputFile()));
 }
 
-void ReportRun::WriteLayout() {
-    QTextStream out(stdout);
+bool ReportRun::WriteLayout() {
     const JobState& s = State();
     const Printer& printer = Printers::Current();
+    QString text;
+    QTextStream out(&text);
     out << "printer\t" << printer.DeviceName() << '\n';
     out << "scale\t" << printer.ScaleWidth() << '\t' << printer.ScaleHeight() << '\n';
     out << "mode\t" << s.PaginationMode << '\n';
     out << "pages\t" << s.TotalPages << '\n';
-    for (int page = 1; page <= s.TotalPages && page < static_cast<int>(s.PageBlocks.size()); ++page) {
+    // Written a page line at a time, so that a layout of many pages is not held whole; a
+    // write that fails (a full disk, a closed pipe) stops it: a layout cut short must not
+    // pass for the whole of it.
+    bool written = true;
+    const auto flush = [&] {
+        const QByteArray bytes = text.toUtf8();
+        written = written && std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), stdout) ==
+                                 static_cast<size_t>(bytes.size());
+        text.clear();
+    };
+    for (int page = 1; page <= s.TotalPages && page < static_cast<int>(s.PageBlocks.size()) && written;
+         ++page) {
         const PageBlock& b = s.PageBlocks[static_cast<size_t>(page)];
         out << "page\t" << page << '\t' << b.StartRow << '\t' << b.EndRow << '\t' << b.StartCol << '\t'
             << b.EndCol << '\n';
+        out.flush();
+        if (text.size() > 4096)
+            flush();
     }
+    out.flush();
+    flush();
+    written = std::fflush(stdout) == 0 && written && !std::ferror(stdout);
+    if (!written)
+        TellUser(QStringLiteral("cannot write the layout to standard output: %1; it is incomplete")
+                     .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    return written;
 }
 
 bool ReportRun::SaveScreenshot() {

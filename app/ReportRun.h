@@ -39,7 +39,8 @@ private:
     void SetTitles(IPrinter& printer) const;
     void TellWhereItWent() const;
     bool SaveScreenshot();
-    static void WriteLayout();
+    // False, told, when standard output could not take all of it.
+    static bool WriteLayout();
 
     const ReportOptions& options_;
     std::shared_ptr<GridControl> grid_;

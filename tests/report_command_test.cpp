@@ -99,6 +99,10 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
         {{file(""), "--pdf", pdf}, "$0:1: the file holds no rows"},
         {{file("\xEF\xBB\xBF\n\n\r\n"), "--layout"}, "$0:1: the file holds no rows"},
         {{file("h,a,b\n"), "--pdf", pdf}, "$0: no data rows"},       // a heading row alone
+        {{Path(QString("f%1.csv").arg(files)), "--layout"}, "$0: no data rows"}, // nor laid out
+        {{file(TableCsv(300, 3)), "--start-row", "5", "--layout"}, "--start-row 5: the rows of $0 from row 5 on are "
+         "more than one page, and a report of several pages always begins at row 1"},
+        {{file(TableCsv(5, 40)), "--start-row", "2", "--pdf", pdf}, "--start-row 2: $0 is wider than the page"},
         {{csv, "--start-row", "6", "--pdf", pdf}, "--start-row 6 is past the last row of $0"},
         {{file("a\nb\n"), "--col-widths", "20000", "--pdf", pdf}, "$0: the only column is 20000 twips wide"},
         {{Path(QString("f%1.csv").arg(files)), "--col-widths", "20000", "--layout"}, "$0: the only column is"},
@@ -170,6 +174,18 @@ TEST_F(ReportCommandTest, ReportedErrorsAreExitOneLoggedAndToldEvenWhenTheLogCan
     EXPECT_FALSE(QFile::exists(Path("telmo-report.pdf")));
     EXPECT_EQ(Run({csv}).exitCode, kOk);
     EXPECT_TRUE(QFile::exists(Path("telmo-report.pdf")));
+
+    // A layout that standard output cannot take (a full disk) is no layout: exit 1, one line.
+    QProcess full;
+    full.setProcessEnvironment(CommandEnvironment(dir.path()));
+    full.setStandardOutputFile("/dev/full");
+    full.start(TELMO_REPORT_BINARY, {csv, "--layout"});
+    ASSERT_TRUE(full.waitForFinished(60000));
+    const QString fullErr = full.readAllStandardError();
+    EXPECT_EQ(full.exitCode(), kReported) << S(fullErr);
+    EXPECT_TRUE(fullErr.startsWith("telmo-report: cannot write the layout to standard output: "))
+        << S(fullErr);
+    EXPECT_EQ(fullErr.count('\n'), 1) << S(fullErr);
 }
 
 namespace {
@@ -358,11 +374,6 @@ TEST_F(ReportCommandTest, QuotedFieldsPaperAndOrientationReachThePrintedPage) {
         EXPECT_TRUE(doc.pageTexts[0].contains(QString::fromUtf8(expected))) << expected << "\n"
                                                                             << S(doc.pageTexts[0]);
     EXPECT_FALSE(doc.pageTexts[0].contains(QChar(0xFEFF)));
-
-    // A heading row alone is still laid out by the component; the command prints none of it
-    // (the bad usage table has that row).
-    const QString one = Write("one.csv", "Name,Town,Amount\n");
-    EXPECT_EQ(Layout(Run({one, "--layout"}).out).Pages(), 1);
 }
 
 // Read from a file: UTF-8 with an optional byte order mark, records as RFC 4180 has them.
@@ -506,6 +517,9 @@ TEST_F(ReportCommandTest, EveryCellPrintsOnThePaperOrTheUserIsToldWhichDoesNot) 
         {{narrow, "--row-heights", "300,300,16000,300", "--paper", "Letter"},
          3,
          "warning: line 3 of " + narrow},
+        {{Write("five.csv", TableCsv(6, 2)), "--row-heights", "240,7000"}, // the last row joins page 4
+         4,
+         "warning: line 6 of " + Path("five.csv") + " is laid out on page 4 below the room"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(S(c.arguments.join(' ')));
