@@ -74,6 +74,7 @@ int RunReportCommand(const QStringList& arguments) {
     if (!options.columns.isEmpty())
         picker.emplace(options.columns);
     CsvError error;
+    QString note;
     const bool parsed = ReadCsvFile(
         options.csvPath,
         [&](QStringList& fields) {
@@ -84,11 +85,13 @@ int RunReportCommand(const QStringList& arguments) {
             else
                 builder.reset(); // nothing will print: only the records are counted on
         },
-        error, options.delimiter);
+        options.csv, error, &note);
     if (!parsed) {
         TellUser(error.message);
         return kExitUsage;
     }
+    if (!note.isEmpty())
+        TellUser(QStringLiteral("note: ") + note);
     if (picker) {
         if (const std::optional<QString> problem = picker->Problem(options.csvPath)) {
             TellUser(*problem);

@@ -22,6 +22,19 @@ int32_t FittedWidth(double widestText) {
            static_cast<int32_t>(4 * GridControl::kCellMarginX);
 }
 
+// The width a text is fitted by, in twips: anything past kMaxFittedTextWidth counts the same,
+// so a long text is first measured by its start, and only measured whole when that is narrower.
+// Laying out a text of megabytes takes seconds and a multiple of its size in memory.
+double FittedTextWidth(const GridControl& grid, const QString& text) {
+    constexpr qsizetype kStart = 4096;
+    if (text.size() > kStart) {
+        const double start = grid.TextWidth(QStringView(text).first(kStart));
+        if (start >= kMaxFittedTextWidth)
+            return start;
+    }
+    return grid.TextWidth(text);
+}
+
 // Whether every non-empty cell of a column below the fixed rows reads as a number; a column
 // with no such cell does not.
 bool IsNumberColumn(const GridControl& grid, int32_t col, int32_t fixedRows,
@@ -84,7 +97,7 @@ void ReportGridBuilder::Add(const QStringList& fields) {
         grid_->SetTextMatrix(row, c, text);
         if (fit)
             widest_[static_cast<size_t>(c)] =
-                std::max(widest_[static_cast<size_t>(c)], grid_->TextWidth(text));
+                std::max(widest_[static_cast<size_t>(c)], FittedTextWidth(*grid_, text));
     }
 }
 
@@ -118,7 +131,7 @@ void ReportGridBuilder::Refit(GridControl& grid, float fontSize, const GridOptio
             for (int32_t r = 0; r < grid.Rows(); ++r)
                 if (const QString text = grid.TextMatrix(r, c); !text.isEmpty())
                     widest[static_cast<size_t>(c)] =
-                        std::max(widest[static_cast<size_t>(c)], grid.TextWidth(text));
+                        std::max(widest[static_cast<size_t>(c)], FittedTextWidth(grid, text));
     }
     FitToFont(grid, widest, options);
 }

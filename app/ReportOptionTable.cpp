@@ -12,10 +12,12 @@ void DeclareOptions(QCommandLineParser& parser) {
                        "Ctrl-C while printing stops after the page being printed; pages printed to a\n"
                        "printer stay printed, an unfinished PDF is not saved (an earlier file stays).\n"
                        "Exit status: 0 done, 1 an error was reported, 2 bad usage or an unreadable,\n"
-                       "malformed or empty file (nothing is printed then), 130 stopped by Ctrl-C."));
+                       "malformed or empty file (nothing is printed then), 130 stopped by Ctrl-C.\n"
+                       "A field or a record (a line, with the line breaks of its quoted fields) of more\n"
+                       "than 16 MB is refused, naming its line: no table of text has one."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("file.csv"),
-                                 QStringLiteral("The table to print (RFC 4180, UTF-8)."));
+                                 QStringLiteral("The table to print (RFC 4180, UTF-8 or see --encoding)."));
     const auto add = [&](const QString& name, const QString& help, const QString& valueName = QString()) {
         parser.addOption(QCommandLineOption(name, help, valueName));
     };
@@ -56,8 +58,15 @@ void DeclareOptions(QCommandLineParser& parser) {
     add(QStringLiteral("grid-size"), QStringLiteral("Size of the grid font in points."),
         QStringLiteral("PT"));
     add(QStringLiteral("delimiter"),
-        QStringLiteral("Field separator: , ; | tab, or auto (default): the one the first lines use."),
+        QStringLiteral("Field separator: , ; | tab, or auto (default): the one that splits most of the first "
+                       "lines alike."),
         QStringLiteral("SEP"));
+    add(QStringLiteral("comment"), QStringLiteral("Skip the lines that start with CHAR (e.g. '#')."),
+        QStringLiteral("CHAR"));
+    add(QStringLiteral("encoding"),
+        QStringLiteral("The file's encoding, e.g. latin1, windows-1252, UTF-16 (default: UTF-8, or UTF-16 "
+                       "when the file starts with its byte order mark)."),
+        QStringLiteral("NAME"));
     add(QStringLiteral("columns"),
         QStringLiteral("The columns to print, in this order, by heading or number from 1, "
                        "comma-separated (e.g. Name,3,City); the first is the heading column."),

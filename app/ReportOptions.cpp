@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QStringDecoder>
 #include <cmath>
 #include <cstdio>
 
@@ -155,13 +156,25 @@ ReportOptions ReadParsed(const QCommandLineParser& parser) {
     if (has("delimiter")) {
         const QString d = value("delimiter");
         if (d == QLatin1String("tab") || d == QLatin1String("\\t") || d == QLatin1String("\t"))
-            o.delimiter = u'\t';
+            o.csv.delimiter = u'\t';
         else if (d == QLatin1String(",") || d == QLatin1String(";") || d == QLatin1String("|"))
-            o.delimiter = d.front();
+            o.csv.delimiter = d.front();
         else if (d != QLatin1String("auto"))
             throw UsageError(QStringLiteral("--delimiter takes , ; | tab or auto (the default: guessed "
                                             "from the first lines), not \"%1\"")
                                  .arg(d));
+    }
+    if (has("comment")) {
+        if (value("comment").size() != 1 || value("comment").front().isSpace())
+            throw UsageError(QStringLiteral("--comment takes one character, e.g. --comment '#'"));
+        o.csv.comment = value("comment").front();
+    }
+    if (has("encoding")) {
+        o.csv.encoding = value("encoding");
+        if (!QStringDecoder(o.csv.encoding.toLatin1().constData()).isValid())
+            throw UsageError(QStringLiteral("--encoding %1: not an encoding this system knows (try UTF-8, "
+                                            "UTF-16, latin1 or windows-1252)")
+                                 .arg(o.csv.encoding));
     }
     if (has("locale")) {
         const QLocale locale(value("locale"));

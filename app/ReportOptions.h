@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CsvReader.h"
 #include "app/ReportGrid.h"
 #include "component/IPrinter.h"
 
@@ -39,7 +40,7 @@ struct ReportOptions {
     bool layout = false;
     std::optional<QString> screenshot;
     int page = 1;
-    QChar delimiter; // null: guessed from the file's first lines
+    CsvFormat csv; // separator (null: guessed from the file's first lines), comment, encoding
     bool fitWidth = false;
     QStringList columns; // headings or numbers from 1, in the order to print
     bool titleFromFile = false;

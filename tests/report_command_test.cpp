@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
@@ -40,6 +41,9 @@ void PrintTo(const QString& text, std::ostream* out) {
 namespace {
 
 const auto S = [](const QString& text) { return text.toStdString(); };
+QByteArray Utf16(const QString& text, QStringConverter::Encoding order) {
+    return QStringEncoder(order)(text);
+}
 
 constexpr int kOk = 0, kReported = 1, kUsage = 2;
 
@@ -112,6 +116,8 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
           "--pdf", pdf}, "$0: the file has 32,766 columns after the heading column, more than the 32,765"},
         {{Path(QString("f%1.csv").arg(files)), "--layout"}, "$0: the file has 32,766 columns"}, // nor laid out
         {{Path("missing.csv"), "--pdf", pdf}, "$0: cannot read"},
+        {{"/dev/zero", "--layout"}, "$0:1: a field or record of more than 16 MB"},
+        {{csv, "--encoding", "klingon"}, "--encoding klingon: not an encoding"},
         {{}, "CSV file"},
         {{csv, csv}, "CSV file"},
         {{csv, "--no-such-option"}, "no-such-option"},
@@ -399,6 +405,10 @@ TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
         {"a\n\xEF\xBB\xBFz\n", {{"a"}, {QStringLiteral("\uFEFFz")}}}, // a mark only counts at the very start
         {"\xEF\xBB\xBF\xEF\xBB\xBF" "a\n", {{"a"}}}, // some programs add one to a file that has one
         {"\xEF\xBB", {}, ":1: not valid UTF-8 text"}, // a mark cut off
+        {"\xFF\xFE" + Utf16("a,\"x\ny\"\n1,Zoë\n", QStringConverter::Utf16LE), {{"a", "x\ny"}, {"1", "Zoë"}}},
+        {"\xFE\xFF" + Utf16("東京,4\n", QStringConverter::Utf16BE), {{"東京", "4"}}},
+        {"Stadt\nZ\xfcrich\n", {}, ":2: not valid UTF-8 text; it is most likely latin1: give --encoding latin1"},
+        {"# \"zones\"\na\n", {}, ":1: quote inside an unquoted field; line 1 starts with #: if such lines are comments, give --comment '#'"},
         {"a,b\n1,\"open\nstill\nopen", {}, ":2: quoted field is not closed"},
         {"a,b\n\"x\ny\",2\n3,4\"\n", {}, ":4: quote inside an unquoted field"},
         {"a,b\r\n\"x\" ,2\r\n", {}, ":2: unexpected character after a closing quote"},
@@ -421,7 +431,7 @@ TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
         CsvError error;
         EXPECT_EQ(app::ReadCsvFile(path, table, error), *c.error == '\0');
         if (*c.error != '\0') {
-            EXPECT_EQ(S(error.message), S(path + c.error));
+            EXPECT_TRUE(error.message.startsWith(path + c.error)) << S(error.message);
             continue;
         }
         EXPECT_EQ(table.rows, c.rows);
@@ -440,7 +450,7 @@ TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
                 path, [&records](QStringList& fields) { records.push_back(fields); }, error, u',', chunk);
             EXPECT_EQ(read, *c.error == '\0');
             if (*c.error != '\0')
-                EXPECT_EQ(S(error.message), S(path + c.error));
+                EXPECT_TRUE(error.message.startsWith(path + c.error)) << S(error.message);
             else
                 EXPECT_EQ(records, c.rows);
         }
@@ -560,6 +570,8 @@ TEST_F(ReportCommandTest, TheDelimiterIsGuessedFromTheFirstLinesOutsideQuotes) {
         {"note,qty\n\"a;b;c\",1\n\"x;y\",2\n", u','}, // semicolons only inside quotes
         {"\"two\nlines; here\",x\n1,2\n", u','},      // a quoted line break is no new line
         {"single\nfield\n", u','},
+        {"Name;City;Note\nAnna;Berlin;\nBob;Paris\nCarl;Rome;vip\n", u';'}, // ragged: most lines agree
+        {"code\tzone\tnote\nCH,DE,LI\tZurich\nFR\tParis\tx, y\nAQ\tCasey\tCasey, Davis, Mawson\n", u'\t'},
     };
     const auto records = [](const QByteArray& bytes, QChar delimiter, qsizetype chunk) {
         std::vector<QStringList> read;
@@ -592,6 +604,10 @@ TEST_F(ReportCommandTest, TheDelimiterIsGuessedFromTheFirstLinesOutsideQuotes) {
         {{tsv, "--delimiter", "tab"}, {"Name Qty City"}},
         {{commas, "--delimiter", ","}, {"Name;x Qty", "A;y 3"}},
         {{commas, "--delimiter", ";"}, {"Name x,Qty", "A y,3"}},
+        {{Write("l1.csv", "Stadt;Menge\nZ\xfcrich;3\n"), "--encoding", "latin1"},
+         {"Stadt Menge", "Zürich 3"}},
+        {{Write("c.tab", "# zones, \"as\" listed\ncode\tzone\n#CH,DE\nCH,DE,LI\tZurich\n"), "--comment", "#"},
+         {"code zone", "CH,DE,LI Zurich"}},
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(S(run.arguments.join(' ')));
@@ -607,6 +623,11 @@ TEST_F(ReportCommandTest, TheDelimiterIsGuessedFromTheFirstLinesOutsideQuotes) {
             EXPECT_TRUE(lines.contains(line)) << S(line) << "\n" << S(lines.join('\n'));
     }
     EXPECT_EQ(Run({eu, "--delimiter", "colon"}).exitCode, kUsage);
+    // A close call is told, with the option that picks the other.
+    EXPECT_TRUE(Run({commas, "--layout"})
+                    .err.startsWith("telmo-report: note: " + commas +
+                                    ": fields taken as separated by , (it splits 2 of the first 2 lines "
+                                    "alike); ; would split 2 of them alike: give --delimiter ;"));
 }
 
 // A column whose data cells are all numbers is aligned right, heading included, as a
