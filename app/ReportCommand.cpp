@@ -9,11 +9,13 @@
 #include "app/ReportRun.h"
 #include "engine/GridSizes.h"
 #include "engine/Pagination.h"
+#include "platform/FontSpec.h"
 #include "platform/RuntimeError.h"
 #include "platform/grid/GridControl.h"
 #include "platform/print/Printer.h"
 
 #include <QFileInfo>
+#include <QRawFont>
 #include <cstdio>
 #include <optional>
 
@@ -29,11 +31,25 @@ void WarnTooWideToFit(const GridControl& grid, const ReportOptions& options) {
     const auto total = static_cast<int>(pagination::TotalColWidth(GridSizes::Of(grid)));
     TellUser(QStringLiteral("warning: --fit-width: %1 is %2 twips wide even at %3 pt, wider than the "
                             "printable width of %4 twips; printed at %3 pt, its columns split over "
-                            "pages. Pick fewer with --columns, or use --landscape or larger --paper")
+                            "pages. Pick fewer with --columns, or use %5larger --paper")
                  .arg(options.csvPath)
                  .arg(total)
                  .arg(static_cast<double>(grid.FontSize()))
-                 .arg(static_cast<int>(options.grid.printableWidth)));
+                 .arg(static_cast<int>(options.grid.printableWidth))
+                 .arg(options.landscape ? QString() : QStringLiteral("--landscape or ")));
+}
+
+// A grid font that is not installed prints in the one the system puts in its place: say which.
+void WarnFontReplaced(const ReportOptions& options) {
+    if (!options.grid.fontName)
+        return;
+    // The face the page is drawn with, as the printed page resolves it.
+    const QString used =
+        QRawFont::fromFont(ToTwipsFont(FontSpec{*options.grid.fontName, 10, false})).familyName();
+    if (used.compare(*options.grid.fontName, Qt::CaseInsensitive) != 0)
+        TellUser(QStringLiteral("warning: --grid-font %1: no font of that name is installed; the grid "
+                                "prints in %2 instead (fc-list lists the fonts there are)")
+                     .arg(*options.grid.fontName, used));
 }
 
 // Why a grid cannot be printed before the layout is even made, or nothing.
@@ -119,6 +135,7 @@ int RunReportCommand(const QStringList& arguments) {
     builder->SetPrintable(options.grid.printableWidth, options.grid.printableHeight);
     const std::shared_ptr<GridControl> grid = builder->Finish();
     builder.reset();
+    WarnFontReplaced(options);
     if (options.fitWidth && !ReportGridBuilder::FitToWidth(*grid, options.grid))
         WarnTooWideToFit(*grid, options);
     if (const std::optional<QString> reason = NothingToPrint(*grid, options)) {

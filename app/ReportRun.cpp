@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <cerrno>
 #include <cstdio>
@@ -39,8 +40,7 @@ void ReportRun::OnReported(const QString& text, const QString& title) {
         QMessageBox::information(QApplication::activeWindow(), title, text);
         return;
     }
-    const QString line =
-        title + QStringLiteral(": ") + QString(text).replace(QLatin1String("\r\n"), QLatin1String(" - "));
+    const QString line = InOwnWords(text, title);
     if (line == lastReported_) {
         ++repeats_;
         return;
@@ -56,6 +56,33 @@ void ReportRun::FlushRepeats() {
                      .arg(repeats_)
                      .arg(repeats_ == 1 ? "" : "s"));
     repeats_ = 0;
+}
+
+// The component's message box text, "Unable to ACTION", a line break, "Error: N - TEXT", as
+// the command's own line, with what to change where the command knows it.
+QString ReportRun::InOwnWords(const QString& text, const QString& title) const {
+    static const QRegularExpression form(QStringLiteral("^Unable to (.*)\r\nError: (\\d+) - (.*)$"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return title + QStringLiteral(": ") +
+               QString(text).replace(QLatin1String("\r\n"), QLatin1String(" - "));
+    QString description = match.captured(3);
+    const QString printerError = QStringLiteral("Printer error: ");
+    if (description.startsWith(printerError))
+        description.remove(0, printerError.size());
+    const QString action = match.captured(1).trimmed();
+    QString line =
+        QStringLiteral("telmo-report: could not %1 the report: %2 (error %3)")
+            .arg(action.isEmpty() ? QStringLiteral("make") : action, description, match.captured(2));
+    if (Printers::Current().DeviceName() == Printers::BuiltInPdfName()) {
+        const QString folder = QFileInfo(Printers::PdfOutputFile()).absolutePath();
+        if (!QFileInfo(folder).isDir())
+            line += QStringLiteral("; the folder %1 does not exist: create it, or give --pdf a file in a "
+                                   "folder that does")
+                        .arg(folder);
+    }
+    return line;
 }
 
 bool ReportRun::InterruptedBeforePrinting() {

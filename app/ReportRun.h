@@ -36,6 +36,7 @@ public:
 private:
     void OnReported(const QString& text, const QString& title);
     void FlushRepeats();
+    QString InOwnWords(const QString& text, const QString& title) const;
     void SetTitles(IPrinter& printer) const;
     void TellWhereItWent() const;
     bool SaveScreenshot();

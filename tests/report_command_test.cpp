@@ -159,14 +159,15 @@ TEST_F(ReportCommandTest, ReportedErrorsAreExitOneLoggedAndToldEvenWhenTheLogCan
     static const QRegularExpression repeats("reported (\\d+) more times?$");
     int told = 0;
     for (const QString& line : r.err.split('\n', Qt::SkipEmptyParts))
-        told += line.startsWith("TELMO Preview: Unable to print - Error: ") +
+        told += line.startsWith("telmo-report: could not print the report: ") +
                 repeats.match(line).captured(1).toInt();
     EXPECT_EQ(told, logged.size()) << S(r.err);
-    EXPECT_EQ(r.err.count("Unable to print"), 1) << "a failing output is told once, not per page";
+    // In the command's words, naming the folder that is not there; once, not per page.
+    EXPECT_EQ(r.err.count("(error 482); the folder " + Path("no") + " does not exist"), 1) << S(r.err);
 
     r = Run({csv, "--pdf", Path("no/out.pdf"), "--error-log", badLog});
     EXPECT_EQ(r.exitCode, kReported) << S(r.err);
-    const qsizetype toldAt = r.err.indexOf("Unable to print");
+    const qsizetype toldAt = r.err.indexOf("could not print");
     EXPECT_GE(toldAt, 0) << S(r.err);
     EXPECT_GT(r.err.indexOf("cannot write the error log file \"" + badLog + '"'), toldAt) << S(r.err);
     EXPECT_EQ(Run({csv, "--pdf", Path("fine.pdf"), "--error-log", badLog}).exitCode, kOk);
@@ -376,7 +377,7 @@ TEST_F(ReportCommandTest, QuotedFieldsPaperAndOrientationReachThePrintedPage) {
     EXPECT_NEAR(doc.pageWidthPt, 595.3, 2); // A5 landscape: 210 x 148 mm
     EXPECT_NEAR(doc.pageHeightPt, 419.5, 2);
     for (const char* expected : {"Page 1 of 1", "Third", "Item", "Name, full", "Smith, Jo", "said \"hello\"",
-                                 "Zoë Ångström", "first second"})
+                                 "Zoë Ångström", "first…"}) // a one-line row: the cell's first line
         EXPECT_TRUE(doc.pageTexts[0].contains(QString::fromUtf8(expected))) << expected << "\n"
                                                                             << S(doc.pageTexts[0]);
     EXPECT_FALSE(doc.pageTexts[0].contains(QChar(0xFEFF)));
@@ -462,7 +463,7 @@ TEST_F(ReportCommandTest, FittedGridColumnsHoldTheirWidestTextUnshortened) {
     const auto grid = app::BuildReportGrid(table, app::GridOptions{});
     const double widest = grid->TextWidth(u"WWWWWWWW");
     EXPECT_GT(widest, grid->TextWidth(u"iiii ii"));
-    EXPECT_EQ(grid->TextWidth(u"iiii\nii"), grid->TextWidth(u"iiii ii"));
+    EXPECT_EQ(grid->TextWidth(u"iiii\nii"), grid->TextWidth(u"iiii")); // its widest line
     EXPECT_GE(grid->ColWidth(1) - 2 * GridControl::kCellMarginX, widest);
     EXPECT_LE(grid->ColWidth(1), widest + 4 * GridControl::kCellMarginX + 1);
     EXPECT_EQ(std::tuple(grid->Rows(), grid->FixedRows(), grid->FixedCols()), std::tuple(3, 1, 1));
@@ -707,6 +708,13 @@ TEST_F(ReportCommandTest, FitWidthColumnsAndTitleFromFile) {
     EXPECT_TRUE(r.err.startsWith("telmo-report: warning: --fit-width: " + forty)) << S(r.err);
     EXPECT_TRUE(r.err.contains("even at 6 pt")) << S(r.err);
     EXPECT_GT(ReadPdf(Path("f.pdf")).pages, 1);
+    EXPECT_TRUE(r.err.contains("or use --landscape or larger --paper")) << S(r.err);
+    // Advice already taken is not given again; a grid font not installed is named with its stand-in.
+    r = Run({forty, "--fit-width", "--landscape", "--grid-font", "No Such Font", "--layout"});
+    EXPECT_TRUE(r.err.contains("or use larger --paper")) << S(r.err);
+    EXPECT_TRUE(
+        r.err.contains("--grid-font No Such Font: no font of that name is installed; the grid prints in "))
+        << S(r.err);
     EXPECT_EQ(Run({thirteen, "--fit-width", "--col-widths", "900"}).exitCode, kUsage);
 
     // Columns by heading (any case) and number, in the order given; the first is the heading column.
@@ -785,6 +793,16 @@ TEST_F(ReportCommandTest, WrapPrintsLongCellsInFull) {
     EXPECT_TRUE(capped.pageTexts[0].contains(QChar(0x2026)));
     for (const PdfWord& word : capped.words)
         EXPECT_LT(word.yMax, capped.pageHeightPt) << S(word.text);
+
+    // A cell's own lines print one under the other.
+    r = Run({Write("lines.csv", "id,address\n1,\"Main St\nBerlin\nGermany\"\n"), "--wrap", "--pdf",
+             Path("l.pdf")});
+    ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+    const PdfDoc lines = ReadPdf(Path("l.pdf"));
+    const PdfWord *street = lines.Find("St"), *city = lines.Find("Berlin"), *country = lines.Find("Germany");
+    ASSERT_TRUE(street && city && country) << S(lines.pageTexts[0]);
+    EXPECT_LT(street->yMax, city->yMax);
+    EXPECT_LT(city->yMax, country->yMax);
 }
 
 // Ctrl-C during a long run to PDF stops it between pages: exit 130, the pages printed told,
