@@ -3,9 +3,9 @@
 #include "app/InterruptWatch.h"
 #include "app/ReportCommand.h"
 #include "app/TerminalProgress.h"
+#include "component/BatchHost.h"
 #include "component/IPrinter.h"
 #include "component/JobState.h"
-#include "dialogs/PrintStatusWindow.h"
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
 #include "platform/grid/GridControl.h"
@@ -112,7 +112,7 @@ int ReportRun::Run() {
             return kExitInterrupted;
         // Offscreen nobody sees the progress window: it need not wait to be seen, nor paint;
         // the terminal's progress line tells how the run goes.
-        PrintStatusWindow::SetRunsUnseen(!HasDisplay());
+        RunReportsUnseen(!HasDisplay());
         TerminalProgress progress = TerminalProgress::ForStream(stderr);
         SetPagePrintedObserver([&progress](int page, int total) { progress.PageDone(page, total); });
         printer.PrintReport(options_.printDialog ? kAutomationTrue : kAutomationFalse);
