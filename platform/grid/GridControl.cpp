@@ -211,8 +211,12 @@ QStringList CellLines(TextMeasure& measure, QStringView view, double available, 
     const QList<QStringView> ownLines = view.split(u'\n');
     qsizetype k = 0;
     for (; k < ownLines.size() && static_cast<int>(lines.size()) < room; ++k) {
+        // No cell shows more of a line than its start: a line of megabytes is not copied and
+        // measured whole each time its cell is drawn.
+        constexpr qsizetype kMostShownChars = 100000;
+        const QStringView line = ownLines[k].first(std::min(ownLines[k].size(), kMostShownChars));
         QStringList wrapped =
-            WrapLines(measure, OneLine(ownLines[k]), available, room - static_cast<int>(lines.size()));
+            WrapLines(measure, OneLine(line), available, room - static_cast<int>(lines.size()));
         lines += wrapped.isEmpty() ? QStringList{QString()} : wrapped;
     }
     bool more = false;
