@@ -1,5 +1,7 @@
 #include "app/CsvReader.h"
 
+#include "app/SeparatorGuess.h"
+
 #include <QFile>
 #include <QStringDecoder>
 #include <algorithm>
@@ -14,45 +16,6 @@ namespace {
 
 QString LineError(const QString& fileName, qsizetype line, const QString& what) {
     return QStringLiteral("%1:%2: %3").arg(fileName).arg(line).arg(what);
-}
-
-// The separator the first lines of a text use, or nothing while the text, not yet the whole
-// of it, holds fewer lines than are looked at.
-std::optional<QChar> SniffIn(QStringView text, bool whole) {
-    constexpr size_t kLinesLooked = 20;
-    constexpr std::array<char16_t, 4> candidates = {u',', u';', u'\t', u'|'};
-    std::vector<std::array<int, 4>> counts(1, std::array<int, 4>{});
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size() && counts.size() <= kLinesLooked; ++i) {
-        const QChar ch = text[i];
-        if (ch == u'"') {
-            quoted = !quoted; // a doubled quote toggles twice
-        } else if (!quoted && ch == u'\n') {
-            counts.push_back({});
-        } else if (!quoted) {
-            for (size_t k = 0; k < candidates.size(); ++k)
-                if (ch == candidates[k])
-                    ++counts.back()[k];
-        }
-    }
-    if (!whole && counts.size() <= kLinesLooked)
-        return std::nullopt;
-    // A last line cut off by the look-ahead, or an empty one after the final line end, is left out.
-    if (counts.size() > 1 && (counts.size() > kLinesLooked || text.endsWith(u'\n')))
-        counts.pop_back();
-    QChar best = u',';
-    int bestCount = 0;
-    for (size_t k = 0; k < candidates.size(); ++k) {
-        const int first = counts.front()[k];
-        bool steady = first > 0;
-        for (const auto& line : counts)
-            steady = steady && line[k] == first;
-        if (steady && first > bestCount) {
-            best = candidates[k];
-            bestCount = first;
-        }
-    }
-    return best;
 }
 
 // How far bytes are whole, well-formed UTF-8 sequences (no overlong forms, no surrogates,
@@ -119,8 +82,8 @@ enum class Next {
 // parsed again from its start once more text has come: only it is held between pieces.
 class RecordParser {
 public:
-    RecordParser(const QString& fileName, const CsvRecordSink& sink, QChar delimiter)
-        : fileName_(fileName), sink_(sink), delimiter_(delimiter) {}
+    RecordParser(const QString& fileName, const CsvRecordSink& sink, const CsvFormat& format)
+        : fileName_(fileName), sink_(sink), delimiter_(format.delimiter), comment_(format.comment) {}
 
     bool Feed(QString text, Next next, CsvError& error) {
         if (buffer_.isEmpty())
@@ -128,16 +91,25 @@ public:
         else
             buffer_ += text;
         if (delimiter_.isNull()) {
-            const std::optional<QChar> sniffed = SniffIn(buffer_, next != Next::MoreText);
-            if (!sniffed)
+            // A text that never reaches the lines looked at is guessed from what came, so
+            // that the limit on one record still holds while guessing.
+            const std::optional<SeparatorGuess> guess = SeparatorGuess::From(
+                buffer_, next != Next::MoreText || buffer_.size() > kCsvMostRecordChars, comment_);
+            if (!guess)
                 return true;
-            delimiter_ = *sniffed;
+            delimiter_ = guess->separator;
+            separatorNote_ = guess->Note(fileName_);
         }
         const bool atEnd = next == Next::EndOfFile;
         while (start_ < buffer_.size()) {
             const Step step = ParseRecord(atEnd, error);
             if (step == Step::Failed)
                 return false;
+            // Held for want of its end, a record past the limit goes no further.
+            if (step == Step::NeedMore && Pending() > kCsvMostRecordChars) {
+                TooLong(error);
+                return false;
+            }
             if (step == Step::NeedMore)
                 break;
         }
@@ -152,19 +124,76 @@ public:
 
     // Characters held for the record not yet complete (or for guessing the separator).
     qsizetype Pending() const { return buffer_.size() - start_; }
+    // When the separator guessed was a close call, what was chosen and how to choose the other.
+    const QString& SeparatorNote() const { return separatorNote_; }
 
 private:
     enum class Step { Parsed, NeedMore, Failed };
 
-    Step Fail(qsizetype line, const char* what, CsvError& error) const {
-        error.message = LineError(fileName_, line, QLatin1String(what));
+    Step Fail(qsizetype line, const QString& what, CsvError& error) const {
+        error.message = LineError(fileName_, line, what);
+        // A line that starts with # is most often a comment, which CSV does not have.
+        if (comment_.isNull() && start_ < buffer_.size() && buffer_[start_] == u'#')
+            error.message += QStringLiteral("; line %1 starts with #: if such lines are comments, give "
+                                            "--comment '#' to skip them")
+                                 .arg(line_);
         return Step::Failed;
+    }
+
+    // A record longer than the limit is refused before more of it is held.
+    Step TooLong(CsvError& error) const {
+        return Fail(line_,
+                    QStringLiteral("a field or record of more than %1 MB (from this line on); a table "
+                                   "of text has none this long: is this the right file?")
+                        .arg(kCsvMostRecordChars >> 20),
+                    error);
+    }
+
+    // Whether a line break outside quotes follows start_, with a character after it (which
+    // tells a CRLF from a CR).
+    // A quote out of place also counts: the parser tells it.
+    bool EndInSight() const {
+        const QChar* const data = buffer_.constData();
+        bool quoted = false, fieldStart = true;
+        for (qsizetype i = start_; i + 1 < buffer_.size(); ++i) {
+            const QChar ch = data[i];
+            if (quoted) {
+                if (ch == u'"' && data[i + 1] == u'"')
+                    ++i;
+                else if (ch == u'"')
+                    quoted = false;
+                continue;
+            }
+            if (ch == u'"' && !fieldStart)
+                return true;
+            if (ch == u'\n')
+                return true;
+            quoted = ch == u'"';
+            fieldStart = ch == delimiter_;
+        }
+        return false;
+    }
+
+    // A comment line at start_: skipped whole, or NeedMore while its end has not come.
+    Step SkipComment(bool atEnd) {
+        const qsizetype end = buffer_.indexOf(u'\n', start_);
+        if (end < 0 && !atEnd)
+            return Step::NeedMore;
+        start_ = end < 0 ? buffer_.size() : end + 1;
+        ++line_;
+        return Step::Parsed;
     }
 
     // The record that starts at start_. Before the end of the file, running out of text
     // anywhere in it, or right after a quote or a carriage return, which the next character
     // gives their meaning, is no error: the record waits for more.
     Step ParseRecord(bool atEnd, CsvError& error) {
+        if (!comment_.isNull() && buffer_[start_] == comment_)
+            return SkipComment(atEnd);
+        // A record whose end has not come is not parsed into fields yet: a long one would be
+        // built again and dropped with each chunk.
+        if (!atEnd && !EndInSight())
+            return Step::NeedMore;
         const QChar* const data = buffer_.constData();
         const qsizetype n = buffer_.size();
         const QChar delimiter = delimiter_;
@@ -184,7 +213,7 @@ private:
                     if (i >= n) {
                         if (!atEnd)
                             return Step::NeedMore;
-                        return Fail(quoteLine, "quoted field is not closed", error);
+                        return Fail(quoteLine, QStringLiteral("quoted field is not closed"), error);
                     }
                     // Copy the run up to the next quote or line break in one piece.
                     qsizetype end = i;
@@ -225,7 +254,7 @@ private:
                 if (end >= n && !atEnd)
                     return Step::NeedMore;
                 if (end < n && data[end] == u'"')
-                    return Fail(line, "quote inside an unquoted field", error);
+                    return Fail(line, QStringLiteral("quote inside an unquoted field"), error);
                 field = QString(data + i, end - i);
                 i = end;
             }
@@ -247,8 +276,10 @@ private:
                 ++i;
                 lineEnd = true;
             } else if (i < n) {
-                return Fail(line, "unexpected character after a closing quote", error);
+                return Fail(line, QStringLiteral("unexpected character after a closing quote"), error);
             }
+            if (i - start_ > kCsvMostRecordChars)
+                return TooLong(error);
             // Lines that hold nothing at all at the end of the file are what editors leave
             // behind, not records; a blank line between records is an empty record. Blank
             // records wait until a record with something in it shows they are not at the end.
@@ -272,7 +303,9 @@ private:
     const QString& fileName_;
     const CsvRecordSink& sink_;
     QChar delimiter_; // null until guessed from the first lines
-    QString buffer_;  // text from the start of the record being read
+    const QChar comment_;
+    QString separatorNote_;
+    QString buffer_; // text from the start of the record being read
     qsizetype start_ = 0;
     qsizetype line_ = 1; // of the record at start_
     size_t blanksWaiting_ = 0;
@@ -283,49 +316,123 @@ private:
 // cannot be read, with the error told.
 using ByteSource = std::function<bool(qsizetype most, QByteArray& bytes)>;
 
+// The encoding text that is not UTF-8 most likely has, by what its bytes look like: many zero
+// bytes are UTF-16 without its mark; bytes from 0x80 to 0x9F are printable only in the
+// Windows code page; any other byte above 0x7F reads as Latin-1.
+QString LikelyEncoding(QByteArrayView bytes) {
+    const QByteArrayView sample = bytes.first(std::min<qsizetype>(bytes.size(), 1 << 16));
+    qsizetype zerosEven = 0, zerosOdd = 0, windows = 0;
+    for (qsizetype i = 0; i < sample.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(sample[i]);
+        if (byte == 0)
+            ++(i % 2 == 0 ? zerosEven : zerosOdd);
+        else if (byte >= 0x80 && byte <= 0x9F)
+            ++windows;
+    }
+    if ((zerosEven + zerosOdd) * 4 > sample.size())
+        return zerosOdd > zerosEven ? QStringLiteral("UTF-16LE") : QStringLiteral("UTF-16BE");
+    return windows > 0 ? QStringLiteral("windows-1252") : QStringLiteral("latin1");
+}
+
 // Reads bytes a chunk at a time, decodes them and hands the text to the parser, so that
-// only a chunk and the record being read are held however long the file.
+// only a chunk and the record being read are held however long the file. Text is UTF-8
+// (checked strictly, byte order marks at its start dropped), UTF-16 when it starts with the
+// byte order mark of either order, or in the encoding the format names.
 bool ParseStream(const ByteSource& read, const QString& fileName, const CsvRecordSink& sink, CsvError& error,
-                 QChar delimiter, qsizetype chunkBytes) {
-    RecordParser parser(fileName, sink, delimiter);
+                 const CsvFormat& format, qsizetype chunkBytes, QString* note) {
+    RecordParser parser(fileName, sink, format);
     QByteArray bytes;       // read, not yet decoded: the start of a character the chunk cut off
-    qsizetype lineEnds = 0; // in the bytes decoded so far
+    qsizetype lineEnds = 0; // in the text decoded so far
     bool fileStart = true;
     // Whole characters only are decoded; a mark further on is a character of its field.
-    QStringDecoder decode(QStringDecoder::Utf8,
-                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    std::optional<QStringDecoder> other; // any other encoding, which keeps its own state
+    QString otherName;
+    if (!format.encoding.isEmpty() &&
+        format.encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0 &&
+        format.encoding.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) != 0) {
+        otherName = format.encoding;
+        other.emplace(otherName.toLatin1().constData(), QStringDecoder::Flag::ConvertInitialBom);
+        if (!other->isValid()) {
+            error.message = QStringLiteral("--encoding %1: not an encoding this system knows (try UTF-8, "
+                                           "UTF-16, latin1 or windows-1252)")
+                                .arg(format.encoding);
+            return false;
+        }
+    }
+    const auto done = [&](bool ok) {
+        if (ok && note)
+            *note = parser.SeparatorNote();
+        return ok;
+    };
     for (bool atEnd = false; !atEnd;) {
         const qsizetype before = bytes.size();
         // A record longer than a chunk is parsed again as each chunk comes: reading as much
-        // again as is held keeps that to a few passes.
-        if (!read(std::max(chunkBytes, parser.Pending()), bytes))
+        // again as is held keeps that to a few passes, up to a chunk at a time.
+        if (!read(std::min(std::max(chunkBytes, parser.Pending()), kCsvChunkBytes), bytes))
             return false;
         atEnd = bytes.size() == before;
-        if (fileStart) {
+        if (fileStart && !other) {
+            const QByteArrayView mark("\xEF\xBB\xBF");
+            if (!atEnd && bytes.size() < mark.size())
+                continue; // too little yet to tell a byte order mark
+            if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+                otherName =
+                    bytes.startsWith("\xFF\xFE") ? QStringLiteral("UTF-16LE") : QStringLiteral("UTF-16BE");
+                other.emplace(otherName.toLatin1().constData());
+                bytes.remove(0, 2);
+            }
             // A byte order mark is how some programs say UTF-8 (and some say it twice, having
             // added one to a file that had one); marks at the very start are no part of the
             // first field.
-            const QByteArrayView mark("\xEF\xBB\xBF");
-            while (bytes.startsWith(mark))
+            while (!other && bytes.startsWith(mark))
                 bytes.remove(0, mark.size());
-            if (!atEnd && bytes.size() < mark.size() && mark.startsWith(bytes))
+            if (!other && !atEnd && bytes.size() < mark.size())
                 continue;
-            fileStart = false;
+        }
+        fileStart = false;
+        if (other) {
+            // The decoder keeps a character cut off by the chunk for the next one; what it
+            // cannot read it marks with a replacement character.
+            QString text = (*other)(bytes);
+            bytes.clear();
+            if (atEnd)
+                text += (*other)(QByteArrayView());
+            const qsizetype bad =
+                other->hasError() ? std::max<qsizetype>(text.indexOf(QChar::ReplacementCharacter), 0) : -1;
+            if (bad >= 0)
+                text.truncate(bad);
+            const qsizetype ends = text.count(u'\n');
+            if (!parser.Feed(std::move(text),
+                             bad >= 0 ? Next::BadBytes : (atEnd ? Next::EndOfFile : Next::MoreText), error))
+                return false;
+            lineEnds += ends;
+            if (bad >= 0) {
+                error.message =
+                    LineError(fileName, lineEnds + 1, QStringLiteral("not valid %1 text").arg(otherName));
+                return false;
+            }
+            continue;
         }
         const Utf8Prefix prefix = WellFormedUtf8(bytes, atEnd);
         const QByteArrayView text = QByteArrayView(bytes).first(prefix.valid);
         // The text before bad bytes is parsed first: a problem in it comes first in the file.
-        if (!parser.Feed(decode(text),
+        if (!parser.Feed(utf8(text),
                          prefix.invalid ? Next::BadBytes : (atEnd ? Next::EndOfFile : Next::MoreText), error))
             return false;
         lineEnds += std::count(text.begin(), text.end(), '\n');
         if (prefix.invalid) {
-            error.message = LineError(fileName, lineEnds + 1, QStringLiteral("not valid UTF-8 text"));
+            const QString likely = LikelyEncoding(QByteArrayView(bytes).sliced(prefix.valid));
+            error.message = LineError(fileName, lineEnds + 1,
+                                      QStringLiteral("not valid UTF-8 text; it is most likely %1: give "
+                                                     "--encoding %1 (or the encoding the file was saved in)")
+                                          .arg(likely));
             return false;
         }
         bytes.remove(0, prefix.valid);
     }
-    return true;
+    return done(true);
 }
 
 CsvRecordSink Collect(CsvTable& table) {
@@ -339,7 +446,7 @@ CsvRecordSink Collect(CsvTable& table) {
 } // namespace
 
 QChar SniffDelimiter(const QString& text) {
-    return *SniffIn(text, true);
+    return SeparatorGuess::From(text, true)->separator;
 }
 
 bool ParseCsvBytes(QByteArrayView bytes, const QString& fileName, const CsvRecordSink& sink, CsvError& error,
@@ -351,7 +458,8 @@ bool ParseCsvBytes(QByteArrayView bytes, const QString& fileName, const CsvRecor
         offset += taken;
         return true;
     };
-    return ParseStream(read, fileName, sink, error, delimiter, chunkBytes);
+    return ParseStream(read, fileName, sink, error, CsvFormat{delimiter, QChar(), QString()}, chunkBytes,
+                       nullptr);
 }
 
 bool ParseCsvBytes(QByteArrayView bytes, const QString& fileName, CsvTable& table, CsvError& error,
@@ -365,6 +473,11 @@ bool ParseCsvBytes(QByteArrayView bytes, const QString& fileName, CsvTable& tabl
 
 bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, CsvError& error, QChar delimiter,
                  qsizetype chunkBytes) {
+    return ReadCsvFile(path, sink, CsvFormat{delimiter, QChar(), QString()}, error, nullptr, chunkBytes);
+}
+
+bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, const CsvFormat& format, CsvError& error,
+                 QString* note, qsizetype chunkBytes) {
     QFile file(path);
     const auto cannotRead = [&] {
         error.message = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
@@ -383,7 +496,7 @@ bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, CsvError& error
         bytes.resize(held + static_cast<qsizetype>(got));
         return true;
     };
-    return ParseStream(read, path, sink, error, delimiter, chunkBytes);
+    return ParseStream(read, path, sink, error, format, chunkBytes, note);
 }
 
 bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar delimiter) {

@@ -9,7 +9,8 @@
 namespace telmo::app {
 
 // A CSV file as rows of fields (RFC 4180: quoted fields with embedded commas, doubled quotes
-// and line breaks; CRLF or LF line ends; UTF-8 with or without a byte order mark). A line
+// and line breaks; CRLF or LF line ends; UTF-8 with or without a byte order mark, UTF-16 with
+// one, or another encoding named). A line
 // break inside a quoted field is read as a line feed. Blank lines at the end of the file are
 // not records; a blank line between records is a record of one empty field.
 struct CsvTable {
@@ -29,9 +30,20 @@ using CsvRecordSink = std::function<void(QStringList& fields)>;
 // bytes, so that every boundary falls inside a quote, a line end or a character.
 inline constexpr qsizetype kCsvChunkBytes = qsizetype(1) << 20;
 
-// The field separator of a text, guessed from its first lines: of comma, semicolon, tab and
-// bar, the one found outside quoted fields the same number of times on every line looked at
-// (the most often when several are); a comma when none is.
+// The longest field or record read, in characters: past it a file is refused, so that what
+// is not a table of text (a device, a binary file, an unclosed quote) cannot fill the memory.
+inline constexpr qsizetype kCsvMostRecordChars = qsizetype(16) << 20;
+
+// How a file is read beyond RFC 4180.
+struct CsvFormat {
+    QChar delimiter; // null: guessed from the first lines (SeparatorGuess)
+    QChar comment;   // lines that start with it are skipped; null: none
+    // A name Qt knows (latin1, windows-1252, UTF-16, ...); empty: UTF-8, or UTF-16 when the
+    // file starts with its byte order mark.
+    QString encoding;
+};
+
+// The field separator of a text, guessed from its first lines (SeparatorGuess).
 QChar SniffDelimiter(const QString& text);
 // Decodes the bytes of a file (UTF-8, leading byte order marks dropped) and parses them with
 // the given separator or (0) the one its first lines use. On malformed input returns false
@@ -47,5 +59,9 @@ bool ParseCsvBytes(QByteArrayView bytes, const QString& fileName, CsvTable& tabl
 bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, CsvError& error, QChar delimiter = u',',
                  qsizetype chunkBytes = kCsvChunkBytes);
 bool ReadCsvFile(const QString& path, CsvTable& table, CsvError& error, QChar delimiter = u',');
+// The same in the format given; note, when given, receives what the user may want to know
+// about how the file was read (a separator guessed on a close call), or nothing.
+bool ReadCsvFile(const QString& path, const CsvRecordSink& sink, const CsvFormat& format, CsvError& error,
+                 QString* note = nullptr, qsizetype chunkBytes = kCsvChunkBytes);
 
 } // namespace telmo::app

@@ -1,9 +1,11 @@
 #include "app/ReportGrid.h"
 
+#include "engine/GridSizes.h"
 #include "engine/Pagination.h"
 #include "platform/grid/GridControl.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace telmo::app {
@@ -18,6 +20,19 @@ int32_t Repeating(const std::vector<int32_t>& values, int index) {
 int32_t FittedWidth(double widestText) {
     return static_cast<int32_t>(std::min(widestText, kMaxFittedTextWidth)) +
            static_cast<int32_t>(4 * GridControl::kCellMarginX);
+}
+
+// The width a text is fitted by, in twips: anything past kMaxFittedTextWidth counts the same,
+// so a long text is first measured by its start, and only measured whole when that is narrower.
+// Laying out a text of megabytes takes seconds and a multiple of its size in memory.
+double FittedTextWidth(const GridControl& grid, const QString& text) {
+    constexpr qsizetype kStart = 4096;
+    if (text.size() > kStart) {
+        const double start = grid.TextWidth(QStringView(text).first(kStart));
+        if (start >= kMaxFittedTextWidth)
+            return start;
+    }
+    return grid.TextWidth(text);
 }
 
 // Whether every non-empty cell of a column below the fixed rows reads as a number; a column
@@ -82,7 +97,7 @@ void ReportGridBuilder::Add(const QStringList& fields) {
         grid_->SetTextMatrix(row, c, text);
         if (fit)
             widest_[static_cast<size_t>(c)] =
-                std::max(widest_[static_cast<size_t>(c)], grid_->TextWidth(text));
+                std::max(widest_[static_cast<size_t>(c)], FittedTextWidth(*grid_, text));
     }
 }
 
@@ -116,7 +131,7 @@ void ReportGridBuilder::Refit(GridControl& grid, float fontSize, const GridOptio
             for (int32_t r = 0; r < grid.Rows(); ++r)
                 if (const QString text = grid.TextMatrix(r, c); !text.isEmpty())
                     widest[static_cast<size_t>(c)] =
-                        std::max(widest[static_cast<size_t>(c)], grid.TextWidth(text));
+                        std::max(widest[static_cast<size_t>(c)], FittedTextWidth(grid, text));
     }
     FitToFont(grid, widest, options);
 }
@@ -148,6 +163,23 @@ void ReportGridBuilder::FitToFont(GridControl& grid, const std::vector<double>& 
         grid.SetRowHeight(0, heading);
         for (int r = 1; r < rows; ++r)
             grid.SetRowHeight(r, std::min(grid.WrappedRowHeight(r), std::max(1, bodyRoom - heading - 1)));
+    }
+}
+
+// Each size is tried on the same grid, measured again, so no second copy of the texts is made.
+bool ReportGridBuilder::FitToWidth(GridControl& grid, const GridOptions& options) {
+    const float width = options.printableWidth;
+    float points = grid.FontSize();
+    for (int attempt = 0;; ++attempt) {
+        if (attempt > 0)
+            Refit(grid, points, options);
+        const float total = static_cast<float>(pagination::TotalColWidth(GridSizes::Of(grid)));
+        if (total <= width || width <= 0)
+            return true;
+        if (points <= kSmallestFitPoints || attempt >= 12)
+            return false;
+        // Text widths scale with the font, the cell margins do not: step a little below the ratio.
+        points = std::max(kSmallestFitPoints, std::floor(points * width / total * 0.98f * 4) / 4);
     }
 }
 

@@ -38,6 +38,8 @@ struct GridOptions {
 
 // The page body starts this far below the top of the printable area (the title block).
 inline constexpr float kBodyTop = 1500;
+// The page number is written this far above the foot of the printable area.
+inline constexpr float kPageNumberRoom = 500;
 
 // The widest the heading column and any other column may be fitted on a printable width:
 // together, with their allowances, they fit the width column pagination fills, so that a
@@ -47,6 +49,9 @@ struct FittedWidthCaps {
     int32_t otherColumns;
 };
 FittedWidthCaps FittedWidthCapsFor(float printableWidth, int32_t headingColumnWidth);
+
+// The smallest grid font --fit-width shrinks to, in points.
+inline constexpr float kSmallestFitPoints = 6;
 
 // Widest a fitted column gets before its margins, in twips: a long text is shortened in its
 // cell rather than pushing every other column onto later pages.
@@ -72,6 +77,10 @@ public:
     // Sets a finished grid's font size and fits its columns and wrapped rows to the texts at
     // that size, measured on the grid itself: the same grid as one built at that size.
     static void Refit(GridControl& grid, float fontSize, const GridOptions& options);
+    // Refits a finished grid at the largest font size, from its own down to
+    // kSmallestFitPoints, whose columns fit the printable width on one page; false when none
+    // does (the grid is left at that smallest size).
+    static bool FitToWidth(GridControl& grid, const GridOptions& options);
 
 private:
     // What depends on the grid font: fitted column widths (from the widest text of each

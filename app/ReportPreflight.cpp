@@ -7,6 +7,7 @@
 #include "platform/RuntimeError.h"
 #include "platform/grid/Grid.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace telmo::app {
@@ -61,10 +62,91 @@ QString IsOrAre(const std::vector<int>& numbers) {
     return numbers.size() == 1 ? QStringLiteral("is") : QStringLiteral("are");
 }
 
+// The rows each page holds, as the layout will lay them out: mode 1 or 4 splits them into
+// bands; one page (mode 2) holds the rows from the start row; a report split by columns
+// only (mode 3) holds every row on each of its pages.
+struct RowBand {
+    int32_t first, last;
+    int firstPage, pages; // the pages that show the band, one per column band
+};
+
+std::vector<RowBand> RowBands(const GridSizes& sizes, float scaleWidth, float scaleHeight,
+                              float startRowValue, int fixedRows, int* colBandsOut) {
+    using namespace pagination;
+    const bool tooWide = static_cast<float>(TotalColWidth(sizes)) > scaleWidth;
+    const bool tooHigh = EstimateRowPages(TotalRowHeight(sizes, startRowValue, scaleHeight), scaleHeight) > 1;
+    std::vector<PageBlock> blocks;
+    std::vector<float> bandStart, bandEnd;
+    float colBands = 1, rowBands = 1;
+    if (tooWide)
+        PaginateColumns(sizes, scaleWidth, 0, blocks, bandStart, bandEnd, colBands);
+    const int perBand = std::max(1, static_cast<int>(colBands));
+    *colBandsOut = perBand;
+    if (!tooHigh) {
+        const int32_t first = tooWide ? 1 : (fixedRows == 0 ? 0 : static_cast<int32_t>(startRowValue) + 1);
+        return {RowBand{first, sizes.rows - 1, 1, perBand}};
+    }
+    PaginateRows(sizes, scaleHeight, 1, 0, bandStart, bandEnd, blocks, rowBands);
+    std::vector<RowBand> bands;
+    for (size_t i = 1; i < blocks.size(); ++i)
+        bands.push_back({static_cast<int32_t>(blocks[i].StartRow), static_cast<int32_t>(blocks[i].EndRow),
+                         static_cast<int>(i - 1) * perBand + 1, perBand});
+    return bands;
+}
+
+// Why a start row would not be where the report begins, or nothing: the layout starts at
+// it only on a report of one page with a heading row.
+std::optional<QString> StartRowProblem(const GridSizes& sizes, float scaleWidth, float scaleHeight,
+                                       int startRow, int fixedRows, const QString& csvPath) {
+    using namespace pagination;
+    if (startRow <= 1)
+        return std::nullopt;
+    const QString head = QStringLiteral("--start-row %1: ").arg(startRow);
+    const QString tail = QStringLiteral(" Nothing was printed.");
+    if (fixedRows == 0)
+        return head +
+               QStringLiteral("with --fixed-rows 0 the report always begins at line 1 of %1; leave "
+                              "out one of the two.")
+                   .arg(csvPath) +
+               tail;
+    if (static_cast<float>(TotalColWidth(sizes)) > scaleWidth)
+        return head +
+               QStringLiteral("%1 is wider than the page, and a report split by columns prints every "
+                              "row from row 1 on; make it one page wide (--columns, --fit-width, "
+                              "--landscape or larger --paper), or leave out --start-row.")
+                   .arg(csvPath) +
+               tail;
+    const auto onePage = [&](int row) {
+        return EstimateRowPages(TotalRowHeight(sizes, static_cast<float>(row - 1), scaleHeight),
+                                scaleHeight) == 1;
+    };
+    if (onePage(startRow))
+        return std::nullopt;
+    // The first start row from which the rest fits one page: the rows from a later one fit too.
+    int low = startRow + 1, high = sizes.rows - 1;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (onePage(middle))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return head +
+           QStringLiteral("the rows of %1 from row %2 on are more than one page, and a report of "
+                          "several pages always begins at row 1 (the start row is for a report of "
+                          "one page); give --start-row %3 or higher, whose rows fit one page, or leave "
+                          "out --start-row to print every row.")
+               .arg(csvPath)
+               .arg(startRow)
+               .arg(low) +
+           tail;
+}
+
 } // namespace
 
-PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHeight, float startRow,
+PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHeight, int startRow,
                               const QString& csvPath) {
+    const float startRowValue = startRow > 0 ? static_cast<float>(startRow - 1) : 0.0f;
     PreflightFindings findings;
     const GridSizes sizes = GridSizes::Of(grid);
     const int32_t headingWidth = sizes.colWidth(0);
@@ -78,7 +160,7 @@ PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHei
                                .arg(static_cast<int>(scaleWidth) - pagination::kCellAllowance);
         return findings;
     }
-    const std::optional<int> pages = PageCount(sizes, scaleWidth, scaleHeight, startRow);
+    const std::optional<int> pages = PageCount(sizes, scaleWidth, scaleHeight, startRowValue);
     // Columns are counted in 16 bits while the page is laid out: the column after the last
     // one it can count overflows, whatever the page count would be.
     if (!pages && sizes.cols - 1 > kMostDataColumns) {
@@ -98,6 +180,12 @@ PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHei
                            "larger --paper. Nothing was printed.")
                 .arg(csvPath)
                 .arg(kMostPages);
+        return findings;
+    }
+
+    if (std::optional<QString> problem =
+            StartRowProblem(sizes, scaleWidth, scaleHeight, startRow, grid.FixedRows(), csvPath)) {
+        findings.blocker = std::move(problem);
         return findings;
     }
 
@@ -129,6 +217,34 @@ PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHei
                                  .arg(headingHeight)
                                  .arg(bodyRoom)
                                  .arg(tallRows.size() == 1 ? "its lower part runs" : "they run");
+    // The last row of the grid always joins the page in progress, and a one-page report holds
+    // every row: rows past the room above the page number run over it and off the paper.
+    const int32_t pageRoom = static_cast<int32_t>(scaleHeight - kBodyTop - kPageNumberRoom);
+    int colBands = 1;
+    for (const RowBand& band :
+         RowBands(sizes, scaleWidth, scaleHeight, startRowValue, grid.FixedRows(), &colBands)) {
+        int64_t bottom = headingHeight;
+        std::vector<int> off;
+        for (int32_t r = band.first; r <= band.last; ++r) {
+            bottom += sizes.rowHeight(r);
+            if (bottom > pageRoom && r > band.first)
+                off.push_back(r + 1);
+        }
+        if (off.empty())
+            continue;
+        const QString pages =
+            band.pages == 1
+                ? QStringLiteral("page %1").arg(band.firstPage)
+                : QStringLiteral("pages %1 to %2").arg(band.firstPage).arg(band.firstPage + band.pages - 1);
+        findings.warnings << QStringLiteral("%1 of %2 %3 laid out on %4 below the room of %5 twips between "
+                                            "the titles and the page number: %6 over the page number and "
+                                            "off the foot of the paper; give smaller --row-heights, a "
+                                            "smaller --grid-size or larger --paper")
+                                 .arg(Listed("line", off), csvPath, IsOrAre(off), pages)
+                                 .arg(pageRoom)
+                                 .arg(off.size() == 1 ? "it runs" : "they run");
+        break; // the first page it happens on says what to change
+    }
     return findings;
 }
 

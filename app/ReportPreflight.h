@@ -19,8 +19,9 @@ struct PreflightFindings {
     QStringList warnings;
 };
 
-// scaleWidth and scaleHeight: the printable area in twips. startRow: the report's start row.
-PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHeight, float startRow,
+// scaleWidth and scaleHeight: the printable area in twips. startRow: the report's start row
+// as the user gives it (1 is the first row under the heading), 0 for none.
+PreflightFindings CheckReport(const Grid& grid, float scaleWidth, float scaleHeight, int startRow,
                               const QString& csvPath);
 
 } // namespace telmo::app

@@ -1,5 +1,6 @@
 // The print request and the progress window that carries the run: what the window shows while
 // pages go out, Esc before and during a run, and failures that neither hang nor leave a document open.
+#include "component/BatchHost.h"
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "dialogs/PrintStatusWindow.h"
@@ -231,4 +232,15 @@ TEST_F(PrintStatusTest, PrintingWithoutAGridIsReportedByTheRequest) {
     EXPECT_EQ(State().CurrentAction, QStringLiteral("show preview"));
     EXPECT_FALSE(State().IsPreviewMode || State().frmPreview.IsLoaded());
     EXPECT_EQ(LogText(), logged);
+}
+
+// A batch host's runs, declared unseen, start at once and never paint; the default comes back.
+TEST(PrintStatusWindowTest, RunsABatchHostDeclaresUnseenStartAtOnceUnpainted) {
+    RunReportsUnseen(true);
+    const PrintStatusWindow unseen;
+    RunReportsUnseen(false);
+    const PrintStatusWindow seen;
+    EXPECT_EQ(std::tuple(unseen.Timer1->interval(), unseen.updatesEnabled(), seen.Timer1->interval(),
+                         seen.updatesEnabled()),
+              std::tuple(0, false, 1000, true));
 }

@@ -196,11 +196,39 @@ QStringList WrapLines(TextMeasure& measure, const QString& text, double availabl
 
 QString OneLine(QStringView view) {
     QString text = view.toString();
-    // A text op draws one line, so line breaks and tabs become spaces.
+    // A text op draws one line, so what is left of line breaks and tabs becomes spaces.
     for (QChar& ch : text)
         if (ch == u'\n' || ch == u'\r' || ch == u'\t')
             ch = u' ';
     return text;
+}
+
+// The lines a cell's text prints as in room lines: each line of the text (a line feed starts
+// the next) wrapped at spaces as WrapLines does. When lines of the text are left over, the
+// last line printed ends in an ellipsis, so that a cell never looks complete when it is not.
+QStringList CellLines(TextMeasure& measure, QStringView view, double available, int room) {
+    QStringList lines;
+    const QList<QStringView> ownLines = view.split(u'\n');
+    qsizetype k = 0;
+    for (; k < ownLines.size() && static_cast<int>(lines.size()) < room; ++k) {
+        // No cell shows more of a line than its start: a line of megabytes is not copied and
+        // measured whole each time its cell is drawn.
+        constexpr qsizetype kMostShownChars = 100000;
+        const QStringView line = ownLines[k].first(std::min(ownLines[k].size(), kMostShownChars));
+        QStringList wrapped =
+            WrapLines(measure, OneLine(line), available, room - static_cast<int>(lines.size()));
+        lines += wrapped.isEmpty() ? QStringList{QString()} : wrapped;
+    }
+    bool more = false;
+    for (; k < ownLines.size() && !more; ++k)
+        more = !ownLines[k].trimmed().isEmpty();
+    const QString ellipsis(QChar(0x2026));
+    if (more && !lines.back().endsWith(ellipsis)) {
+        QString& last = lines.back();
+        const int keep = measure.FittingPrefix(last, available - measure.Width(ellipsis));
+        last = last.left(std::max(0, keep)) + ellipsis;
+    }
+    return lines;
 }
 
 // Places cell texts: wraps them in rows tall enough, ends what is wider than the cell in an
@@ -215,12 +243,11 @@ public:
         const double available = cell.width() - 2 * GridControl::kCellMarginX;
         if (available <= 0 || cell.height() <= 0 || view.isEmpty())
             return;
-        QString text = OneLine(view);
         // A row taller than two lines wraps the text at spaces into the lines it has room for;
         // whatever still does not fit ends in an ellipsis at the cell's edge.
         const double pad = GridControl::kCellPaddingY;
         const int room = std::max(1, static_cast<int>((cell.height() - 2 * pad) / lineHeight_));
-        const QStringList lines = WrapLines(measure_, text, available, room);
+        const QStringList lines = CellLines(measure_, view, available, room);
         if (lines.size() > 1) {
             const double block = lines.size() * lineHeight_;
             double top = cell.center().y() - block / 2;
@@ -234,7 +261,7 @@ public:
                           alignment == kAlignGeneral ? kAlignGeneral : int16_t(alignment / 3 * 3 + 1));
             return;
         }
-        text = lines.value(0);
+        const QString text = lines.value(0);
         if (text.isEmpty())
             return;
         PlaceLine(cell, view, text, alignment);
@@ -651,11 +678,12 @@ void GridControl::Clear() {
 }
 
 double GridControl::TextWidth(QStringView view) const {
-    QString text = view.toString();
-    for (QChar& ch : text)
-        if (ch == u'\n' || ch == u'\r' || ch == u'\t')
-            ch = u' ';
-    return TextMeasure::For(FontSpec{fontName_, fontSize_, false}).Width(text);
+    // The widest of the text's own lines, each as it prints.
+    TextMeasure& measure = TextMeasure::For(FontSpec{fontName_, fontSize_, false});
+    double widest = 0;
+    for (const QStringView line : view.split(u'\n'))
+        widest = std::max(widest, measure.Width(OneLine(line)));
+    return widest;
 }
 
 int32_t GridControl::WrappedRowHeight(int32_t row) const {
@@ -667,8 +695,7 @@ int32_t GridControl::WrappedRowHeight(int32_t row) const {
         const double available = EffectiveColWidth(c) - 2 * kCellMarginX;
         if (view.isEmpty() || available <= 0)
             continue;
-        const QStringList lines =
-            WrapLines(measure, OneLine(view), available, std::numeric_limits<int>::max());
+        const QStringList lines = CellLines(measure, view, available, std::numeric_limits<int>::max());
         most = std::max(most, static_cast<int>(lines.size()));
     }
     if (most == 1)

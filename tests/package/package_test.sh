@@ -48,9 +48,13 @@ QT_QPA_PLATFORM=offscreen "$prefix/bin/telmo-report" "$source/app/samples/invent
     { cat "$work/report.err" >&2; fail "installed telmo-report failed"; }
 [ "$(pdfinfo "$work/inventory.pdf" | sed -n 's/^Pages: *//p')" -ge 1 ] || fail "telmo-report wrote no pages"
 
-# A host project against the package.
+# A host project against the package, with the README's example program as the README has it:
+# the first C++ block under its heading "Using `IPrinter` from a C++ host".
+awk '/^## Using `IPrinter` from a C\+\+ host/ { under = 1 } under && /^```cpp/ { inside = 1; next }
+     inside && /^```/ { exit } inside' "$source/README.md" >"$work/readme_example.cpp"
+grep -q 'int main' "$work/readme_example.cpp" || fail "no example program found in README.md"
 set -- -S "$source/tests/package/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
-    -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=Release -DREADME_EXAMPLE="$work/readme_example.cpp"
 [ -z "$launcher" ] || set -- "$@" -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher"
 "$cmake" "$@" >"$work/configure.log" 2>&1 || { cat "$work/configure.log" >&2; fail "consumer did not configure"; }
 "$cmake" --build "$work/consumer" >"$work/build.log" 2>&1 || { cat "$work/build.log" >&2; fail "consumer did not build"; }
@@ -70,4 +74,8 @@ check_pdf() {
 }
 check_pdf "$work/grid.pdf" Toolshed Item Count Shelf Hammer Saw Pliers 12 40 C3
 check_pdf "$work/model.pdf" Visitors City Lisbon Porto 5120 2210
-echo "package_test: installed into $prefix, consumer printed both reports"
+# The README's example runs as shown, from its own folder.
+(cd "$work" && QT_QPA_PLATFORM=offscreen "$work/consumer/readme_example" readme.pdf) ||
+    fail "the README's example failed"
+check_pdf "$work/readme.pdf" Inventory Report Hammer Saw A1 B2
+echo "package_test: installed into $prefix, consumer printed both reports, the README example its own"
