@@ -399,6 +399,8 @@ void SetTitles(IPrinter& printer, const Options& o) {
 }
 
 void ChoosePrinter(const Options& o) {
+    // A job in a queue goes by title 1; without one, by the file it was printed from.
+    Printers::SetDefaultJobName(QFileInfo(o.csvPath).fileName());
     if (o.pdf) {
         Printers::SetPdfOutputFile(QFileInfo(*o.pdf).absoluteFilePath());
         Printers::SelectByName(Printers::BuiltInPdfName());
