@@ -9,6 +9,7 @@
 #include <QPageSize>
 #include <QPrinterInfo>
 #include <QThread>
+#include <algorithm>
 
 namespace telmo {
 namespace {
@@ -19,9 +20,10 @@ constexpr double kTwipsPerInch = 1440.0;
 // printer, so that a report laid out for it paginates as it would on paper.
 constexpr double kPdfMarginPoints = 18.0;
 
-// How long a job handed to the spooler is watched, and how often it is asked after.
+// How long a job handed to the spooler is watched, and how often it is asked after: soon at
+// first, since a small job is often done within milliseconds, then less often.
 constexpr qint64 kJobWatchMs = 2000;
-constexpr unsigned long kJobPollMs = 50;
+constexpr unsigned long kJobFirstPollMs = 5, kJobPollMs = 50;
 
 QPageLayout::Orientation ToQtOrientation(int16_t orientation) {
     switch (orientation) {
@@ -348,7 +350,7 @@ std::optional<QString> QtPrinter::JobProblem(int jobId, const QString& pagesText
     const QString jobName = QStringLiteral("job %1-%2").arg(name).arg(jobId);
     QElapsedTimer waited;
     waited.start();
-    for (;;) {
+    for (unsigned long pause = kJobFirstPollMs;; pause = std::min(pause * 2, kJobPollMs)) {
         const spooler::JobStatus job = spooler::QueryJob(name, jobId);
         const bool timeUp = waited.elapsed() >= kJobWatchMs;
         switch (job.fate) {
@@ -386,7 +388,7 @@ std::optional<QString> QtPrinter::JobProblem(int jobId, const QString& pagesText
             if (timeUp)
                 return std::nullopt;
         }
-        QThread::msleep(kJobPollMs);
+        QThread::msleep(pause);
     }
 }
 
