@@ -64,6 +64,11 @@ public:
     static void SetPdfOutputFile(const QString& path);
     static QString PdfOutputFile();
 
+    // Whether the built-in PDF printer tells, once a document is saved, the file it went to
+    // (on by default; a caller that says so itself turns it off).
+    static void SetTellsSavedFile(bool tells);
+    static bool TellsSavedFile();
+
     // The name a spooler job goes by when the report has no title 1 (the command gives its
     // file's name); empty for none.
     static void SetDefaultJobName(const QString& name);

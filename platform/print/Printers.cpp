@@ -17,6 +17,7 @@ struct PrinterState {
     bool pdfListed = true;
     QString pdfOutputFile;
     QString defaultJobName;
+    bool tellsSavedFile = true;
 };
 
 PrinterState& State() {
@@ -84,6 +85,14 @@ void Printers::SetBuiltInPdfListed(bool listed) {
 
 void Printers::SetPdfOutputFile(const QString& path) {
     State().pdfOutputFile = path;
+}
+
+void Printers::SetTellsSavedFile(bool tells) {
+    State().tellsSavedFile = tells;
+}
+
+bool Printers::TellsSavedFile() {
+    return State().tellsSavedFile;
 }
 
 void Printers::SetDefaultJobName(const QString& name) {

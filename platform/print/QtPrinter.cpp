@@ -3,6 +3,7 @@
 #include "component/JobState.h"
 #include "platform/RuntimeError.h"
 #include "platform/print/Spooler.h"
+#include "platform/ui/MessageBox.h"
 
 #include <QElapsedTimer>
 #include <QPageLayout>
@@ -331,14 +332,22 @@ void QtPrinter::EndDoc() {
         FailPdf(true);
     pdfPainter_.reset();
     pdfWriter_.reset();
-    pdfFile_.reset();
-    if (!job_)
+    const int pages = pagesInDocument_;
+    const QString pagesText = QStringLiteral("%1 page%2").arg(pages).arg(pages == 1 ? "" : "s");
+    if (pdfFile_) {
+        const QString target = pdfFile_->Target();
+        pdfFile_.reset();
+        // A file the user did not name may be anywhere: where it went is told.
+        if (Printers::TellsSavedFile())
+            MessageBox::Show(pages == 1
+                                 ? QStringLiteral("The report's page was saved to %1.").arg(target)
+                                 : QStringLiteral("The report's %1 were saved to %2.").arg(pagesText, target),
+                             QStringLiteral("TELMO Preview"), MessageBox::kInformation);
         return;
+    }
     const int jobId = job_->Id();
     job_.reset();
-    const int pages = pagesInDocument_;
-    if (const std::optional<QString> fate =
-            JobProblem(jobId, QStringLiteral("%1 page%2").arg(pages).arg(pages == 1 ? "" : "s")))
+    if (const std::optional<QString> fate = JobProblem(jobId, pagesText))
         throw PrinterError(*fate);
 }
 
