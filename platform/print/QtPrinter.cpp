@@ -446,7 +446,7 @@ void QtPrinter::SetCopies(int16_t copies) {
     if (copies < 1)
         throw RuntimeError(err::kInvalidPropertyValue);
     if (InDocument())
-        pendingCopies_ = copies; // Qt fixes the copy count when the job starts
+        pendingCopies_ = copies; // a job's copies are fixed when it is created
     else
         printer_.setCopyCount(copies);
 }

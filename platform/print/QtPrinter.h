@@ -32,7 +32,8 @@ namespace telmo {
 // written; EndDoc closes it so that it prints, and CancelDoc withdraws it. A write that fails
 // (a full disk, a device that refuses data, a scheduler gone) is reported once, naming the
 // file or the queue; the rest of that document is dropped and its temporary file removed or its
-// job cancelled, as is a document still open when the printer goes (the host ending mid-run).
+// job cancelled. When the printer goes with a document open (the host ending mid-run), its file
+// is dropped as unfinished, while its job is ended and prints what was drawn.
 //
 // Settings may change between documents. While a document is open, orientation and paper
 // size take effect from the next page on; copies and duplex belong to the job and are
