@@ -23,14 +23,6 @@ void SpoolJob::Close() {
         QIODevice::close();
 }
 
-void SpoolJob::Fail() {
-    // The library's last error is per thread and says what the scheduler answered, or why it
-    // could not be reached.
-    setErrorString(QString::fromUtf8(cupsLastErrorString()));
-    sending_ = false;
-    Close();
-}
-
 bool SpoolJob::Start() {
     http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
     if (!http_) {
@@ -47,46 +39,115 @@ bool SpoolJob::Start() {
     cupsFreeOptions(count, options);
     if (id_ <= 0) {
         id_ = 0;
-        Fail();
+        // The library's last error is per thread: what the scheduler answered, or why it
+        // could not be reached.
+        setErrorString(QString::fromUtf8(cupsLastErrorString()));
+        Close();
         return false;
     }
     if (cupsStartDocument(http_, queue.constData(), id_, title.constData(), CUPS_FORMAT_PDF, 1) !=
         HTTP_STATUS_CONTINUE) {
-        Fail();
+        setErrorString(QString::fromUtf8(cupsLastErrorString()));
+        Close();
         spooler::CancelJob(queue_, id_); // a job without its document would wait for ever
         return false;
     }
     sending_ = true;
+    noMore_ = failed_ = false;
+    sender_ = std::thread(&SpoolJob::Send, this);
     QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     return true;
 }
 
+void SpoolJob::Send() {
+    for (;;) {
+        QByteArray chunk;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return !queued_.empty() || noMore_ || failed_; });
+            if (failed_ || queued_.empty())
+                return;
+            chunk = std::move(queued_.front());
+            queued_.pop_front();
+        }
+        const bool sent = cupsWriteRequestData(http_, chunk.constData(), static_cast<size_t>(chunk.size())) ==
+                          HTTP_STATUS_CONTINUE;
+        std::lock_guard lock(mutex_);
+        queuedBytes_ -= chunk.size();
+        if (!sent) {
+            failed_ = true;
+            failure_ = QString::fromUtf8(cupsLastErrorString());
+        }
+        changed_.notify_all();
+        if (!sent)
+            return;
+    }
+}
+
+void SpoolJob::Queue(QByteArray chunk) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queuedBytes_ < kMaxQueuedBytes || failed_; });
+    queuedBytes_ += chunk.size();
+    queued_.push_back(std::move(chunk));
+    changed_.notify_all();
+}
+
 qint64 SpoolJob::writeData(const char* data, qint64 length) {
-    if (!sending_)
-        return -1;
-    if (cupsWriteRequestData(http_, data, static_cast<size_t>(length)) != HTTP_STATUS_CONTINUE) {
-        Fail();
-        return -1;
+    {
+        std::lock_guard lock(mutex_);
+        if (!sending_ || failed_) {
+            setErrorString(failure_);
+            return -1;
+        }
+    }
+    pending_.append(data, length);
+    if (pending_.size() >= kChunkBytes) {
+        Queue(std::move(pending_));
+        pending_ = QByteArray();
     }
     return length;
+}
+
+bool SpoolJob::StopSending(bool drop) {
+    if (!sender_.joinable())
+        return false;
+    if (!drop && !pending_.isEmpty())
+        Queue(std::move(pending_));
+    pending_ = QByteArray();
+    {
+        std::lock_guard lock(mutex_);
+        noMore_ = true;
+        if (drop) {
+            queued_.clear();
+            queuedBytes_ = 0;
+        }
+        changed_.notify_all();
+    }
+    sender_.join();
+    std::lock_guard lock(mutex_);
+    if (failed_)
+        setErrorString(failure_);
+    return !failed_;
 }
 
 bool SpoolJob::Finish() {
     if (!sending_)
         return false;
     sending_ = false;
-    const ipp_status_t status = cupsFinishDocument(http_, spooler::QueueName(queue_).constData());
-    if (status > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        Fail();
-        return false;
+    bool ok = StopSending(false);
+    if (ok &&
+        cupsFinishDocument(http_, spooler::QueueName(queue_).constData()) > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        setErrorString(QString::fromUtf8(cupsLastErrorString()));
+        ok = false;
     }
     Close();
-    return true;
+    return ok;
 }
 
 void SpoolJob::Cancel() {
     // The document's request is dropped with its connection, then the job itself is withdrawn.
     sending_ = false;
+    StopSending(true);
     Close();
     if (id_ > 0)
         spooler::CancelJob(queue_, id_);

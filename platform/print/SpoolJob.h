@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QIODevice>
 #include <QString>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -10,13 +15,16 @@ typedef struct _http_s http_t;
 namespace telmo {
 
 // One spooler job taking a PDF document as it is written: Start creates the job and opens its
-// document, every write goes to the scheduler at once (the document is never held whole,
-// here or in a spool file), Finish closes the document so that the job prints, and Cancel
-// withdraws it. The job has a connection of its own, so the spooler can be asked about the
-// queue and the job meanwhile.
+// document, writes go to the scheduler as they come, Finish closes the document so that the
+// job prints, and Cancel withdraws it. The job has a connection of its own, so the spooler can
+// be asked about the queue and the job meanwhile.
 //
-// A write that fails (the scheduler gone, the queue removed under the job) fails every later
-// one; errorString() says why in the spooler's words.
+// A thread of its own sends what is written, so that drawing the next pages does not wait
+// while the scheduler is busy reading the last ones; at most kMaxQueuedBytes wait to be sent,
+// beyond that a write waits, so memory stays bounded however long the document.
+//
+// A send that fails (the scheduler gone, the queue removed under the job) fails every later
+// write and Finish; errorString() says why in the spooler's words.
 class SpoolJob : public QIODevice {
 public:
     // Options as the spooler takes them ("copies", "sides", "media"...).
@@ -30,7 +38,8 @@ public:
 
     // Creates the job and starts its document; false with errorString() when the spooler refused.
     bool Start();
-    // Ends the document; the job is then the spooler's to print. False with errorString().
+    // Sends the rest and ends the document; the job is then the spooler's to print. False with
+    // errorString().
     bool Finish();
     // Withdraws the job; what was sent of it is not printed.
     void Cancel();
@@ -42,7 +51,14 @@ protected:
     qint64 writeData(const char* data, qint64 length) override;
 
 private:
-    void Fail();
+    static constexpr qsizetype kChunkBytes = 64 * 1024;
+    static constexpr qsizetype kMaxQueuedBytes = 4 * 1024 * 1024;
+
+    void Send(); // the sending thread
+    void Queue(QByteArray chunk);
+    // Ends the sending thread once what is queued is sent (or at once when dropping it);
+    // false when a send failed.
+    bool StopSending(bool drop);
     void Close();
 
     QString queue_;
@@ -51,6 +67,16 @@ private:
     http_t* http_ = nullptr;
     int id_ = 0;
     bool sending_ = false; // the document is open: between Start and Finish or Cancel
+    QByteArray pending_;   // written, not yet queued: chunks go to the thread whole
+
+    std::thread sender_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<QByteArray> queued_; // guarded by mutex_, as are the three below
+    qsizetype queuedBytes_ = 0;
+    bool noMore_ = false;
+    bool failed_ = false;
+    QString failure_; // the spooler's words, set by the thread when a send failed
 };
 
 } // namespace telmo
