@@ -164,6 +164,9 @@ void ReportRun::SetTitles(IPrinter& printer) const {
 }
 
 void ReportRun::ChoosePrinter(const ReportOptions& o) {
+    // A job in a queue goes by title 1; without one, by the file it was printed from.
+    Printers::SetDefaultJobName(QFileInfo(o.csvPath).fileName());
+    Printers::SetTellsSavedFile(false); // the command says where the report went itself
     if (o.pdf) {
         Printers::SetPdfOutputFile(QFileInfo(*o.pdf).absoluteFilePath());
         Printers::SelectByName(Printers::BuiltInPdfName());

@@ -7,8 +7,12 @@
 // same reader and builder, the room kept for growth left out), and the margin, peak minus
 // grid, against the 64 MB the command may use beyond its grid. With --office it converts the
 // same file with the office suite in the same run (`soffice --headless --convert-to pdf`)
-// and prints the ratio. Build in Release and run:
-//   build-release/bench/telmo_shapes_bench [--runs N] [--office] [--shapes real-20k,wide-2k] [--keep DIR]
+// and prints the ratio. With --spool it also prints the same report to the queue pdfout of a
+// private CUPS scheduler (scripts/private-cups.sh) and times it until the queue is idle, the
+// job's PDF in the backend's folder: seconds, the ratio to the --pdf run, and the command's peak.
+// Build in Release and run:
+//   build-release/bench/telmo_shapes_bench [--runs N] [--office] [--spool] [--shapes real-20k,wide-2k]
+//                                          [--keep DIR]
 #include "app/CsvReader.h"
 #include "app/ReportGrid.h"
 #include "bench/PdfPages.h"
@@ -33,6 +37,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -144,6 +149,37 @@ int PrintGridBytes(int argc, char** argv, const QString& csv) {
     return 0;
 }
 
+// A private scheduler for --spool, stopped when this program ends (its --owner).
+struct Scheduler {
+    std::string server, root, out;
+    bool Start() {
+        const std::string command =
+            std::string("sh ") + TELMO_PRIVATE_CUPS_SCRIPT + " start --owner " + std::to_string(getpid());
+        FILE* script = popen(command.c_str(), "r");
+        if (!script)
+            return false;
+        char line[4096];
+        while (std::fgets(line, sizeof line, script)) {
+            std::string text(line);
+            while (!text.empty() && text.back() == '\n')
+                text.pop_back();
+            const size_t equals = text.find('=');
+            const std::string name = text.substr(0, equals), value = text.substr(equals + 1);
+            if (name == "CUPS_SERVER")
+                server = value;
+            else if (name == "TELMO_CUPS_ROOT")
+                root = value;
+            else if (name == "TELMO_CUPS_OUT")
+                out = value;
+        }
+        return pclose(script) == 0 && !server.empty();
+    }
+    ~Scheduler() {
+        if (!root.empty())
+            std::system((std::string("sh ") + TELMO_PRIVATE_CUPS_SCRIPT + " stop " + root).c_str());
+    }
+};
+
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? -1 : v[v.size() / 2];
@@ -157,7 +193,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--grid-bytes") == 0)
         return PrintGridBytes(argc, argv, QString::fromLocal8Bit(argv[2]));
     int runs = 3;
-    bool office = false;
+    bool office = false, spool = false;
     QStringList only;
     QString keep;
     for (int i = 1; i < argc; ++i) {
@@ -166,25 +202,40 @@ int main(int argc, char** argv) {
             runs = std::max(1, std::atoi(argv[++i]));
         else if (arg == QLatin1String("--office"))
             office = true;
+        else if (arg == QLatin1String("--spool"))
+            spool = true;
         else if (arg == QLatin1String("--shapes") && i + 1 < argc)
             only = QString::fromLocal8Bit(argv[++i]).split(QLatin1Char(','));
         else if (arg == QLatin1String("--keep") && i + 1 < argc)
             keep = QString::fromLocal8Bit(argv[++i]);
         else {
-            std::fprintf(stderr,
-                         "usage: %s [--runs N] [--office] [--shapes real-20k,real-100k,wide-2k,tall-1m,"
-                         "row-300k] [--keep DIR]\n",
-                         argv[0]);
+            std::fprintf(
+                stderr,
+                "usage: %s [--runs N] [--office] [--spool] [--shapes real-20k,real-100k,wide-2k,tall-1m,"
+                "row-300k] [--keep DIR]\n",
+                argv[0]);
             return 2;
         }
     }
     QTemporaryDir tmp;
     const QString dir = keep.isEmpty() ? tmp.path() : keep;
     QDir().mkpath(dir);
-    const std::vector<std::string> env = Environment(tmp.path());
+    std::vector<std::string> env = Environment(tmp.path());
+    Scheduler scheduler;
+    if (spool) {
+        if (!scheduler.Start()) {
+            std::fprintf(stderr, "--spool: the private CUPS scheduler did not start\n");
+            return 1;
+        }
+        env.push_back("CUPS_SERVER=" + scheduler.server);
+    }
+    const std::vector<std::string> waitIdle = {"sh", TELMO_PRIVATE_CUPS_SCRIPT, "wait-idle", "600"};
     constexpr double kMarginTargetMB = 64;
-    std::printf("%-10s %7s %8s %6s %8s %9s %7s %9s %5s %8s %9s %6s\n", "shape", "csv_MB", "seconds", "pages",
+    std::printf("%-10s %7s %8s %6s %8s %9s %7s %9s %5s %8s %9s %6s", "shape", "csv_MB", "seconds", "pages",
                 "peak_MB", "layout_MB", "grid_MB", "margin_MB", "<=64", "pdf_MB", "office_s", "ratio");
+    if (spool)
+        std::printf(" %8s %6s %6s %8s %8s", "spool_s", "x_pdf", "pages", "peak_MB", "job_MB");
+    std::printf("\n");
     for (const Shape& shape : Shapes()) {
         if (!only.isEmpty() && !only.contains(QLatin1String(shape.name)))
             continue;
@@ -251,9 +302,38 @@ int main(int argc, char** argv) {
                     shape.exitCode == 0 ? telmo::bench::PdfPages(pdf) : 0, peakMB, layout.maxRssKb / 1024.0,
                     gridMB, margin, margin <= kMarginTargetMB ? "yes" : "NO", QFileInfo(pdf).size() / 1e6);
         if (officeSeconds > 0)
-            std::printf(" %9.2f %5.1fx\n", officeSeconds, officeSeconds / median);
+            std::printf(" %9.2f %5.1fx", officeSeconds, officeSeconds / median);
         else
-            std::printf(" %9s %6s\n", "-", "-");
+            std::printf(" %9s %6s", "-", "-");
+        if (spool && shape.exitCode == 0) {
+            // The same report to the queue, until the scheduler has handed the job to its
+            // backend and that has written it out.
+            std::vector<std::string> spoolArgs = args;
+            const auto at = std::find(spoolArgs.begin(), spoolArgs.end(), "--pdf");
+            *at = "--printer";
+            *(at + 1) = "pdfout";
+            std::vector<double> spoolSeconds;
+            long spoolPeak = 0;
+            for (int i = 0; i < runs; ++i) {
+                const Run run = Spawn(spoolArgs, env);
+                const Run idle = Spawn(waitIdle, env);
+                if (run.status != 0 || idle.status != 0) {
+                    std::fprintf(stderr, "%s: telmo-report --printer exited %d\n", shape.name, run.status);
+                    break;
+                }
+                spoolSeconds.push_back(run.seconds + idle.seconds);
+                spoolPeak = std::max(spoolPeak, run.maxRssKb);
+            }
+            // The newest job the backend wrote.
+            const QFileInfoList jobs =
+                QDir(QString::fromStdString(scheduler.out))
+                    .entryInfoList({QStringLiteral("job-*.pdf")}, QDir::Files, QDir::Time);
+            const double spoolMedian = Median(spoolSeconds);
+            std::printf(" %8.2f %5.2fx %6d %8.1f %8.2f", spoolMedian, spoolMedian / median,
+                        jobs.isEmpty() ? 0 : telmo::bench::PdfPages(jobs.first().filePath()),
+                        spoolPeak / 1024.0, jobs.isEmpty() ? 0 : jobs.first().size() / 1e6);
+        }
+        std::printf("\n");
         std::fflush(stdout);
     }
     return 0;

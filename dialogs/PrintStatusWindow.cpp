@@ -127,7 +127,7 @@ void PrintStatusWindow::RequestCancel() {
 
 namespace {
 
-// A cancelled run's document has been ended, or for a PDF dropped; what reached the printer is
+// A cancelled run's document has been dropped: its job withdrawn, or its PDF not saved; this is
 // told once the window is gone.
 void TellCancelled() {
     const JobState& state = State();
@@ -138,7 +138,8 @@ void TellCancelled() {
     if (printer.DeviceName() == Printers::BuiltInPdfName()) {
         text += QStringLiteral("; the unfinished PDF was not saved to %1").arg(Printers::PdfOutputFile());
     } else {
-        text += QStringLiteral("; those pages went to printer %1").arg(printer.DeviceName());
+        text += QStringLiteral("; the job was withdrawn from printer %1, nothing of it prints")
+                    .arg(printer.DeviceName());
     }
     MessageBox::Show(text + QLatin1Char('.'), QStringLiteral("TELMO Preview"), MessageBox::kInformation);
 }

@@ -5,7 +5,7 @@
 # system's scheduler.
 #
 #   private-cups.sh start [--owner PID]  starts it and prints NAME=VALUE lines:
-#       CUPS_SERVER        the socket; export it so lp, lpstat and Qt talk to this scheduler
+#       CUPS_SERVER        the socket; export it so lp, lpstat and the component talk to this scheduler
 #       TELMO_CUPS_ROOT    the folder (give it to stop)
 #       TELMO_CUPS_OUT     where the queues drop their jobs
 #     With --owner, the scheduler is stopped as soon as process PID has gone, so a test
@@ -17,7 +17,7 @@
 #                                        stops, and exits with COMMAND's status
 #
 # Queues:
-#   pdfout     default; raw, so Qt's PDF reaches the backend unchanged. Each job becomes
+#   pdfout     default; raw, so the job's PDF reaches the backend unchanged. Each job becomes
 #              $TELMO_CUPS_OUT/job-N.pdf, with job-N.info beside it (copies, options, title,
 #              user as the backend received them). The .info file is written first and the
 #              PDF renamed into place last, so an existing job-N.pdf is complete.
@@ -221,7 +221,7 @@ EOF
     done
 
     # lpadmin says raw queues are deprecated; CUPS 2.4 still runs them, and they are what
-    # keeps the job byte for byte as Qt wrote it.
+    # keeps the job byte for byte as it was sent.
     lpadmin -p pdfout -E -v "tofolder:$root/out" -D "TELMO test PDF folder" 2>/dev/null ||
         { stop "$root"; die "cannot add queue pdfout"; }
     lpadmin -p ppdout -E -v "tofolder:$root/out" -P "$root/etc/telmo-pdf.ppd" -D "TELMO test PPD queue" \

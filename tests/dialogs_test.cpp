@@ -10,11 +10,16 @@
 #include "support/ModalWindows.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPrintDialog>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -267,7 +272,8 @@ TEST_F(DialogsTest, PrinterSetupARefusedSettingIsReportedAndEndsTheProcedure) {
 }
 
 // Qt's own dialog over a record for the built-in printer: Esc leaves the record, OK gives back the
-// choice as the record's values. The setup form offers no choice of pages; the print form keeps Qt's range.
+// choice as the record's values. The setup form offers no choice of pages, its button sets up, and it
+// asks nothing of a file that is there already; the print form keeps Qt's range.
 TEST_F(DialogsTest, SystemPrintDialogAcceptingReturnsTheChoiceAndCancellingLeavesTheRecord) {
     const QString pdf = Printers::BuiltInPdfName();
     for (const auto& [accept, flags, orientation] : {std::tuple(false, 64u, Printer::kLandscape),
@@ -279,13 +285,26 @@ TEST_F(DialogsTest, SystemPrintDialogAcceptingReturnsTheChoiceAndCancellingLeave
         mode.dmFields = DeviceMode::kOrientationField | DeviceMode::kDuplexField;
         mode.dmOrientation = orientation;
         mode.dmDuplex = Printer::kSimplex;
+        QFile earlier(Printers::PdfOutputFile()); // a file there already
+        const auto rowDone = std::make_shared<bool>(false);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
         WhenOpens<QPrintDialog>([&](QPrintDialog& dialog) {
             EXPECT_EQ(dialog.windowTitle(), "Print Setup");
             EXPECT_EQ(dialog.testOption(QAbstractPrintDialog::PrintPageRange), flags == 0);
             EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintCurrentPage));
-            accept ? dialog.accept() : QTest::keyClick(&dialog, Qt::Key_Escape);
+            QPushButton* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+            EXPECT_EQ(ok->text(), flags ? "&Set Up" : "&Print");
+            QTimer::singleShot(500, [flags, rowDone] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    box && !*rowDone) {
+                    EXPECT_EQ(flags, 0u) << "the setup form asked: " << box->text().toStdString();
+                    box->done(QMessageBox::Yes);
+                }
+            });
+            accept ? ok->click() : QTest::keyClick(&dialog, Qt::Key_Escape);
         });
         EXPECT_EQ(RunSystemPrintDialog(nullptr, flags, mode), accept);
+        *rowDone = true;
         EXPECT_EQ(std::tuple(mode.dmDeviceName, mode.dmOrientation, mode.dmDuplex, mode.dmCopies),
                   std::tuple(accept ? pdf : pdf.leftJustified(32, ' '), orientation, Printer::kSimplex,
                              accept ? 1 : 0));

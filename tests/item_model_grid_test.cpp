@@ -227,7 +227,8 @@ TEST_F(ItemModelPdfTest, ATableViewPrintsThroughIPrinterAndReadsBack) {
     printer.ErrorLogFile(State().ErrorLogFilePath);
     printer.PrintReport(kAutomationFalse);
 
-    EXPECT_TRUE(messages.empty()) << (messages.empty() ? "" : messages[0].text.toStdString());
+    ASSERT_EQ(messages.size(), 1u); // where the file went, and nothing else
+    EXPECT_TRUE(messages[0].text.endsWith(" saved to " + pdfPath + ".")) << messages[0].text.toStdString();
     const PdfDoc pdf = ReadPdf(pdfPath);
     ASSERT_GE(pdf.pages, 2) << pdf.error.toStdString();
     EXPECT_EQ(pdf.pages, State().TotalPages);

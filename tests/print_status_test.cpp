@@ -153,8 +153,9 @@ TEST_F(PrintStatusTest, EscOrCancelDuringTheRunStopsItBetweenPages) {
                              State().PagesPrinted),
                   std::tuple(Counts(1, 1), false, true, 1));
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].text, "Printing cancelled after 1 of 3 pages; those pages went to printer " +
-                                        sampler->DeviceName() + ".");
+        EXPECT_EQ(messages[0].text,
+                  "Printing cancelled after 1 of 3 pages; the job was withdrawn from printer " +
+                      sampler->DeviceName() + ", nothing of it prints.");
     }
     // The next run prints in full.
     sampler->ClearOps();

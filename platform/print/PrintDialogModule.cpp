@@ -6,10 +6,14 @@
 #include "platform/print/Printer.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QMessageBox>
 #include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
+#include <optional>
 
 namespace telmo {
 namespace {
@@ -18,6 +22,32 @@ PrintDialogRunner& Runner() {
     static PrintDialogRunner runner = RunSystemPrintDialog;
     return runner;
 }
+
+// Qt's dialog asks, when it is accepted, whether the built-in printer's file may be overwritten.
+// The setup form writes nothing, so the question is answered for the user as it comes up.
+class OverwriteQuestionAnswer : public QObject {
+public:
+    explicit OverwriteQuestionAnswer(const QDialog& dialog) : dialog_(dialog) {
+        qApp->installEventFilter(this);
+    }
+    ~OverwriteQuestionAnswer() override { qApp->removeEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* box = event->type() == QEvent::Show ? qobject_cast<QMessageBox*>(watched) : nullptr;
+        if (QAbstractButton* yes = box && AskedBy(*box) ? box->button(QMessageBox::Yes) : nullptr)
+            QMetaObject::invokeMethod(yes, &QAbstractButton::click, Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    bool AskedBy(const QObject& box) const {
+        for (const QObject* owner = box.parent(); owner; owner = owner->parent())
+            if (owner == &dialog_)
+                return true;
+        return false;
+    }
+    const QDialog& dialog_;
+};
 
 // The name up to its first zero character.
 QString UpToZero(const QString& text) {
@@ -49,11 +79,17 @@ bool RunSystemPrintDialog(QWidget* owner, uint32_t flags, DeviceMode& mode) {
     QPrintDialog dialog(&printer, owner);
     dialog.setWindowTitle(QStringLiteral("Print Setup"));
     // The setup form chooses a printer and its page settings only: a page range or selection
-    // chosen there would have nothing to apply to.
-    if (flags & kPrintSetupFlag)
+    // chosen there would have nothing to apply to, and its button sets up rather than prints.
+    std::optional<OverwriteQuestionAnswer> answer;
+    if (flags & kPrintSetupFlag) {
         dialog.setOptions(dialog.options() &
                           ~(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintSelection |
                             QAbstractPrintDialog::PrintCurrentPage));
+        if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+            if (QPushButton* accept = buttons->button(QDialogButtonBox::Ok))
+                accept->setText(QStringLiteral("&Set Up"));
+        answer.emplace(dialog);
+    }
     if (dialog.exec() != QDialog::Accepted)
         return false;
     mode.dmDeviceName =

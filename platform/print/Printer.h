@@ -24,9 +24,9 @@ public:
     virtual void NewPage() = 0;
     // Ends and releases the document.
     virtual void EndDoc() = 0;
-    // Ends a document the user stopped part-way. A printer sends the pages drawn so far, as
-    // EndDoc does; a printer that writes a file keeps none of it, since a file with some of the
-    // pages would pass for the whole report.
+    // Ends a document the user stopped part-way. The platform printer keeps none of it: its
+    // spooler job is withdrawn, its file not written, since some of the pages would pass for
+    // the whole report. A printer with no job to withdraw ends the document as EndDoc does.
     virtual void CancelDoc() { EndDoc(); }
     // True while a document is open: something was drawn since the last EndDoc.
     virtual bool InDocument() const = 0;
@@ -63,6 +63,16 @@ public:
     // The file the built-in PDF printer writes its next document to.
     static void SetPdfOutputFile(const QString& path);
     static QString PdfOutputFile();
+
+    // Whether the built-in PDF printer tells, once a document is saved, the file it went to
+    // (on by default; a caller that says so itself turns it off).
+    static void SetTellsSavedFile(bool tells);
+    static bool TellsSavedFile();
+
+    // The name a spooler job goes by when the report has no title 1 (the command gives its
+    // file's name); empty for none.
+    static void SetDefaultJobName(const QString& name);
+    static QString DefaultJobName();
 
     // Ends the current printer's document if one is open, so that a run that failed half-way
     // does not leave its pages to be joined by the next document's. Errors are swallowed: this

@@ -2,6 +2,7 @@
 
 #include "platform/RuntimeError.h"
 #include "platform/print/QtPrinter.h"
+#include "platform/print/Spooler.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,8 @@ struct PrinterState {
     std::unique_ptr<Printer> current;
     bool pdfListed = true;
     QString pdfOutputFile;
+    QString defaultJobName;
+    bool tellsSavedFile = true;
 };
 
 PrinterState& State() {
@@ -57,9 +60,14 @@ void Printers::SelectByName(const QString& deviceName) {
     // The built-in printer stays selectable when hidden from the list: a host may hide it
     // from the user and still print to a file.
     if (deviceName != BuiltInPdfName() && !QPrinterInfo::availablePrinterNames().contains(deviceName))
-        throw RuntimeError(err::kPrinterError,
-                           StandardErrorText(err::kPrinterError) +
-                               QStringLiteral(": no printer named \"%1\"").arg(deviceName));
+        throw RuntimeError(
+            err::kPrinterError,
+            StandardErrorText(err::kPrinterError) +
+                (spooler::SpoolerAnswers()
+                     ? QStringLiteral(": no printer named \"%1\"").arg(deviceName)
+                     : QStringLiteral(": the print spooler (CUPS at %1) is not running or does "
+                                      "not answer, so printer \"%2\" cannot be reached")
+                           .arg(spooler::ServerName(), deviceName)));
     // Build the new printer before dropping the old one, so a failure keeps the current printer.
     Keep(std::make_unique<QtPrinter>(deviceName));
 }
@@ -77,6 +85,22 @@ void Printers::SetBuiltInPdfListed(bool listed) {
 
 void Printers::SetPdfOutputFile(const QString& path) {
     State().pdfOutputFile = path;
+}
+
+void Printers::SetTellsSavedFile(bool tells) {
+    State().tellsSavedFile = tells;
+}
+
+bool Printers::TellsSavedFile() {
+    return State().tellsSavedFile;
+}
+
+void Printers::SetDefaultJobName(const QString& name) {
+    State().defaultJobName = name;
+}
+
+QString Printers::DefaultJobName() {
+    return State().defaultJobName;
 }
 
 QString Printers::PdfOutputFile() {

@@ -1,14 +1,16 @@
 #include "platform/print/QtPrinter.h"
 
+#include "component/JobState.h"
 #include "platform/RuntimeError.h"
 #include "platform/print/Spooler.h"
+#include "platform/ui/MessageBox.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinterInfo>
 #include <QThread>
+#include <algorithm>
 
 namespace telmo {
 namespace {
@@ -19,9 +21,10 @@ constexpr double kTwipsPerInch = 1440.0;
 // printer, so that a report laid out for it paginates as it would on paper.
 constexpr double kPdfMarginPoints = 18.0;
 
-// How long a job handed to the spooler is watched, and how often it is asked after.
+// How long a job handed to the spooler is watched, and how often it is asked after: soon at
+// first, since a small job is often done within milliseconds, then less often.
 constexpr qint64 kJobWatchMs = 2000;
-constexpr unsigned long kJobPollMs = 50;
+constexpr unsigned long kJobFirstPollMs = 5, kJobPollMs = 50;
 
 QPageLayout::Orientation ToQtOrientation(int16_t orientation) {
     switch (orientation) {
@@ -80,18 +83,14 @@ QtPrinter::QtPrinter(const QString& deviceName) : printer_(QPrinter::HighResolut
         printer_.setOutputFormat(QPrinter::NativeFormat);
         printer_.setPrinterName(info.printerName());
     }
-    printer_.setDocName(QStringLiteral("TELMOPreview report"));
 }
 
 QtPrinter::~QtPrinter() {
-    // A spooler document left open prints, as it would when the host ends. Without the
-    // application object Qt cannot finish it (its font engines are gone), and it is dropped
-    // instead. A PDF file left open is not a finished report: it is removed.
-    if (painter_.isActive() && QCoreApplication::instance())
-        painter_.end();
-    pdfPainter_.reset();
-    pdfWriter_.reset();
-    pdfFile_.reset();
+    // A spooler document left open prints, as it would when the host ends. A PDF file left
+    // open is not a finished report: it is removed.
+    if (job_ && pdfWriter_ && pdfWriter_->Finish())
+        job_->Finish();
+    DropPdf();
 }
 
 double QtPrinter::TwipsPerDevicePixel() const {
@@ -135,24 +134,17 @@ float QtPrinter::TextHeight(const QString&) {
     return static_cast<float>(Metrics().height());
 }
 
-void QtPrinter::SetTwipsTransform() {
-    // The device origin is the top-left corner of the printable area already (not full page).
-    painter_.resetTransform();
-    const double scale = 1.0 / TwipsPerDevicePixel();
-    painter_.scale(scale, scale);
-}
-
 std::optional<QString> QtPrinter::QueueProblem() const {
     if (IsBuiltInPdf())
         return std::nullopt;
     const QString name = printer_.printerName();
-    const std::optional<spooler::QueueStatus> queue = spooler::QueryQueue(name);
-    if (queue && !queue->spoolerAnswers)
+    const spooler::QueueStatus queue = spooler::QueryQueue(name);
+    if (!queue.spoolerAnswers)
         return QStringLiteral("the print spooler does not answer for printer \"%1\"").arg(name);
-    if (QPrinterInfo::printerInfo(name).isNull() || (queue && !queue->exists))
+    if (!queue.exists)
         return QStringLiteral("no printer named \"%1\" is installed").arg(name);
     // The reason an administrator gave is not among the queue's options; lpstat shows it.
-    if (queue && !queue->acceptingJobs)
+    if (!queue.acceptingJobs)
         return QStringLiteral("printer \"%1\" does not accept jobs").arg(name);
     return std::nullopt;
 }
@@ -175,39 +167,65 @@ bool QtPrinter::StartDrawing() {
             pendingPageBreaks_ = 0;
             throw;
         }
-        if (IsBuiltInPdf()) {
-            if (!BeginPdf())
-                FailPdf(false);
-        } else if (!painter_.begin(&printer_)) {
-            throw PrinterError(QStringLiteral("cannot start a document on \"%1\"").arg(DeviceName()));
-        } else {
-            SetTwipsTransform();
-        }
+        if (!BeginPdf())
+            FailPdf(false);
         pagesInDocument_ = 1;
     }
     while (pendingPageBreaks_ > 0) {
         --pendingPageBreaks_;
         ++pagesInDocument_;
-        if (pdfWriter_) {
-            const bool started = NextPdfPage();
-            ++pdfPagesWritten_;
-            if (!started)
-                FailPdf(false);
-        } else if (!printer_.newPage()) {
-            throw PrinterError(QStringLiteral("cannot start a new page"));
-        } else {
-            SetTwipsTransform();
-        }
+        const bool started = NextPdfPage();
+        ++pdfPagesWritten_;
+        if (!started)
+            FailPdf(false);
     }
     return true;
 }
 
+QString QtPrinter::JobName() {
+    if (const QString title = State().Title1Message.trimmed(); !title.isEmpty())
+        return title;
+    if (const QString name = Printers::DefaultJobName(); !name.isEmpty())
+        return name;
+    return QStringLiteral("Report");
+}
+
+SpoolJob::Options QtPrinter::SpoolOptions() const {
+    SpoolJob::Options options;
+    options.emplace_back("copies", QByteArray::number(printer_.copyCount()));
+    switch (printer_.duplex()) {
+    case QPrinter::DuplexLongSide:
+    case QPrinter::DuplexAuto:
+        options.emplace_back("sides", "two-sided-long-edge");
+        break;
+    case QPrinter::DuplexShortSide:
+        options.emplace_back("sides", "two-sided-short-edge");
+        break;
+    case QPrinter::DuplexNone:
+        options.emplace_back("sides", "one-sided");
+        break;
+    }
+    // The pages already have the paper's size and the orientation's shape; the paper's name
+    // tells the printer which tray to take them from.
+    options.emplace_back("media", printer_.pageLayout().pageSize().key().toUtf8());
+    return options;
+}
+
 bool QtPrinter::BeginPdf() {
     pdfPagesWritten_ = 0;
-    pdfFile_ = std::make_unique<OutputFile>(Printers::PdfOutputFile());
-    if (!pdfFile_->Open())
-        return false;
-    pdfWriter_ = std::make_unique<PdfWriter>(pdfFile_->Device(), printer_.docName(), printer_.creator());
+    QIODevice* sink = nullptr;
+    if (IsBuiltInPdf()) {
+        pdfFile_ = std::make_unique<OutputFile>(Printers::PdfOutputFile());
+        if (!pdfFile_->Open())
+            return false;
+        sink = &pdfFile_->Device();
+    } else {
+        job_ = std::make_unique<SpoolJob>(printer_.printerName(), JobName(), SpoolOptions());
+        if (!job_->Start())
+            return false;
+        sink = job_.get();
+    }
+    pdfWriter_ = std::make_unique<PdfWriter>(*sink, JobName(), printer_.creator());
     pdfPainter_ = std::make_unique<PdfPainter>(*pdfWriter_);
     return BeginPdfPage();
 }
@@ -221,25 +239,51 @@ bool QtPrinter::BeginPdfPage() {
 bool QtPrinter::NextPdfPage() {
     // Orientation and paper set during the document apply from this page on; what the page
     // before wrote goes to the disk now, so that a full disk shows at the page that filled it.
-    return pdfWriter_->EndPage() && pdfFile_->Flush() && BeginPdfPage();
+    // A job's pages went to the scheduler as they were written.
+    return pdfWriter_->EndPage() && (!pdfFile_ || pdfFile_->Flush()) && BeginPdfPage();
+}
+
+void QtPrinter::DropPdf() {
+    pdfPainter_.reset();
+    pdfWriter_.reset();
+    pdfFile_.reset(); // removes what was written; the target keeps whatever it held before
+    if (job_)
+        job_->Cancel();
+    job_.reset();
 }
 
 void QtPrinter::FailPdf(bool documentEnds) {
-    const QString target = pdfFile_ ? pdfFile_->Target() : Printers::PdfOutputFile();
-    QString reason = pdfFile_ ? pdfFile_->ErrorString() : QString();
-    if (reason.isEmpty())
-        reason = QStringLiteral("the PDF writer could not start");
     const int pages = pdfPagesWritten_;
-    pdfPainter_.reset();
-    pdfWriter_.reset();
-    pdfFile_.reset(); // removes what was written
+    QString message;
+    if (IsBuiltInPdf()) {
+        const QString target = pdfFile_ ? pdfFile_->Target() : Printers::PdfOutputFile();
+        QString reason = pdfFile_ ? pdfFile_->ErrorString() : QString();
+        if (reason.isEmpty())
+            reason = QStringLiteral("the PDF writer could not start");
+        message =
+            QStringLiteral("cannot write \"%1\": %2%3")
+                .arg(target, reason,
+                     pages > 0
+                         ? QStringLiteral(" while page %1 was written; the report was not saved").arg(pages)
+                         : QStringLiteral("; nothing was written"));
+    } else {
+        // The queue's state says more than the broken connection: a scheduler gone, a queue
+        // removed or refusing jobs. Failing that, the spooler's own answer.
+        const QString reason = job_ ? job_->errorString() : QString();
+        const QString when = pages > 0 ? QStringLiteral(" while page %1 of the report was sent").arg(pages)
+                                       : QStringLiteral(" when the report was to be sent");
+        if (const std::optional<QString> problem = QueueProblem())
+            message = *problem + when;
+        else
+            message = QStringLiteral("printer \"%1\" did not take the report%2: %3")
+                          .arg(printer_.printerName(), when, reason);
+        message += QStringLiteral("; nothing was printed");
+    }
+    DropPdf();
     // The rest of a document still being drawn is dropped until its EndDoc.
     refused_ = !documentEnds;
     pendingPageBreaks_ = 0;
-    const QString where =
-        pages > 0 ? QStringLiteral(" while page %1 was written; the report was not saved").arg(pages)
-                  : QStringLiteral("; nothing was written");
-    throw PrinterError(QStringLiteral("cannot write \"%1\": %2%3").arg(target, reason, where));
+    throw PrinterError(message);
 }
 
 void QtPrinter::NewPage() {
@@ -251,9 +295,7 @@ void QtPrinter::CancelDoc() {
         EndDoc();
         return;
     }
-    pdfPainter_.reset();
-    pdfWriter_.reset();
-    pdfFile_.reset(); // the target keeps whatever it held before
+    DropPdf();
     pendingPageBreaks_ = 0;
     refused_ = false;
     ApplyJobOptions();
@@ -277,88 +319,85 @@ void QtPrinter::EndDoc() {
     while (pendingPageBreaks_ > 1 && ok) {
         --pendingPageBreaks_;
         ++pagesInDocument_;
-        if (pdfWriter_) {
-            ok = NextPdfPage();
-            pdfPagesWritten_ += ok;
-        } else {
-            ok = printer_.newPage();
-        }
+        ok = NextPdfPage();
+        pdfPagesWritten_ += ok;
     }
     pendingPageBreaks_ = 0;
-    if (pdfWriter_) {
-        if (ok) {
-            ++pdfPagesWritten_; // the last page is written when the document ends
-            ok = pdfWriter_->Finish() && pdfFile_->Commit();
-            pdfPainter_.reset();
-            pdfWriter_.reset();
-        }
-        ApplyJobOptions();
-        if (!ok)
-            FailPdf(true);
-        pdfFile_.reset();
-        return;
+    if (ok) {
+        ++pdfPagesWritten_; // the last page is written when the document ends
+        ok = pdfWriter_->Finish() && (pdfFile_ ? pdfFile_->Commit() : job_->Finish());
     }
-    // Qt hands the job to the spooler only now, and says nothing when that fails: a queue
-    // removed, refusing jobs, or a spooler gone since the document began gets nothing.
-    const std::optional<QString> problem = QueueProblem();
+    ApplyJobOptions();
+    if (!ok)
+        FailPdf(true);
+    pdfPainter_.reset();
+    pdfWriter_.reset();
     const int pages = pagesInDocument_;
     const QString pagesText = QStringLiteral("%1 page%2").arg(pages).arg(pages == 1 ? "" : "s");
-    const int jobBefore = problem ? 0 : spooler::NewestJob(printer_.printerName()).id;
-    ok = painter_.end() && ok;
-    ApplyJobOptions();
-    if (problem)
-        throw PrinterError(QStringLiteral("%1 when the report's %2 were to be sent; nothing was printed")
-                               .arg(*problem, pagesText));
-    if (!ok)
-        throw PrinterError(QStringLiteral("the document could not be completed"));
-    if (const std::optional<QString> fate = JobProblem(jobBefore, pagesText))
+    if (pdfFile_) {
+        const QString target = pdfFile_->Target();
+        pdfFile_.reset();
+        // A file the user did not name may be anywhere: where it went is told.
+        if (Printers::TellsSavedFile())
+            MessageBox::Show(pages == 1
+                                 ? QStringLiteral("The report's page was saved to %1.").arg(target)
+                                 : QStringLiteral("The report's %1 were saved to %2.").arg(pagesText, target),
+                             QStringLiteral("TELMO Preview"), MessageBox::kInformation);
+        return;
+    }
+    const int jobId = job_->Id();
+    job_.reset();
+    if (const std::optional<QString> fate = JobProblem(jobId, pagesText))
         throw PrinterError(*fate);
 }
 
-std::optional<QString> QtPrinter::JobProblem(int jobBefore, const QString& pagesText) const {
+std::optional<QString> QtPrinter::JobProblem(int jobId, const QString& pagesText) const {
     // The spooler gets a moment to start the job, so that a backend that fails at once is told;
     // a job still printing after it is taken to print, as the component cannot wait for paper.
+    // Only this job is watched: others' jobs on the same queue are none of this run's business.
     const QString name = printer_.printerName();
+    const QString jobName = QStringLiteral("job %1-%2").arg(name).arg(jobId);
     QElapsedTimer waited;
     waited.start();
-    for (;;) {
-        const spooler::Job job = spooler::NewestJob(name);
-        const QString jobName = QStringLiteral("job %1-%2").arg(name).arg(job.id);
+    for (unsigned long pause = kJobFirstPollMs;; pause = std::min(pause * 2, kJobPollMs)) {
+        const spooler::JobStatus job = spooler::QueryJob(name, jobId);
         const bool timeUp = waited.elapsed() >= kJobWatchMs;
-        if (job.id <= jobBefore) {
-            if (timeUp)
-                return QStringLiteral("the print spooler did not take the report's %1 for printer \"%2\"; "
-                                      "nothing was printed")
-                    .arg(pagesText, name);
-        } else {
-            switch (job.fate) {
-            case spooler::JobFate::Completed:
-                return std::nullopt;
-            case spooler::JobFate::Aborted:
-            case spooler::JobFate::Cancelled:
-            case spooler::JobFate::Stopped:
-                return QStringLiteral("printer \"%1\" did not print the report's %2: the spooler %3 %4 "
-                                      "(lpstat -l -W completed -o %1 tells why)")
-                    .arg(name, pagesText,
-                         job.fate == spooler::JobFate::Stopped     ? QStringLiteral("stopped")
-                         : job.fate == spooler::JobFate::Cancelled ? QStringLiteral("cancelled")
-                                                                   : QStringLiteral("aborted"),
-                         jobName);
-            case spooler::JobFate::Held:
-                return QStringLiteral("printer \"%1\" holds %2 (the report's %3); it prints when released")
-                    .arg(name, jobName, pagesText);
-            default:
-                if (const std::optional<spooler::QueueStatus> queue = spooler::QueryQueue(name);
-                    queue && queue->stopped)
-                    return QStringLiteral(
-                               "printer \"%1\" is stopped: %2 (the report's %3) waits in its queue "
-                               "until the printer is enabled")
-                        .arg(name, jobName, pagesText);
-                if (timeUp)
-                    return std::nullopt;
+        switch (job.fate) {
+        case spooler::JobFate::Completed:
+            return std::nullopt;
+        case spooler::JobFate::Aborted:
+        case spooler::JobFate::Cancelled:
+        case spooler::JobFate::Stopped:
+            return QStringLiteral("printer \"%1\" did not print the report's %2: the spooler %3 %4 (%5)")
+                .arg(name, pagesText,
+                     job.fate == spooler::JobFate::Stopped     ? QStringLiteral("stopped")
+                     : job.fate == spooler::JobFate::Cancelled ? QStringLiteral("cancelled")
+                                                               : QStringLiteral("aborted"),
+                     jobName,
+                     job.message.isEmpty()
+                         ? QStringLiteral("lpstat -l -W completed -o %1 tells why").arg(name)
+                         : job.message);
+        case spooler::JobFate::Held:
+            return QStringLiteral("printer \"%1\" holds %2 (the report's %3); it prints when released")
+                .arg(name, jobName, pagesText);
+        case spooler::JobFate::Unknown:
+            // Gone from the spooler's lists: removed with its queue, or the spooler itself is gone.
+            if (timeUp) {
+                const std::optional<QString> problem = QueueProblem();
+                return QStringLiteral("%1; the spooler no longer knows %2 (the report's %3)")
+                    .arg(problem ? *problem : QStringLiteral("printer \"%1\" lost the report").arg(name),
+                         jobName, pagesText);
             }
+            break;
+        default:
+            if (spooler::QueryQueue(name).stopped)
+                return QStringLiteral("printer \"%1\" is stopped: %2 (the report's %3) waits in its queue "
+                                      "until the printer is enabled")
+                    .arg(name, jobName, pagesText);
+            if (timeUp)
+                return std::nullopt;
         }
-        QThread::msleep(kJobPollMs);
+        QThread::msleep(pause);
     }
 }
 
@@ -407,7 +446,7 @@ void QtPrinter::SetCopies(int16_t copies) {
     if (copies < 1)
         throw RuntimeError(err::kInvalidPropertyValue);
     if (InDocument())
-        pendingCopies_ = copies; // Qt fixes the copy count when the job starts
+        pendingCopies_ = copies; // a job's copies are fixed when it is created
     else
         printer_.setCopyCount(copies);
 }
@@ -432,10 +471,7 @@ void QtPrinter::PlayOnPage(const telmo::Picture& op) {
     // One playback path for printer and preview, so both place text by the same ascent.
     if (!StartDrawing())
         return;
-    if (pdfPainter_)
-        pdfPainter_->Play(op);
-    else
-        op.Play(painter_);
+    pdfPainter_->Play(op);
 }
 
 void QtPrinter::DrawText(QPointF topLeft, const FontSpec& font, const QString& text) {

@@ -4,9 +4,9 @@
 #include "platform/pdf/PdfPainter.h"
 #include "platform/pdf/PdfWriter.h"
 #include "platform/print/Printer.h"
+#include "platform/print/SpoolJob.h"
 
 #include <QFontMetricsF>
-#include <QPainter>
 #include <QPrinter>
 #include <memory>
 #include <optional>
@@ -25,11 +25,15 @@ namespace telmo {
 // EndDoc with nothing drawn since the last document produces no document at all: nothing
 // reaches the spooler and no PDF file is written.
 //
-// The built-in PDF printer's file appears only when its document ended well: pages are
-// written to a temporary file beside it that EndDoc renames into place. A write that fails
-// (a full disk, a device that refuses data) is reported once, naming the file; the rest of
-// that document is dropped and its temporary file removed, as is the file of a document still
-// open when the printer goes (the host ending mid-run).
+// Every document is written by the project's own PDF writer, whatever the destination. For
+// the built-in PDF printer the file appears only when its document ended well: pages are
+// written to a temporary file beside it that EndDoc renames into place. For a spooler queue
+// the document is a job created when it starts and sent to the scheduler as its pages are
+// written; EndDoc closes it so that it prints, and CancelDoc withdraws it. A write that fails
+// (a full disk, a device that refuses data, a scheduler gone) is reported once, naming the
+// file or the queue; the rest of that document is dropped and its temporary file removed or its
+// job cancelled. When the printer goes with a document open (the host ending mid-run), its file
+// is dropped as unfinished, while its job is ended and prints what was drawn.
 //
 // Settings may change between documents. While a document is open, orientation and paper
 // size take effect from the next page on; copies and duplex belong to the job and are
@@ -40,7 +44,7 @@ public:
     // An unknown queue raises error 482 (Qt would silently fall back to the default queue).
     // Whether the queue accepts jobs is asked at the start of each document (CheckReady).
     explicit QtPrinter(const QString& deviceName);
-    ~QtPrinter() override; // ends an open spooler document, which then prints
+    ~QtPrinter() override; // ends an open spooler document, which then prints; drops an open file
 
     QtPrinter(const QtPrinter&) = delete;
     QtPrinter& operator=(const QtPrinter&) = delete;
@@ -50,9 +54,8 @@ public:
     bool IsBuiltInPdf() const { return printer_.outputFormat() == QPrinter::PdfFormat; }
     // True while a document is open (something was drawn since the last EndDoc), also one
     // the printer refused: it stays open, drawing nothing, until EndDoc.
-    bool InDocument() const override { return painter_.isActive() || pdfWriter_ || refused_; }
-    // Qt hides both cases: it prints an unknown queue name to the default queue instead,
-    // and "prints" to a queue that refuses jobs without a word. So the queue is asked first.
+    bool InDocument() const override { return pdfWriter_ || refused_; }
+    // A queue that has gone or refuses jobs is told before anything is drawn.
     void CheckReady() override;
 
     float ScaleWidth() const override;
@@ -90,31 +93,36 @@ private:
     bool StartDrawing();
     // Draws one operation on the page; nothing while the spooler refuses the document.
     void PlayOnPage(const telmo::Picture& op);
-    void SetTwipsTransform();
     // Why a document started or ended now would not reach the spooler; nothing when it would.
     std::optional<QString> QueueProblem() const;
-    // What keeps the job just handed to the spooler (newer than jobBefore) from printing, as far
-    // as the spooler says within a bounded wait; nothing when it printed or is printing.
-    std::optional<QString> JobProblem(int jobBefore, const QString& pagesText) const;
+    // What keeps the job just handed to the spooler from printing, as far as the spooler says
+    // within a bounded wait; nothing when it printed or is printing.
+    std::optional<QString> JobProblem(int jobId, const QString& pagesText) const;
     void ApplyJobOptions();
-    // The built-in PDF printer's document: begins it on a new output file.
+    // The job's name in the queue: title 1, else Printers::DefaultJobName(), else "Report".
+    static QString JobName();
+    // Copies, duplex and paper as the spooler takes them.
+    SpoolJob::Options SpoolOptions() const;
+    // Begins the document on a new output file or a new spooler job.
     bool BeginPdf();
     bool BeginPdfPage();
     bool NextPdfPage();
-    // Throws the error of a failed PDF write after dropping the document; unless the document
+    // Drops the document being written: its temporary file is removed, its job cancelled.
+    void DropPdf();
+    // Throws the error of a failed write after dropping the document; unless the document
     // ends here, the rest of it is dropped until EndDoc.
     [[noreturn]] void FailPdf(bool documentEnds);
     const QFontMetricsF& Metrics();
     double TwipsPerDevicePixel() const;
 
+    // The settings the print dialog exchanges, and the queue's paper and printable area.
     QPrinter printer_;
-    // The built-in PDF printer writes its documents itself, a page at a time, so that write
-    // errors on the file are seen; printer_ keeps the settings the print dialog exchanges.
+    // Where the document goes: the built-in printer's file, or a spooler job.
     std::unique_ptr<OutputFile> pdfFile_;
+    std::unique_ptr<SpoolJob> job_;
     std::unique_ptr<PdfWriter> pdfWriter_;
     std::unique_ptr<PdfPainter> pdfPainter_;
     int pdfPagesWritten_ = 0;
-    QPainter painter_;
     int pendingPageBreaks_ = 0;
     int pagesInDocument_ = 0;
     // The spooler refused the document being drawn, or its PDF file could not be written;
@@ -122,7 +130,7 @@ private:
     bool refused_ = false;
     std::optional<int16_t> pendingCopies_;
     std::optional<int16_t> pendingDuplex_;
-    // The PDF engine has no duplex; the value the dialog exchanged is kept here.
+    // The built-in printer has no duplex; the value the dialog exchanged is kept here.
     int16_t pdfDuplex_ = kSimplex;
     std::optional<FontSpec> metricsFont_;
     std::optional<QFontMetricsF> metrics_;

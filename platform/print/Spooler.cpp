@@ -1,146 +1,118 @@
 #include "platform/print/Spooler.h"
 
-#include <QLibrary>
+#include <cups/cups.h>
+#include <memory>
 
 namespace telmo::spooler {
 namespace {
 
-// The few parts of the CUPS client API needed here, declared by hand: its headers are a
-// development package, while the library itself is always there wherever Qt prints to
-// CUPS (Qt's print support plugin links it). The layouts are CUPS's stable ABI since 1.1.
-struct CupsOption {
-    char* name;
-    char* value;
+struct DestFree {
+    void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
 };
-struct CupsDest {
-    char* name;
-    char* instance;
-    int isDefault;
-    int numOptions;
-    CupsOption* options;
+struct IppFree {
+    void operator()(ipp_t* ipp) const { ippDelete(ipp); }
 };
-struct CupsJob {
-    int id;
-    char* dest;
-    char* title;
-    char* user;
-    char* format;
-    int state; // ipp_jstate_t: 3 pending, 4 held, 5 processing, 6 stopped, 7 canceled, 8 aborted, 9 completed
-    int size;
-    int priority;
-    long completedTime;
-    long creationTime;
-    long processingTime;
-};
-using GetNamedDestFn = CupsDest* (*)(void* http, const char* name, const char* instance);
-using GetJobsFn = int (*)(void* http, CupsJob** jobs, const char* name, int myJobs, int whichJobs);
-using FreeJobsFn = void (*)(int numJobs, CupsJob* jobs);
-using ServerFn = const char* (*)();
-using PortFn = int (*)();
-using EncryptionFn = int (*)();
-using ConnectFn = void* (*)(const char* host, int port, void* addresses, int family, int encryption,
-                            int blocking, int msec, int* cancel);
-using CloseFn = void (*)(void* http);
-using GetOptionFn = const char* (*)(const char* name, int numOptions, CupsOption* options);
-using FreeDestsFn = void (*)(int numDests, CupsDest* dests);
-
-struct CupsApi {
-    GetNamedDestFn getNamedDest = nullptr;
-    GetOptionFn getOption = nullptr;
-    FreeDestsFn freeDests = nullptr;
-    GetJobsFn getJobs = nullptr;
-    FreeJobsFn freeJobs = nullptr;
-    ServerFn server = nullptr;
-    PortFn port = nullptr;
-    EncryptionFn encryption = nullptr;
-    ConnectFn connect = nullptr;
-    CloseFn close = nullptr;
-    bool Usable() const {
-        return getNamedDest && getOption && freeDests && getJobs && freeJobs && server && port &&
-               encryption && connect && close;
-    }
-};
-
-const CupsApi& Api() {
-    // Loaded once and never unloaded: Qt's plugin holds the same library.
-    static const CupsApi api = [] {
-        CupsApi loaded;
-        QLibrary library(QStringLiteral("cups"), 2);
-        if (!library.load())
-            return loaded;
-        loaded.getNamedDest = reinterpret_cast<GetNamedDestFn>(library.resolve("cupsGetNamedDest"));
-        loaded.getOption = reinterpret_cast<GetOptionFn>(library.resolve("cupsGetOption"));
-        loaded.freeDests = reinterpret_cast<FreeDestsFn>(library.resolve("cupsFreeDests"));
-        loaded.getJobs = reinterpret_cast<GetJobsFn>(library.resolve("cupsGetJobs2"));
-        loaded.freeJobs = reinterpret_cast<FreeJobsFn>(library.resolve("cupsFreeJobs"));
-        loaded.server = reinterpret_cast<ServerFn>(library.resolve("cupsServer"));
-        loaded.port = reinterpret_cast<PortFn>(library.resolve("ippPort"));
-        loaded.encryption = reinterpret_cast<EncryptionFn>(library.resolve("cupsEncryption"));
-        loaded.connect = reinterpret_cast<ConnectFn>(library.resolve("httpConnect2"));
-        loaded.close = reinterpret_cast<CloseFn>(library.resolve("httpClose"));
-        return loaded;
-    }();
-    return api;
-}
 
 } // namespace
 
-std::optional<QueueStatus> QueryQueue(const QString& queue) {
-    const CupsApi& api = Api();
-    if (!api.Usable())
-        return std::nullopt;
+QByteArray QueueName(const QString& queue) {
+    return queue.section(QLatin1Char('/'), 0, 0).toUtf8();
+}
+
+bool SpoolerAnswers() {
+    // A connection of its own, given up after a few seconds: the library's default one
+    // would wait for the scheduler much longer.
+    http_t* http =
+        httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 3000, nullptr);
+    if (!http)
+        return false;
+    httpClose(http);
+    return true;
+}
+
+QString ServerName() {
+    return QString::fromUtf8(cupsServer());
+}
+
+QueueStatus QueryQueue(const QString& queue) {
     const qsizetype slash = queue.indexOf(QLatin1Char('/'));
-    const QByteArray name = (slash < 0 ? queue : queue.left(slash)).toUtf8();
+    const QByteArray name = QueueName(queue);
     const QByteArray instance = slash < 0 ? QByteArray() : queue.mid(slash + 1).toUtf8();
-    // A null connection is the default server: the one CUPS_SERVER or the client
-    // configuration names, as for Qt.
-    CupsDest* dest =
-        api.getNamedDest(nullptr, name.constData(), instance.isEmpty() ? nullptr : instance.constData());
+    const std::unique_ptr<cups_dest_t, DestFree> dest(cupsGetNamedDest(
+        CUPS_HTTP_DEFAULT, name.constData(), instance.isEmpty() ? nullptr : instance.constData()));
     QueueStatus status;
     if (!dest) {
-        // CUPS says "no such printer" also when it cannot reach the scheduler at all; a
-        // connection of its own, given up after a few seconds, tells the two apart.
-        void* http = api.connect(api.server(), api.port(), nullptr, 0, api.encryption(), 1, 3000, nullptr);
-        status.spoolerAnswers = http != nullptr;
-        if (http)
-            api.close(http);
+        // CUPS says "no such printer" also when it cannot reach the scheduler at all.
+        status.spoolerAnswers = SpoolerAnswers();
         return status;
     }
     status.exists = true;
     const auto option = [&](const char* key) {
-        const char* value = api.getOption(key, dest->numOptions, dest->options);
+        const char* value = cupsGetOption(key, dest->num_options, dest->options);
         return value ? QString::fromUtf8(value) : QString();
     };
     // An old scheduler that does not say is taken at its word that it prints.
     const QString accepting = option("printer-is-accepting-jobs");
     status.acceptingJobs = accepting.isEmpty() || accepting == QLatin1String("true");
-    status.stopped = option("printer-state") == QLatin1String("5");
-    api.freeDests(1, dest);
+    status.stopped = option("printer-state").toInt() == IPP_PSTATE_STOPPED;
     return status;
 }
 
-Job NewestJob(const QString& queue) {
-    const CupsApi& api = Api();
-    Job newest;
-    if (!api.Usable())
-        return newest;
-    const QByteArray name = queue.section(QLatin1Char('/'), 0, 0).toUtf8();
-    CupsJob* jobs = nullptr;
-    const int count = api.getJobs(nullptr, &jobs, name.constData(), 0, -1); // every job, anyone's
+JobStatus QueryJob(const QString& queue, int jobId) {
+    JobStatus status;
+    // The job's state from the list of this user's jobs on the queue: only this job is
+    // looked at, whatever else others print there.
+    cups_job_t* jobs = nullptr;
+    const QByteArray name = QueueName(queue);
+    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, name.constData(), 1, CUPS_WHICHJOBS_ALL);
     for (int i = 0; i < count; ++i) {
-        if (jobs[i].id <= newest.id)
+        if (jobs[i].id != jobId)
             continue;
-        newest.id = jobs[i].id;
-        // ipp_jstate_t runs from 3 (pending) to 9 (completed) in this order.
-        static constexpr JobFate kByState[] = {JobFate::Waiting,  JobFate::Held,      JobFate::Printing,
-                                               JobFate::Stopped,  JobFate::Cancelled, JobFate::Aborted,
-                                               JobFate::Completed};
-        const int state = jobs[i].state;
-        newest.fate = state >= 3 && state <= 9 ? kByState[state - 3] : JobFate::Unknown;
+        switch (jobs[i].state) {
+        case IPP_JSTATE_PENDING:
+            status.fate = JobFate::Waiting;
+            break;
+        case IPP_JSTATE_HELD:
+            status.fate = JobFate::Held;
+            break;
+        case IPP_JSTATE_PROCESSING:
+            status.fate = JobFate::Printing;
+            break;
+        case IPP_JSTATE_STOPPED:
+            status.fate = JobFate::Stopped;
+            break;
+        case IPP_JSTATE_CANCELED:
+            status.fate = JobFate::Cancelled;
+            break;
+        case IPP_JSTATE_ABORTED:
+            status.fate = JobFate::Aborted;
+            break;
+        case IPP_JSTATE_COMPLETED:
+            status.fate = JobFate::Completed;
+            break;
+        }
     }
     if (jobs)
-        api.freeJobs(count, jobs);
-    return newest;
+        cupsFreeJobs(count, jobs);
+    if (status.fate == JobFate::Unknown || status.fate == JobFate::Completed)
+        return status;
+    // The job list leaves out what the spooler said of the job; its own attributes have it.
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/jobs/%d", jobId);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "job-printer-state-message");
+    const std::unique_ptr<ipp_t, IppFree> response(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
+    if (ipp_attribute_t* message =
+            response ? ippFindAttribute(response.get(), "job-printer-state-message", IPP_TAG_TEXT) : nullptr)
+        status.message = QString::fromUtf8(ippGetString(message, 0, nullptr)).trimmed();
+    return status;
+}
+
+bool CancelJob(const QString& queue, int jobId) {
+    return cupsCancelJob(QueueName(queue).constData(), jobId) != 0;
 }
 
 } // namespace telmo::spooler

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <optional>
 
 namespace telmo::spooler {
 
@@ -16,17 +15,29 @@ struct QueueStatus {
 // What became of a job as far as the spooler has told.
 enum class JobFate { Unknown, Waiting, Printing, Held, Stopped, Cancelled, Aborted, Completed };
 
-struct Job {
-    int id = 0;
+struct JobStatus {
     JobFate fate = JobFate::Unknown;
+    // The spooler's own words on the job (job-printer-state-message), often what a failing
+    // backend said; empty when it said nothing.
+    QString message;
 };
 
-// Asks the spooler (CUPS, through the library Qt's own print support uses) about a queue:
-// "name" or "name/instance". std::nullopt when there is no spooler library to ask; Qt then
-// cannot print to a queue either, and callers go by what Qt says alone.
-std::optional<QueueStatus> QueryQueue(const QString& queue);
+// Asks the spooler (CUPS, at the server CUPS_SERVER or the client configuration names) about
+// a queue: "name" or "name/instance".
+QueueStatus QueryQueue(const QString& queue);
 
-// The newest job of the queue (id 0 when there is none or no spooler to ask).
-Job NewestJob(const QString& queue);
+// True when the spooler answers at all; asked with a short wait of its own.
+bool SpoolerAnswers();
+// Where the spooler is looked for: a host name or a socket path.
+QString ServerName();
+
+// The state of one job of the queue. Unknown when the spooler does not know it (or is gone).
+JobStatus QueryJob(const QString& queue, int jobId);
+
+// Cancels one job; false when the spooler refused or could not be reached.
+bool CancelJob(const QString& queue, int jobId);
+
+// The queue name as the spooler's job calls take it: the part before an instance's "/".
+QByteArray QueueName(const QString& queue);
 
 } // namespace telmo::spooler

@@ -73,6 +73,15 @@ PdfDoc ReadPdf(const QString& path) {
     if (!pages.hasMatch())
         return Failed(std::move(doc), QStringLiteral("pdfinfo printed no page count for %1").arg(path));
     const int pageCount = pages.captured(1).toInt();
+    const auto field = [&info](const char* name) {
+        return QRegularExpression(QStringLiteral("^%1:\\s+(.*)$").arg(QLatin1String(name)),
+                                  QRegularExpression::MultilineOption)
+            .match(info)
+            .captured(1)
+            .trimmed();
+    };
+    doc.producer = field("Producer");
+    doc.title = field("Title");
 
     const QByteArray xhtml =
         Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")}, &error);

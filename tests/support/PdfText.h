@@ -24,6 +24,8 @@ struct PdfDoc {
     std::vector<QSizeF> pageSizesPt;
     // Plain text of every page (pdftotext without layout), index 0 is page 1.
     QStringList pageTexts;
+    // The document's Producer and Title as pdfinfo reads them.
+    QString producer, title;
     QString error;
 
     // The words of one page, in reading order.
