@@ -87,7 +87,7 @@ MUTANTS = [
     ("C10", "app/CsvReader.cpp", "if (data[i] == u'\\r' && i + 1 < n && data[i + 1] == u'\\n')\n", 1,
      "if (false)\n", "csv"),
     # platform/pdf/
-    ("P01", "platform/pdf/PdfWriter.cpp", "*end++ = '-';", 1, "(void)0;", "pdf"),
+    ("P01", "platform/pdf/PdfWriter.cpp", "written_ += n;", 1, "(void)n;", "pdf"),
     ("P02", "platform/pdf/PdfWriter.cpp", "while (fraction % 10 == 0)", 1, "while (fraction % 100 == 0)", "pdf"),
     ("P03", "platform/pdf/PdfWriter.cpp", "digits[(value >> 4) & 15]", 1, "digits[(value >> 5) & 15]", "pdf"),
     ("P04", "platform/pdf/PdfWriter.cpp", "offsets_[number] = written_;", 1, ";", "pdf"),
@@ -106,7 +106,7 @@ MUTANTS = [
      "pdf"),
     ("P14", "platform/pdf/OutputFile.cpp", "    if (failed_) {\n        Discard();", 1, "    if (failed_) {\n",
      "pdf"),
-    ("P15", "platform/pdf/OutputFile.cpp", "(void)::fchmod(fd, existing.st_mode & 07777);", 1, ";", "pdf"),
+    ("P15", "platform/pdf/OutputFile.cpp", "(void)::fchmod(fd, existing.st_mode & 07777);", 1, "(void)0;", "pdf"),
 ]
 
 
