@@ -1,20 +1,14 @@
 // Qt item models as the report's grid: cells, headings, alignment, font and sizes from a model
-// and a view, and a QTableView printed through IPrinter onto the built-in PDF printer.
-#include "component/IPrinter.h"
-#include "component/JobState.h"
+// and a view.
 #include "platform/grid/ItemModelGrid.h"
-#include "platform/print/Printer.h"
-#include "support/EngineFixture.h"
-#include "support/PdfText.h"
 
 #include <QHeaderView>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace telmo;
-using namespace telmo::test;
 
 namespace {
 
@@ -195,50 +189,4 @@ TEST(ItemModelGridTest, AViewGivesSizesOrderAndVisibilityAndFormatsInItsLocale) 
     EXPECT_EQ(std::tuple(grid->RowHeight(1), grid->RowHeight(2)),
               std::tuple(Twips(view.rowHeight(0), dpiY), Twips(44, dpiY)));
     EXPECT_GT(grid->RowHeight(0), 0);
-}
-
-using ItemModelPdfTest = EngineTest;
-
-TEST_F(ItemModelPdfTest, ATableViewPrintsThroughIPrinterAndReadsBack) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString pdfPath = dir.filePath(QStringLiteral("view.pdf"));
-    UseBuiltInPdf(pdfPath);
-
-    // Enough rows for more than one page, with a labelled vertical header.
-    constexpr int kRows = 120;
-    QStandardItemModel model(kRows, 3);
-    model.setHorizontalHeaderLabels({"Part", "Stock", "Bin"});
-    QStringList labels;
-    for (int r = 0; r < kRows; ++r) {
-        labels << QStringLiteral("row%1").arg(r + 1);
-        model.setItem(r, 0, new QStandardItem(QStringLiteral("part%1").arg(r + 1)));
-        model.setItem(r, 1, new QStandardItem(QString::number(1000 + r)));
-        model.setItem(r, 2, new QStandardItem(QStringLiteral("bin%1").arg(r % 7)));
-    }
-    model.setVerticalHeaderLabels(labels);
-    QTableView view;
-    view.setModel(&model);
-    view.setColumnWidth(0, 120);
-
-    IPrinter printer;
-    printer.SourceGrid(ItemModelGrid::FromView(view));
-    printer.Title1(QStringLiteral("Stock list"));
-    printer.ErrorLogFile(State().ErrorLogFilePath);
-    printer.PrintReport(kAutomationFalse);
-
-    ASSERT_EQ(messages.size(), 1u); // where the file went, and nothing else
-    EXPECT_TRUE(messages[0].text.endsWith(" saved to " + pdfPath + ".")) << messages[0].text.toStdString();
-    const PdfDoc pdf = ReadPdf(pdfPath);
-    ASSERT_GE(pdf.pages, 2) << pdf.error.toStdString();
-    EXPECT_EQ(pdf.pages, State().TotalPages);
-    for (int page = 1; page <= pdf.pages; ++page) {
-        SCOPED_TRACE(page);
-        for (const char* heading : {"Stock", "list", "Part", "Bin"})
-            EXPECT_NE(pdf.Find(QString::fromLatin1(heading), page), nullptr) << heading;
-    }
-    for (int r = 0; r < kRows; ++r)
-        for (const QString& text : {QStringLiteral("row%1").arg(r + 1), QStringLiteral("part%1").arg(r + 1),
-                                    QString::number(1000 + r), QStringLiteral("bin%1").arg(r % 7)})
-            EXPECT_NE(pdf.Find(text), nullptr) << text.toStdString();
 }

@@ -106,6 +106,7 @@ TEST_F(LateBindingAbuseTest, EveryMisuseRaisesItsAutomationErrorAndStoresNothing
         {"argument to a method without any", "IsDefaultPrinter", {empty}, M, err::kWrongNumberOfArguments},
         {"two values for a put", "ErrorLogFile", {text, text}, Put, err::kWrongNumberOfArguments},
         {"two values for a run", "PrintReport", {max16, max16}, M, err::kWrongNumberOfArguments},
+        {"argument to the preview", "ShowPreview", {max16}, M, err::kWrongNumberOfArguments},
         // Types.
         {"object as a text", "Title1", {object}, M, err::kTypeMismatch},
         {"Nothing as a text", "CurrDate", {nothing}, M, err::kTypeMismatch},

@@ -218,20 +218,6 @@ TEST_F(PdfPrinterTest, PaintPictureDrawsAtItsOwnSizeAndScaledAndClipped) {
     ExpectInk({{3300, 3380, true}, {3000, 8200, true}, {3440 + 200, 8200, false}});
 }
 
-TEST_F(PdfPrinterTest, RightToLeftTextIsLaidOutNotPlacedGlyphByGlyph) {
-    auto picture = std::make_shared<Picture>(6000, 1000);
-    picture->AddText(QPointF(100, 100), FontSpec{.name = "Arial", .sizePt = 10}, "Shalom");
-    picture->AddText(QPointF(3000, 100), FontSpec{.name = "DejaVu Sans", .sizePt = 10},
-                     QString::fromUtf8("שלום"));
-    printer.PaintPicture(picture, 1440, 1440);
-    printer.EndDoc();
-    // Laid out right to left, the word reads back in its own order; glyph after glyph from the
-    // left, it would read back reversed. (pdftotext wraps it in embedding marks.)
-    const PdfDoc pdf = ReadPdf(OutputPath());
-    ASSERT_EQ(pdf.pages, 1) << pdf.error.toStdString();
-    EXPECT_NE(pdf.Find("Shalom"), nullptr);
-}
-
 // Every script in the report's usual font: shaped where the script needs it (Arabic joining and
 // lam-alef, Devanagari clusters), from a fallback font where Arial has no glyphs (Devanagari,
 // CJK, emoji). Read back, each line gives its own text; compared after NFKC, which maps

@@ -12,9 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <csignal>
-#include <functional>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -22,15 +20,10 @@ using namespace telmo::test;
 
 namespace {
 
-const auto S = [](const QString& text) { return text.toStdString(); };
-
 constexpr int kOk = 0, kReported = 1;
 
 QByteArray TableCsv(int rows) {
-    QByteArray csv = "h0,h1,h2\n";
-    for (int r = 1; r < rows; ++r)
-        csv += QStringLiteral("k%1,r%1c1,r%1c2\n").arg(r).toUtf8();
-    return csv;
+    return telmo::test::TableCsv(rows, 3);
 }
 
 // A small filesystem of its own, mounted for one test and unmounted after it. Mounting needs
@@ -70,13 +63,6 @@ protected:
     // Files a failed run may have left in a folder: its temporary files end in ".part".
     static QStringList Leftovers(const QString& folder) {
         return QDir(folder).entryList({"*.part"}, QDir::Files | QDir::Hidden);
-    }
-    // Whether `seen` came true, polled for up to a minute while the process runs.
-    static bool SeenWhileRunning(const QProcess& process, const std::function<bool()>& seen) {
-        for (int i = 0; i < 2400 && process.state() == QProcess::Running; ++i, QThread::msleep(25))
-            if (seen())
-                return true;
-        return false;
     }
     // A failed print: exit 1, one line naming the file and the reason, nothing else on stderr.
     void ExpectToldOnce(const RunResult& r, const QString& target, const QString& reason) {
@@ -189,20 +175,6 @@ TEST_F(ReportOutputTest, ADiskThatFillsMidRunLeavesNoHalfReportAndTellsItOnce) {
     r = Run({Write(Path("small.csv"), TableCsv(100)), "--pdf", target});
     EXPECT_EQ(r.exitCode, kOk) << S(r.err);
     EXPECT_EQ(ReadPdf(target).pages, 2);
-}
-
-// An error log that is a folder: the print error is told, the log's failure once after it.
-TEST_F(ReportOutputTest, AnErrorLogThatIsAFolderIsToldOnce) {
-    const QString csv = Write(Path("t.csv"), TableCsv(100));
-    RunResult r = Run({csv, "--pdf", "/dev/full", "--error-log", dir.path()});
-    EXPECT_EQ(r.exitCode, kReported);
-    const qsizetype told = r.err.indexOf("cannot write \"/dev/full\"");
-    EXPECT_GE(told, 0) << S(r.err);
-    EXPECT_GT(r.err.indexOf("cannot write the error log file \"" + dir.path() + "\""), told) << S(r.err);
-    EXPECT_EQ(r.err.count("error log"), 1) << S(r.err);
-    r = Run({csv, "--pdf", Path("out.pdf"), "--error-log", dir.path()});
-    EXPECT_EQ(r.exitCode, kOk) << S(r.err);
-    EXPECT_EQ(ReadPdf(Path("out.pdf")).pages, 2);
 }
 
 // Ended by SIGTERM while the pages are written: neither the report nor its temporary file stays.

@@ -267,29 +267,6 @@ TEST_F(SpoolerTest, ACancelledDocumentWithdrawsItsJob) {
     EXPECT_TRUE(Lp("lpstat", {"-o", "pdfout"}).trimmed().isEmpty()); // nor does it wait in the queue
 }
 
-TEST_F(SpoolerTest, AColumnWiderThanThePagePrintsOnItsOwnPageRunningOffTheRightEdge) {
-    Printers::SelectByName("pdfout");
-    const auto grid = MakeSourceGrid(6, 3, 1500, 300);
-    const float printable = Printers::Current().ScaleWidth();
-    grid->SetColWidth(1, static_cast<int32_t>(printable)); // beside the heading column it cannot fit
-    grid->SetTextMatrix(3, 1, "wide-cell-start");
-    printer.SourceGrid(grid);
-    printer.PrintReport(kAutomationFalse);
-    EXPECT_TRUE(messages.empty()) << Said();
-    ASSERT_EQ(State().TotalPages, 2); // the wide column alone, then the narrow one
-    const QStringList jobs = NewJobs();
-    ASSERT_EQ(jobs.size(), 1) << jobs.join(' ').toStdString();
-    const PdfDoc pdf = ReadPdf(jobs[0]);
-    ASSERT_EQ(pdf.pages, 2) << pdf.error.toStdString();
-    const PdfWord* heading = pdf.Find("r3c0", 1);
-    ASSERT_NE(heading, nullptr);
-    EXPECT_NE(pdf.Find("wide-cell-start", 1), nullptr);
-    // Drawn at full size, not shrunk to fit: the wide column's right end lies past the paper's edge.
-    EXPECT_GT(heading->xMin + (1500 + printable) / 20, pdf.pageWidthPt);
-    EXPECT_NE(pdf.Find("r3c2", 2), nullptr);
-    EXPECT_EQ(pdf.Find("r3c2", 1), nullptr);
-}
-
 // The job is created when the document starts and sent as its pages are drawn. A queue that
 // stops accepting jobs meanwhile still prints the job it had taken; a disabled one keeps it: the
 // user is told it waits, and it prints once the queue is enabled again; a queue removed under the

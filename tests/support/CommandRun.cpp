@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace telmo::test {
@@ -41,6 +42,29 @@ QString WriteFile(const QString& path, const QByteArray& bytes) {
     EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     file.write(bytes);
     return path;
+}
+
+bool SeenWhileRunning(const QProcess& process, const std::function<bool()>& seen) {
+    for (int i = 0; i < 2400 && process.state() == QProcess::Running; ++i, QThread::msleep(25))
+        if (seen())
+            return true;
+    return false;
+}
+
+QString CellText(int row, int col) {
+    return row == 0   ? QString("h%1").arg(col)
+           : col == 0 ? QString("k%1").arg(row)
+                      : QString("r%1c%2").arg(row).arg(col);
+}
+
+QByteArray TableCsv(int rows, int cols) {
+    QByteArray csv;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c)
+            csv += (c > 0 ? "," : "") + CellText(r, c).toUtf8();
+        csv += '\n';
+    }
+    return csv;
 }
 
 } // namespace telmo::test

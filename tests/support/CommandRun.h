@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <string>
 
 namespace telmo::test {
 
@@ -24,5 +27,17 @@ RunResult RunProgram(const QString& program, const QStringList& arguments, const
 
 // Writes bytes to a file (a test failure when it cannot) and returns its path.
 QString WriteFile(const QString& path, const QByteArray& bytes);
+
+// Whether `seen` came true, polled for up to a minute while the process runs.
+bool SeenWhileRunning(const QProcess& process, const std::function<bool()>& seen);
+
+// Heading row "h<col>", heading column "k<row>", "r<row>c<col>" elsewhere: each cell is findable.
+QString CellText(int row, int col);
+// A CSV file of rows x cols such cells.
+QByteArray TableCsv(int rows, int cols);
+
+inline std::string S(const QString& text) {
+    return text.toStdString();
+}
 
 } // namespace telmo::test
