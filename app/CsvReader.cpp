@@ -113,8 +113,7 @@ public:
             if (step == Step::NeedMore)
                 break;
         }
-        buffer_.remove(0, start_);
-        start_ = 0;
+        DropParsed();
         if (atEnd && records_ == 0) {
             error.message = LineError(fileName_, 1, QStringLiteral("the file holds no rows"));
             return false;
@@ -138,6 +137,16 @@ private:
                                             "--comment '#' to skip them")
                                  .arg(line_);
         return Step::Failed;
+    }
+
+    // Lets go of the text before start_. After a long record the room it took is given back,
+    // not kept for the rest of the file.
+    void DropParsed() {
+        if (buffer_.capacity() > 2 * (buffer_.size() - start_) + 2 * kCsvChunkBytes)
+            buffer_ = buffer_.sliced(start_);
+        else
+            buffer_.remove(0, start_);
+        start_ = 0;
     }
 
     // A record longer than the limit is refused before more of it is held.
@@ -283,6 +292,8 @@ private:
             // Lines that hold nothing at all at the end of the file are what editors leave
             // behind, not records; a blank line between records is an empty record. Blank
             // records wait until a record with something in it shows they are not at the end.
+            start_ = i;
+            line_ = lineEnd ? line + 1 : line;
             if (blank) {
                 if (lineEnd)
                     ++blanksWaiting_;
@@ -291,11 +302,13 @@ private:
                     QStringList empty{QString()};
                     sink_(empty);
                 }
+                // The text of a long record goes before its fields are handed on, so that
+                // the sink's copy of them is the only other one held.
+                if (start_ > kCsvChunkBytes)
+                    DropParsed();
                 sink_(fields);
                 ++records_;
             }
-            start_ = i;
-            line_ = lineEnd ? line + 1 : line;
             return Step::Parsed;
         }
     }

@@ -42,7 +42,8 @@ bool IsNumberColumn(const GridControl& grid, int32_t col, int32_t fixedRows,
     const QLocale c = QLocale::c();
     bool any = false;
     for (int32_t r = std::max(0, fixedRows); r < grid.Rows(); ++r) {
-        const QString field = grid.TextMatrix(r, col).trimmed();
+        // Read in place: a copy of a long text would be held beside the grid.
+        const QStringView field = grid.TextView(r, col).trimmed();
         if (field.isEmpty())
             continue;
         bool ok = false;
