@@ -670,6 +670,10 @@ TEST_F(ReportCommandTest, NumberColumnsAreAlignedRight) {
     };
     EXPECT_TRUE(numbersRight(1));
     EXPECT_FALSE(numbersRight(0)) << "the heading is read as data";
+    table.rows[2][1] = QString(999, u'0') + u'1'; // 1,000 characters: a number still
+    EXPECT_TRUE(numbersRight(1));
+    table.rows[2][1].prepend(u'0');
+    EXPECT_FALSE(numbersRight(1)) << "a text this long is not copied to be read as a number";
     table.rows[2][1] = "n/a";
     EXPECT_FALSE(numbersRight(1));
     EXPECT_EQ(Run({csv, "--locale", "Klingon"}).exitCode, kUsage);
