@@ -35,6 +35,8 @@ double FittedTextWidth(const GridControl& grid, const QString& text) {
     return grid.TextWidth(text);
 }
 
+constexpr qsizetype kLongestNumberChars = 1000;
+
 // Whether every non-empty cell of a column below the fixed rows reads as a number; a column
 // with no such cell does not.
 bool IsNumberColumn(const GridControl& grid, int32_t col, int32_t fixedRows,
@@ -42,9 +44,14 @@ bool IsNumberColumn(const GridControl& grid, int32_t col, int32_t fixedRows,
     const QLocale c = QLocale::c();
     bool any = false;
     for (int32_t r = std::max(0, fixedRows); r < grid.Rows(); ++r) {
-        const QString field = grid.TextMatrix(r, col).trimmed();
+        // Read in place: a copy of a long text would be held beside the grid.
+        const QStringView field = grid.TextView(r, col).trimmed();
         if (field.isEmpty())
             continue;
+        // Reading a number takes a copy of the text, so a text longer than any number a
+        // table shows is text, not copied to find out.
+        if (field.size() > kLongestNumberChars)
+            return false;
         bool ok = false;
         c.toDouble(field, &ok);
         if (!ok && locale)

@@ -582,6 +582,9 @@ TEST_F(ReportCommandTest, NumberColumnsAreAlignedRight) {
     EXPECT_TRUE(numbersRight(german, 1, QLocale("de_DE")));
     EXPECT_FALSE(numbersRight(german, 1, {})) << "in the C locale they are no numbers";
     EXPECT_FALSE(numbersRight({{"h", "n"}, {"1", "a"}, {"2", "bbbb"}}, 1, QLocale("de_DE")));
+    // 1,000 characters may be a number; a longer text is not copied to be read as one.
+    EXPECT_TRUE(numbersRight({{"h", "n"}, {"1", QString(999, u'0') + u'1'}}, 1, {}));
+    EXPECT_FALSE(numbersRight({{"h", "n"}, {"1", QString(1000, u'0') + u'1'}}, 1, {}));
 }
 
 // --fit-width shrinks the grid font until the report is one page wide, or says it cannot at

@@ -598,6 +598,12 @@ QString GridControl::TextMatrix(int32_t row, int32_t col) const {
     return cells_.Get(row, col).toString();
 }
 
+QStringView GridControl::TextView(int32_t row, int32_t col) const {
+    CheckRow(row);
+    CheckCol(col);
+    return cells_.Get(row, col);
+}
+
 void GridControl::SetTextMatrix(int32_t row, int32_t col, const QString& text) {
     CheckRow(row);
     CheckCol(col);

@@ -51,6 +51,9 @@ public:
     void SetRowHeight(int32_t row, int32_t height) override;
 
     QString TextMatrix(int32_t row, int32_t col) const override;
+    // The same text read in place, valid until the grid's texts next change: a long text
+    // need not be copied to be looked at.
+    QStringView TextView(int32_t row, int32_t col) const;
     void SetTextMatrix(int32_t row, int32_t col, const QString& text) override;
 
     int16_t ColAlignment(int32_t col) const override;
