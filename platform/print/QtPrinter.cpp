@@ -1,10 +1,12 @@
 #include "platform/print/QtPrinter.h"
 
 #include "platform/RuntimeError.h"
+#include "platform/pdf/PictureText.h"
 #include "platform/print/Spooler.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinterInfo>
@@ -128,6 +130,11 @@ const QFontMetricsF& QtPrinter::Metrics() {
 }
 
 float QtPrinter::TextWidth(const QString& text) {
+    // An Indic text the font lacks is measured in the font it is drawn in.
+    const CachedFont& cached = FontFor(Font());
+    const QFont& font = FontForScriptOf(cached, text);
+    if (&font != &cached.font)
+        return static_cast<float>(QFontMetricsF(font).horizontalAdvance(text));
     return static_cast<float>(Metrics().horizontalAdvance(text));
 }
 
@@ -202,12 +209,19 @@ bool QtPrinter::StartDrawing() {
     return true;
 }
 
+void QtPrinter::SetDocumentTitle(const QString& title) {
+    documentTitle_ = title;
+    printer_.setDocName(title.isEmpty() ? QStringLiteral("TELMOPreview report") : title);
+}
+
 bool QtPrinter::BeginPdf() {
     pdfPagesWritten_ = 0;
     pdfFile_ = std::make_unique<OutputFile>(Printers::PdfOutputFile());
     if (!pdfFile_->Open())
         return false;
-    pdfWriter_ = std::make_unique<PdfWriter>(pdfFile_->Device(), printer_.docName(), printer_.creator());
+    const QString title =
+        documentTitle_.isEmpty() ? QFileInfo(pdfFile_->Target()).completeBaseName() : documentTitle_;
+    pdfWriter_ = std::make_unique<PdfWriter>(pdfFile_->Device(), title, printer_.creator());
     pdfPainter_ = std::make_unique<PdfPainter>(*pdfWriter_);
     return BeginPdfPage();
 }
