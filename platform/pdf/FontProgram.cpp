@@ -66,7 +66,7 @@ FontProgram::FontProgram(const QRawFont& font) {
     if (hb_ot_name_get_utf8(face_, HB_OT_NAME_ID_POSTSCRIPT_NAME, HB_LANGUAGE_INVALID, &length, name) > 0)
         postScriptName_ = QString::fromUtf8(name, int(length));
     if (postScriptName_.isEmpty())
-        postScriptName_ = font.familyName() + QLatin1Char('-') + font.styleName();
+        postScriptName_ = QStringLiteral("Font-") + font.styleName();
 
     if (size < 54 || unitsPerEm_ <= 0 || glyphCount_ <= 0)
         return;

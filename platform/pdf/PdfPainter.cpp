@@ -243,8 +243,8 @@ void PdfPainter::GlyphImage(const QRawFont& face, quint32 glyph, QPointF positio
     if (box.isEmpty())
         return;
     const QSize pixels = box.size().toSize().expandedTo(QSize(1, 1));
-    const QByteArray name = writer_.ImageFor(face.familyName() + QLatin1Char('\n') + face.styleName() +
-                                                 QLatin1Char('\n') + QString::number(glyph),
+    const QByteArray name = writer_.ImageFor(QString::fromLatin1(writer_.FontFor(face).ResourceName()) +
+                                                 QLatin1Char('/') + QString::number(glyph),
                                              [&] {
                                                  QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
                                                  image.fill(Qt::transparent);

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QLocale>
+#include <QPainterPath>
 #include <charconv>
 #include <cmath>
 
@@ -176,11 +177,25 @@ QByteArray PdfWriter::ImageFor(const QString& key, const std::function<QImage()>
 }
 
 PdfFont& PdfWriter::FontFor(const QRawFont& face) {
-    // A face Qt could not load (a broken font file) is no face: its glyphs draw nothing.
-    const QString key = !face.isValid() ? QString()
-                                        : face.familyName() + QLatin1Char('\n') + face.styleName() +
-                                              QLatin1Char('\n') + QString::number(face.weight()) +
-                                              QLatin1Char('\n') + QString::number(face.style());
+    // A face is known by its own tables; the family name is not asked for, since a fallback
+    // face Qt found by itself may have none, and asking then crashes. A face without tables
+    // (Type 1) by the outlines of a few glyphs. A face Qt could not load is no face.
+    QString key;
+    if (face.isValid()) {
+        QCryptographicHash hash(QCryptographicHash::Md5);
+        hash.addData(face.fontTable("name"));
+        hash.addData(face.fontTable("head"));
+        hash.addData(face.styleName().toUtf8());
+        if (face.fontTable("head").isEmpty()) {
+            QRawFont sample(face);
+            sample.setPixelSize(100);
+            for (const quint32 glyph : sample.glyphIndexesForString(QStringLiteral("AgQ&")))
+                for (const QPolygonF& outline : sample.pathForGlyph(glyph).toSubpathPolygons())
+                    for (const QPointF p : outline)
+                        hash.addData(QByteArray::number(p.x(), 'f', 2) + QByteArray::number(p.y(), 'f', 2));
+        }
+        key = QString::fromLatin1(hash.result().toHex());
+    }
     for (FontEntry& entry : fonts_)
         if (entry.key == key)
             return entry.font;
