@@ -104,6 +104,13 @@ QByteArray FontProgram::Subset(const std::vector<bool>& used) const {
     // outline, the face's usual box for a character it lacks. Hinting stays, as renderers at
     // small sizes on screen use it.
     hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NOTDEF_OUTLINE);
+    if (kind_ == Outlines::TrueType) {
+        // A TrueType font program in a PDF is drawn by glyph number: its names, character map
+        // and OS/2 metrics are never read.
+        hb_set_t* dropped = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
+        for (const char* name : {"name", "cmap", "post", "OS/2", "gasp"})
+            hb_set_add(dropped, Tag(name));
+    }
     QByteArray out;
     if (hb_face_t* subset = hb_subset_or_fail(face_, input)) {
         hb_blob_t* blob = hb_face_reference_blob(subset);
