@@ -215,17 +215,21 @@ void PdfPainter::InvisibleText(const CachedFont& cached, const QString& text, QP
         if (!font->Embeddable())
             return;
     }
-    // Glyph 0, stretched to the drawn glyph's width, so readers find no gap and no overlap.
+    // The face's own glyph for a character it has, else glyph 0, stretched to the drawn
+    // glyph's width, so readers find no gap and no overlap; a glyph that stands for its own
+    // character needs no variant of the font. (A space's own glyph, stretched, ends the line
+    // for MuPDF.)
+    const quint32 glyph = text.size() == 1 && !text[0].isSpace() ? font->GlyphOf(text[0].unicode()) : 0;
     const double size = cached.raw.pixelSize();
     const QRawFont& face = font->Face();
-    const double width = face.advancesForGlyphIndexes({0}).value(0).x() * size / face.pixelSize();
+    const double width = face.advancesForGlyphIndexes({glyph}).value(0).x() * size / face.pixelSize();
     BeginText();
-    SelectFont(*font, font->Use(0, text), size);
+    SelectFont(*font, font->Use(glyph, text), size);
     MoveTextTo(position);
     if (width > 0)
         Num(100 * advance / width), Op("Tz ");
     Op("3 Tr (");
-    AppendGlyph(out(), 0);
+    AppendGlyph(out(), glyph);
     Op(") Tj 0 Tr 100 Tz\n");
     EndText();
 }
