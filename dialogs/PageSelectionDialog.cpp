@@ -22,10 +22,15 @@ PageSelectionDialog::PageSelectionDialog() {
     OKButton->setObjectName(QStringLiteral("OKButton"));
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
     OKButton->setDefault(true);
-    for (QWidget* control : {static_cast<QWidget*>(opPageSelection1), static_cast<QWidget*>(opPageSelection2),
-                             static_cast<QWidget*>(OKButton), static_cast<QWidget*>(CancelButton)})
-        layout->addWidget(control);
-    setFixedSize(TwipsToPixels(3600), TwipsToPixels(2400));
+    // An option is as wide as its caption: a click beside the caption, which a stretched
+    // option would take in, does not choose it.
+    layout->addWidget(opPageSelection1, 0, Qt::AlignLeft);
+    layout->addWidget(opPageSelection2, 0, Qt::AlignLeft);
+    layout->addWidget(OKButton);
+    layout->addWidget(CancelButton);
+    // The designed size, or more where the desktop's face needs it: squeezed, the buttons
+    // would overlap.
+    setFixedSize(QSize(TwipsToPixels(3600), TwipsToPixels(2400)).expandedTo(layout->totalSizeHint()));
     connect(OKButton, &QPushButton::clicked, this, &PageSelectionDialog::OKButton_Click);
     connect(CancelButton, &QPushButton::clicked, this, &PageSelectionDialog::CancelButton_Click);
 }

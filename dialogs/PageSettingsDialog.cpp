@@ -6,8 +6,36 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <algorithm>
 
 namespace telmo {
+namespace {
+
+// The controls keep their designed places but grow to what the desktop's face needs, those
+// to the right of a grown one moving along and the rows below a grown row moving down; the
+// form grows to hold them all. With the face the form was designed for, nothing moves.
+void GrowToFit(QWidget& form, std::initializer_list<std::initializer_list<QWidget*>> rows, QSize designed) {
+    int rowTop = 0;
+    for (const auto& row : rows) {
+        int right = 0, bottom = 0;
+        const int shift = std::max(0, rowTop - (*row.begin())->y());
+        for (QWidget* control : row) {
+            QRect place = control->geometry().translated(0, shift);
+            place.setWidth(std::max(place.width(), control->sizeHint().width()));
+            place.setHeight(std::max(place.height(), control->sizeHint().height()));
+            if (right > 0 && place.left() < right)
+                place.moveLeft(right);
+            control->setGeometry(place);
+            right = place.right() + 1 + 4;
+            bottom = std::max(bottom, place.bottom() + 1);
+        }
+        rowTop = bottom + 4;
+    }
+    const QRect all = form.childrenRect();
+    form.setFixedSize(designed.expandedTo(QSize(all.right() + 1 + 8, all.bottom() + 1 + 8)));
+}
+
+} // namespace
 
 PageSettingsDialog::PageSettingsDialog() {
     setWindowTitle(QStringLiteral("Printer Option"));
@@ -26,6 +54,7 @@ PageSettingsDialog::PageSettingsDialog() {
         connect(cmdOption[i], &QPushButton::clicked, this, [this, i] { cmdOption_Click(i); });
     }
     cmdOption[0]->setDefault(true);
+    GrowToFit(*this, {{chkPageNo, cbPageAlign}, {cmdOption[0], cmdOption[1]}}, size());
     connect(chkPageNo, &QCheckBox::stateChanged, this, [this] { chkPageNo_Click(); });
 }
 

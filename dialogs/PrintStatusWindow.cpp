@@ -157,6 +157,7 @@ void PrintStatusWindow::Timer1_Timer() {
         running_ = true;
         CalculagePrintDataSettings();
         JobState& state = State();
+        Printers::Current().SetDocumentTitle(state.Title1Message);
         if (state.PaginationMode == kOnePage && state.TotalPages == 1) {
             lblStatus->setText(QStringLiteral("Page 1 of 1 is Printing"));
             ProgBar->setValue(ProgBar->maximum() / 2);

@@ -29,6 +29,7 @@ void PrintAllPages(Grid& grid, PictureBox& pictureBox) {
     try {
         JobState& state = State();
         const int16_t last = state.TotalPages;
+        Printers::Current().SetDocumentTitle(state.Title1Message);
         for (int16_t page = 1; page <= last; ++page) {
             if (!state.IsPreviewMode) {
                 PrintStatusWindow& status = state.frmPrintStatus.Get();

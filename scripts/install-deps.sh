@@ -2,8 +2,10 @@
 # Installs what building and testing need on Debian 12, skipping what is already there;
 # with the argument fuzz, also what the fuzz build needs.
 set -eu
-packages="cmake g++ make qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation poppler-utils xvfb \
+packages="cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libharfbuzz-dev fonts-liberation \
+poppler-utils qpdf mupdf-tools xvfb \
 fonts-lohit-deva fonts-wqy-microhei fonts-symbola \
+fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji fonts-urw-base35 \
 libgtest-dev libbenchmark-dev libcups2-dev cups-daemon cups-client cups-bsd clang-format"
 # The fuzz build (scripts/fuzz.sh) needs clang and its sanitizer and libFuzzer runtimes.
 if [ "${1:-}" = fuzz ]; then

@@ -77,3 +77,59 @@ TEST_F(PdfReportTest, AThreePageReportReadsBackPageByPage) {
         EXPECT_EQ(seen, expected);
     }
 }
+
+// Each script as its cell holds it, read back by poppler and by MuPDF: shaped clusters,
+// right-to-left words, characters beyond the first plane, combining marks (decomposed),
+// a soft hyphen beside a title with a real hyphen; with no warning from Qt about fonts
+// without the script. Compared after NFC, without the bidi marks pdftotext wraps
+// right-to-left lines in. The title is the document's title. (Khmer subscript consonants
+// sit below the line, where pdftotext takes them for a line of their own: MuPDF only.)
+TEST_F(PdfReportTest, EveryScriptReadsBackAsItsCellHoldsIt) {
+    const QStringList texts = {
+        QString::fromUtf8("Crème brûlée"),   QString::fromUtf8("bru\u0302le\u0301e"),
+        QString::fromUtf8("Καλημέρα κόσμε"), QString::fromUtf8("Привет мир"),
+        QString::fromUtf8("مرحبا بالعالم"),  QString::fromUtf8("שלום עולם"),
+        QString::fromUtf8("नमस्ते दुनिया"),     QString::fromUtf8("இந்தியா வணக்கம்"),
+        QString::fromUtf8("বাংলা ভাষা"),     QString::fromUtf8("สวัสดีชาวโลก"),
+        QString::fromUtf8("សួស្តីពិភពលោក"),      QString::fromUtf8("你好世界"),
+        QString::fromUtf8("こんにちは世界"), QString::fromUtf8("안녕하세요 세계"),
+        QString::fromUtf8("Smile 😀 🎉 ok"),   QString::fromUtf8("𝐀𝐁𝐂 𝔸𝔹"),
+        QString::fromUtf8("2024\u00AD2025"),
+    };
+    const QString pdfPath = dir.filePath(QStringLiteral("scripts.pdf"));
+    UseBuiltInPdf(pdfPath);
+    auto grid = MakeSourceGrid(int(texts.size()) + 1, 2, 5000, 400);
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        grid->SetTextMatrix(int(i) + 1, 1, texts[i]);
+    State().SourceGridObj.reset();
+    IPrinter printer;
+    printer.SourceGrid(grid);
+    printer.Title1(QStringLiteral("2024-2025"));
+    printer.ErrorLogFile(State().ErrorLogFilePath);
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& message) { warnings << message; });
+    printer.PrintReport(kAutomationFalse);
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+
+    const PdfDoc pdf = ReadPdf(pdfPath);
+    ASSERT_EQ(pdf.pages, 1) << pdf.error.toStdString();
+    EXPECT_EQ(pdf.title, QStringLiteral("2024-2025"));
+    const auto lines = [](QString text) {
+        text.remove(QRegularExpression(QString::fromUtf8("[\u200e\u200f\u202a-\u202e\u2066-\u2069]")));
+        return text.normalized(QString::NormalizationForm_C).split(QLatin1Char('\n'));
+    };
+    const QStringList poppler = lines(pdf.pageTexts[0]), mupdf = lines(MuPdfText(pdfPath));
+    for (const QString& text : texts) {
+        const QString expected = text.normalized(QString::NormalizationForm_C);
+        if (!text.contains(QChar(0x17D2))) {
+            EXPECT_TRUE(poppler.contains(expected)) << "pdftotext: " << text.toStdString();
+        }
+        EXPECT_TRUE(std::ranges::any_of(mupdf, [&](const QString& line) { return line.endsWith(expected); }))
+            << "mutool: " << text.toStdString();
+    }
+    EXPECT_TRUE(poppler.contains(QStringLiteral("2024-2025")));
+    EXPECT_TRUE(mupdf.contains(QStringLiteral("2024-2025")));
+}

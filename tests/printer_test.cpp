@@ -218,46 +218,6 @@ TEST_F(PdfPrinterTest, PaintPictureDrawsAtItsOwnSizeAndScaledAndClipped) {
     ExpectInk({{3300, 3380, true}, {3000, 8200, true}, {3440 + 200, 8200, false}});
 }
 
-// Every script in the report's usual font: shaped where the script needs it (Arabic joining and
-// lam-alef, Devanagari clusters), from a fallback font where Arial has no glyphs (Devanagari,
-// CJK, emoji). Read back, each line gives its own text; compared after NFKC, which maps
-// Arabic presentation forms back to letters, and without the bidi marks pdftotext adds.
-// pdftotext gives a Devanagari cluster's letters in drawing order (the vowel sign i before its
-// consonant) and breaks words at clusters, so Devanagari (first row, words without
-// conjuncts, whose letters it cannot read back) is compared as its letters, sorted.
-TEST_F(PdfPrinterTest, EveryScriptReadsBackAsWrittenAndWithoutShapingWarnings) {
-    const std::vector<QString> texts = {
-        QString::fromUtf8("दुनिया नमक"), QString::fromUtf8("السلام عليكم لا"),
-        QString::fromUtf8("שלום עולם"), QString::fromUtf8("你好世界 日本語"),
-        QString::fromUtf8("Smile ☺ ★"),
-    };
-    static QStringList warnings;
-    warnings.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext&, const QString& message) { warnings << message; });
-    auto picture = std::make_shared<Picture>(9000, 600 * texts.size());
-    for (size_t i = 0; i < texts.size(); ++i)
-        picture->AddText(QPointF(100, 100 + 600 * i), FontSpec{.name = "Arial", .sizePt = 12}, texts[i]);
-    printer.PaintPicture(picture, 1440, 1440);
-    printer.EndDoc();
-    qInstallMessageHandler(previous);
-    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
-    const PdfDoc pdf = ReadPdf(OutputPath());
-    ASSERT_EQ(pdf.pages, 1) << pdf.error.toStdString();
-    QString page = pdf.pageTexts[0].normalized(QString::NormalizationForm_KC);
-    page.remove(QRegularExpression(QString::fromUtf8("[\u200e\u200f\u202a-\u202e\u2066-\u2069]")));
-    const auto letters = [](QString text) {
-        text.remove(QRegularExpression(QStringLiteral("[^\\x{0900}-\\x{097F}]")));
-        std::sort(text.begin(), text.end());
-        return text;
-    };
-    EXPECT_EQ(letters(page), letters(texts[0])) << page.toStdString();
-    for (size_t i = 1; i < texts.size(); ++i)
-        EXPECT_TRUE(page.contains(texts[i].normalized(QString::NormalizationForm_KC)))
-            << texts[i].toStdString() << " in\n"
-            << page.toStdString();
-}
-
 } // namespace
 } // namespace telmo
 

@@ -2,6 +2,7 @@
 
 #include "platform/FontSpec.h"
 #include "platform/RuntimeError.h"
+#include "platform/pdf/PictureText.h"
 
 #include <QColor>
 #include <QFontMetricsF>
@@ -79,8 +80,14 @@ public:
     double LineHeight() const { return lineHeight_; }
 
     double Width(const QString& text) {
-        if (!IsLatin1(text))
-            return metrics_.horizontalAdvance(text);
+        if (!IsLatin1(text)) {
+            // Measured in the font the text is drawn in: an Indic text the font lacks is
+            // shaped in one that has it, and Qt would warn while looking for one itself.
+            const CachedFont& cached = FontFor(spec_);
+            const QFont& font = FontForScriptOf(cached, text);
+            return &font == &cached.font ? metrics_.horizontalAdvance(text)
+                                         : QFontMetricsF(font).horizontalAdvance(text);
+        }
         double width = 0;
         char16_t previous = 0;
         for (const QChar ch : text) {

@@ -8,6 +8,8 @@ namespace telmo {
 namespace {
 
 constexpr quint32 kUnknown = 0xffffffffu;
+// A glyph whose text is more or less than one character.
+constexpr char32_t kText = 0xffffffffu;
 
 // PDF names may not hold spaces or delimiters.
 QByteArray NameOf(const QString& text) {
@@ -22,8 +24,12 @@ QByteArray NameOf(const QString& text) {
 } // namespace
 
 PdfFont::PdfFont(const QRawFont& face, QByteArray resourceName)
-    : face_(face), ttf_(face), resourceName_(std::move(resourceName)), glyphOfCharacter_(0x10000, kUnknown) {
-    const int glyphs = ttf_.IsValid() ? ttf_.GlyphCount() : 0;
+    : face_(face), program_(face), resourceName_(std::move(resourceName)),
+      glyphOfCharacter_(0x10000, kUnknown) {
+    bitmapOnly_ = !program_.IsValid() && face.isValid() &&
+                  (!face.fontTable("CBDT").isEmpty() || !face.fontTable("sbix").isEmpty() ||
+                   !face.fontTable("EBDT").isEmpty());
+    const int glyphs = program_.IsValid() ? program_.GlyphCount() : 0;
     used_.assign(glyphs, false);
     characterOfGlyph_.assign(glyphs, 0);
 }
@@ -38,32 +44,45 @@ quint32 PdfFont::GlyphOf(char16_t character) {
     return glyph;
 }
 
-void PdfFont::Use(quint32 glyph, char16_t character) {
+int PdfFont::Use(quint32 glyph, char32_t character) {
     if (glyph >= used_.size())
-        return;
+        return 0;
     used_[glyph] = true;
-    if (character != 0 && characterOfGlyph_[glyph] == 0)
-        characterOfGlyph_[glyph] = character;
+    char32_t& mapped = characterOfGlyph_[glyph];
+    if (mapped == 0)
+        mapped = character;
+    if (mapped == character)
+        return 0;
+    return Use(glyph, QString::fromUcs4(&character, 1));
 }
 
-void PdfFont::UseShaped(quint32 glyph) {
+int PdfFont::Use(quint32 glyph, const QString& text) {
     if (glyph >= used_.size())
-        return;
-    if (mappedCharacterOfGlyph_.empty()) {
-        // The first character of the Basic Multilingual Plane that maps to each glyph: the
-        // letter before its presentation forms, which come later in the plane.
-        QString all;
-        all.reserve(0x10000);
-        for (char32_t u = 0x20; u < 0x10000; ++u)
-            if (u < 0xD800 || u > 0xDFFF)
-                all.append(QChar(char16_t(u)));
-        const QList<quint32> glyphs = face_.glyphIndexesForString(all);
-        mappedCharacterOfGlyph_.assign(used_.size(), 0);
-        for (qsizetype i = 0; i < glyphs.size() && i < all.size(); ++i)
-            if (glyphs[i] != 0 && glyphs[i] < used_.size() && mappedCharacterOfGlyph_[glyphs[i]] == 0)
-                mappedCharacterOfGlyph_[glyphs[i]] = all[i].unicode();
+        return 0;
+    used_[glyph] = true;
+    char32_t& mapped = characterOfGlyph_[glyph];
+    const bool oneCharacter =
+        text.size() == 1 || (text.size() == 2 && text[0].isHighSurrogate() && text[1].isLowSurrogate());
+    const char32_t character = oneCharacter ? text.toUcs4().value(0) : kText;
+    if (mapped == 0) {
+        mapped = character;
+        if (character == kText)
+            textOfGlyph_[glyph] = text;
+        return 0;
     }
-    Use(glyph, mappedCharacterOfGlyph_[glyph]);
+    if (mapped == character && (character != kText || textOfGlyph_[glyph] == text))
+        return 0;
+    for (size_t v = 0; v < variants_.size(); ++v) {
+        const auto [at, added] = variants_[v].try_emplace(glyph, text);
+        if (added || at->second == text)
+            return int(v + 1);
+    }
+    variants_.emplace_back().emplace(glyph, text);
+    return int(variants_.size());
+}
+
+QByteArray PdfFont::ResourceName(int variant) const {
+    return variant == 0 ? resourceName_ : resourceName_ + 'v' + QByteArray::number(variant);
 }
 
 QByteArray PdfFont::SubsetName() const {
@@ -76,13 +95,13 @@ QByteArray PdfFont::SubsetName() const {
     QByteArray tag;
     for (int i = 0; i < 6; ++i)
         tag.append(char('A' + quint8(digest[i]) % 26));
-    return tag + '+' + NameOf(ttf_.PostScriptName());
+    return tag + '+' + NameOf(program_.PostScriptName());
 }
 
 QByteArray PdfFont::Widths() const {
     // Runs of consecutive glyphs share one array: [first [w w w] first [w] ...], 1000 units per em.
     QByteArray out("[");
-    const double scale = 1000.0 / ttf_.UnitsPerEm();
+    const double scale = 1000.0 / program_.UnitsPerEm();
     size_t g = 0;
     while (g < used_.size()) {
         if (!used_[g]) {
@@ -91,29 +110,41 @@ QByteArray PdfFont::Widths() const {
         }
         out.append(QByteArray::number(qulonglong(g))).append(" [");
         for (; g < used_.size() && used_[g]; ++g)
-            out.append(QByteArray::number(qRound(ttf_.Advance(quint32(g)) * scale))).append(' ');
+            out.append(QByteArray::number(qRound(program_.Advance(quint32(g)) * scale))).append(' ');
         out.append("] ");
     }
     return out + "]";
 }
 
-QByteArray PdfFont::ToUnicodeMap() const {
+QByteArray PdfFont::ToUnicodeMap(int variant) const {
     QByteArray map("/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
                    "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
                    "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
                    "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n");
-    std::vector<size_t> mapped;
-    for (size_t g = 0; g < characterOfGlyph_.size(); ++g)
-        if (characterOfGlyph_[g] != 0)
-            mapped.push_back(g);
+    std::vector<std::pair<quint32, QString>> mapped;
+    if (variant == 0) {
+        for (size_t g = 0; g < characterOfGlyph_.size(); ++g) {
+            const char32_t u = characterOfGlyph_[g];
+            if (u == kText)
+                mapped.emplace_back(quint32(g), textOfGlyph_.at(quint32(g)));
+            else if (u != 0)
+                mapped.emplace_back(quint32(g), QString::fromUcs4(&u, 1));
+        }
+    } else {
+        mapped.assign(variants_[variant - 1].begin(), variants_[variant - 1].end());
+        std::sort(mapped.begin(), mapped.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
     for (size_t start = 0; start < mapped.size(); start += 100) {
         const size_t end = std::min(mapped.size(), start + 100);
         map.append(QByteArray::number(qulonglong(end - start))).append(" beginbfchar\n");
         for (size_t i = start; i < end; ++i) {
             map.append('<');
-            AppendPdfHex4(map, unsigned(mapped[i]));
+            AppendPdfHex4(map, mapped[i].first);
             map.append("> <");
-            AppendPdfHex4(map, characterOfGlyph_[mapped[i]]);
+            // UTF-16: characters beyond the first plane as surrogate pairs.
+            for (const QChar ch : mapped[i].second)
+                AppendPdfHex4(map, ch.unicode());
             map.append(">\n");
         }
         map.append("endbfchar\n");
@@ -122,30 +153,48 @@ QByteArray PdfFont::ToUnicodeMap() const {
     return map;
 }
 
-bool PdfFont::Write(PdfWriter& writer, int first) const {
+bool PdfFont::Write(PdfWriter& writer, int first, QByteArray& resources) const {
     const int cidFont = first + 1, descriptor = first + 2, file = first + 3, toUnicode = first + 4;
     const QByteArray name = SubsetName();
     const auto ref = [](int object) { return QByteArray::number(object) + " 0 R"; };
-    const double scale = 1000.0 / ttf_.UnitsPerEm();
+    const double scale = 1000.0 / program_.UnitsPerEm();
     const auto units = [scale](int v) { return QByteArray::number(qRound(v * scale)); };
-    const QRect box = ttf_.BoundingBox();
-    const QByteArray fontFile = ttf_.Subset(used_);
-    return writer.WriteObject(first, "<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
-                                         " /Encoding /Identity-H /DescendantFonts [" + ref(cidFont) +
-                                         "] /ToUnicode " + ref(toUnicode) + " >>") &&
-           writer.WriteObject(cidFont, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+    const QRect box = program_.BoundingBox();
+    const QByteArray fontFile = program_.Subset(used_);
+    // A CFF face goes in whole as OpenType, where its CIDs are its glyph numbers.
+    const bool cff = program_.Kind() == FontProgram::Outlines::Cff;
+    const auto type0 = [&](int object, int map) {
+        return writer.WriteObject(object, "<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
+                                              " /Encoding /Identity-H /DescendantFonts [" + ref(cidFont) +
+                                              "] /ToUnicode " + ref(map) + " >>");
+    };
+    resources.append('/' + resourceName_ + ' ' + ref(first) + ' ');
+    for (size_t v = 1; v <= variants_.size(); ++v) {
+        const int font = writer.NewObject(), map = writer.NewObject();
+        if (!type0(font, map) || !writer.WriteStream(map, QByteArray(), ToUnicodeMap(int(v))))
+            return false;
+        resources.append('/' + ResourceName(int(v)) + ' ' + ref(font) + ' ');
+    }
+    return type0(first, toUnicode) &&
+           writer.WriteObject(cidFont, "<< /Type /Font /Subtype /" +
+                                           QByteArray(cff ? "CIDFontType0" : "CIDFontType2") +
+                                           " /BaseFont /" + name +
                                            " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) "
                                            "/Supplement 0 >> /FontDescriptor " +
-                                           ref(descriptor) + " /CIDToGIDMap /Identity /DW 0 /W " + Widths() +
-                                           " >>") &&
-           writer.WriteObject(
-               descriptor, "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox [" +
-                               units(box.left()) + ' ' + units(box.top()) + ' ' + units(box.right()) + ' ' +
-                               units(box.bottom()) + "] /ItalicAngle 0 /Ascent " + units(ttf_.Ascent()) +
-                               " /Descent " + units(ttf_.Descent()) + " /CapHeight " + units(ttf_.Ascent()) +
-                               " /StemV 80 /FontFile2 " + ref(file) + " >>") &&
-           writer.WriteStream(file, "/Length1 " + QByteArray::number(fontFile.size()), fontFile) &&
-           writer.WriteStream(toUnicode, QByteArray(), ToUnicodeMap());
+                                           ref(descriptor) + (cff ? "" : " /CIDToGIDMap /Identity") +
+                                           " /DW 0 /W " + Widths() + " >>") &&
+           writer.WriteObject(descriptor,
+                              "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox [" +
+                                  units(box.left()) + ' ' + units(box.top()) + ' ' + units(box.right()) +
+                                  ' ' + units(box.bottom()) + "] /ItalicAngle 0 /Ascent " +
+                                  units(program_.Ascent()) + " /Descent " + units(program_.Descent()) +
+                                  " /CapHeight " + units(program_.Ascent()) + " /StemV 80 " +
+                                  (cff ? "/FontFile3 " : "/FontFile2 ") + ref(file) + " >>") &&
+           writer.WriteStream(file,
+                              cff ? QByteArray("/Subtype /OpenType")
+                                  : "/Length1 " + QByteArray::number(fontFile.size()),
+                              fontFile) &&
+           writer.WriteStream(toUnicode, QByteArray(), ToUnicodeMap(0));
 }
 
 } // namespace telmo

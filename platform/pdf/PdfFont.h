@@ -1,53 +1,68 @@
 #pragma once
 
-#include "platform/pdf/TrueTypeFont.h"
+#include "platform/pdf/FontProgram.h"
 
 #include <QByteArray>
 #include <QRawFont>
+#include <QString>
+#include <unordered_map>
 #include <vector>
 
 namespace telmo {
 
 class PdfWriter;
 
-// One face of a PDF document, written as a Type 0 font over a TrueType CID font (glyph
-// numbers as character codes) when the document ends, with a subset of the glyphs the
-// document drew and a map back to the characters they stand for, so the text can be
-// searched and copied.
+// One face of a PDF document, written as a Type 0 font over a CID font (glyph numbers as
+// character codes) when the document ends: a TrueType face as FontFile2, a CFF face as an
+// OpenType FontFile3, each a subset of the glyphs the document drew, with a map back to the
+// text they stand for, so the text can be searched and copied.
+//
+// A glyph stands for one text in a map: the first glyph of a shaped cluster for the whole
+// cluster (a conjunct, a ligature, a letter with its marks), the others for nothing. Where a
+// glyph stands for different texts in different places (a vowel sign before various
+// consonants, a hyphen glyph that is also the soft hyphen's), the font has variants: more
+// Type 0 fonts over the same CID font, each with its own map, so every glyph reads back as
+// the text it was drawn for.
 class PdfFont {
 public:
     PdfFont(const QRawFont& face, QByteArray resourceName);
 
     const QRawFont& Face() const { return face_; }
-    // False for a face whose outlines cannot be embedded; its glyphs are drawn as shapes.
-    bool Embeddable() const { return ttf_.IsValid(); }
-    const QByteArray& ResourceName() const { return resourceName_; }
+    // False for a face whose outlines cannot be embedded (a colour bitmap face, a Type 1
+    // face Qt gives no tables for); its glyphs are drawn as images or shapes.
+    bool Embeddable() const { return program_.IsValid(); }
+    // True for a face with bitmap glyphs only, such as colour emoji.
+    bool BitmapOnly() const { return bitmapOnly_; }
+    // The resource name of a variant (0 is the font itself).
+    QByteArray ResourceName(int variant = 0) const;
 
     // The glyph that draws a character beside its neighbours; 0 when the face has none.
     quint32 GlyphOf(char16_t character);
-    // Marks a glyph as drawn, standing for the character given.
-    void Use(quint32 glyph, char16_t character);
-    // Marks a glyph that shaping chose as drawn. It stands for the character the face's own
-    // character map gives it, if any: the letter, or a presentation form of it (Arabic joining
-    // forms, lam-alef), as readers know them. Glyphs only shaping reaches stand for none.
-    void UseShaped(quint32 glyph);
+    // Marks a glyph as drawn standing for a character, or for a text (empty: for nothing);
+    // returns the variant whose map says so.
+    int Use(quint32 glyph, char32_t character);
+    int Use(quint32 glyph, const QString& text);
 
-    // The font's objects, from the Type 0 font (number first) on; returns false on a write error.
-    bool Write(PdfWriter& writer, int first) const;
+    // The font's objects, from the Type 0 font (number first) on, and its variants' after
+    // them; adds their entries to a resource dictionary. False on a write error.
+    bool Write(PdfWriter& writer, int first, QByteArray& resources) const;
     static constexpr int kObjectCount = 5;
 
 private:
     QByteArray Widths() const;
-    QByteArray ToUnicodeMap() const;
+    QByteArray ToUnicodeMap(int variant) const;
     QByteArray SubsetName() const;
 
     QRawFont face_;
-    TrueTypeFont ttf_;
+    FontProgram program_;
+    bool bitmapOnly_ = false;
     QByteArray resourceName_;
     std::vector<quint32> glyphOfCharacter_; // by UTF-16 code unit; kUnknown until looked up
     std::vector<bool> used_;
-    std::vector<char16_t> characterOfGlyph_;
-    std::vector<char16_t> mappedCharacterOfGlyph_; // the character map reversed, made on first need
+    // The font's own map: a character per glyph (0 none yet, kText: see textOfGlyph_).
+    std::vector<char32_t> characterOfGlyph_;
+    std::unordered_map<quint32, QString> textOfGlyph_;
+    std::vector<std::unordered_map<quint32, QString>> variants_; // variant n at n - 1
 };
 
 } // namespace telmo

@@ -2,7 +2,10 @@
 
 #include "platform/pdf/PictureText.h"
 
+#include <QFontDatabase>
+#include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 namespace telmo {
@@ -73,13 +76,14 @@ void PdfPainter::EndText() {
     }
 }
 
-void PdfPainter::SelectFont(PdfFont& font, double size) {
-    if (textFont_ == &font && textSize_ == size)
+void PdfPainter::SelectFont(PdfFont& font, int variant, double size) {
+    if (textFont_ == &font && textVariant_ == variant && textSize_ == size)
         return;
-    out().append('/').append(font.ResourceName()).append(' ');
+    out().append('/').append(font.ResourceName(variant)).append(' ');
     Num(size);
     Op("Tf\n");
     textFont_ = &font;
+    textVariant_ = variant;
     textSize_ = size;
 }
 
@@ -135,38 +139,135 @@ void PdfPainter::Text(const Picture::TextOp& text) {
         return;
     }
     BeginText();
-    SelectFont(font, cached.raw.pixelSize());
+    const double size = cached.raw.pixelSize();
+    SelectFont(font, 0, size);
     MoveTextTo(baseline);
     QByteArray& content = out();
     content.append('(');
     for (qsizetype i = 0; i < text.text.size(); ++i) {
-        font.Use(glyphs_[i], text.text[i].unicode());
+        // A glyph that stands for another character already continues in a variant of the
+        // font, from where the string before it ended.
+        const int variant = font.Use(glyphs_[i], text.text[i].unicode());
+        if (variant != textVariant_) {
+            content.append(") Tj\n");
+            SelectFont(font, variant, size);
+            content.append('(');
+        }
         AppendGlyph(content, glyphs_[i]);
     }
     content.append(") Tj\n");
 }
 
 void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const QString& text) {
-    for (const QGlyphRun& run : LaidOutGlyphRuns(cached, text, baseline)) {
-        PdfFont& font = writer_.FontFor(run.rawFont());
-        const QList<quint32> glyphs = run.glyphIndexes();
-        const QList<QPointF> positions = run.positions();
+    for (const LaidOutRun& run : LaidOutClusters(cached, text, baseline)) {
+        PdfFont& font = writer_.FontFor(run.font);
+        const double size = run.font.pixelSize();
         if (!font.Embeddable()) {
             EndText();
-            for (qsizetype i = 0; i < glyphs.size(); ++i)
-                GlyphShape(run.rawFont(), glyphs[i], positions[i]);
+            for (const LaidOutGlyph& glyph : run.glyphs) {
+                if (font.BitmapOnly())
+                    GlyphImage(run.font, glyph.glyph, glyph.position);
+                else
+                    GlyphShape(run.font, glyph.glyph, glyph.position);
+                if (!glyph.text.isEmpty())
+                    InvisibleText(cached, glyph.text, glyph.position,
+                                  run.font.advancesForGlyphIndexes({glyph.glyph}).value(0).x());
+            }
             continue;
         }
         BeginText();
-        SelectFont(font, run.rawFont().pixelSize());
-        for (qsizetype i = 0; i < glyphs.size(); ++i) {
-            font.UseShaped(glyphs[i]);
-            MoveTextTo(positions[i]);
+        for (const LaidOutGlyph& glyph : run.glyphs) {
+            SelectFont(font, font.Use(glyph.glyph, glyph.text), size);
+            MoveTextTo(glyph.position);
+            // Readers that go by position put a right-to-left glyph's characters in the
+            // order they found them reversed, so one glyph of several such characters (a
+            // lam-alef) is read from its actual text, given in that reversed order. Readers
+            // that go by the content's order read its map, which has them as written.
+            const bool reversed =
+                glyph.text.size() > 1 && glyph.text[0].direction() != QChar::DirL &&
+                (glyph.text[0].direction() == QChar::DirR || glyph.text[0].direction() == QChar::DirAL);
+            if (reversed) {
+                QString actual = glyph.text;
+                std::reverse(actual.begin(), actual.end());
+                Op("/Span << /ActualText ");
+                AppendPdfTextString(out(), actual);
+                Op(" >> BDC ");
+            }
             Op("(");
-            AppendGlyph(out(), glyphs[i]);
+            AppendGlyph(out(), glyph.glyph);
             Op(") Tj\n");
+            if (reversed)
+                Op("EMC\n");
         }
     }
+}
+
+void PdfPainter::InvisibleText(const CachedFont& cached, const QString& text, QPointF position,
+                               double advance) {
+    // What an image or a shape draws reads back from an unseen glyph at its place, as a
+    // scanned page's recognised text does.
+    PdfFont* font = &FontOf(cached);
+    if (!font->Embeddable()) {
+        // The cell's own face has no outlines to embed (it is the colour face itself, say).
+        thread_local const QRawFont fallback =
+            QRawFont::fromFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+        font = &writer_.FontFor(fallback);
+        if (!font->Embeddable())
+            return;
+    }
+    // The face's own glyph for a character it has, else glyph 0, stretched to the drawn
+    // glyph's width, so readers find no gap and no overlap; a glyph that stands for its own
+    // character needs no variant of the font. (A space's own glyph, stretched, ends the line
+    // for MuPDF.)
+    const quint32 glyph = text.size() == 1 && !text[0].isSpace() ? font->GlyphOf(text[0].unicode()) : 0;
+    const double size = cached.raw.pixelSize();
+    const QRawFont& face = font->Face();
+    const double width = face.advancesForGlyphIndexes({glyph}).value(0).x() * size / face.pixelSize();
+    BeginText();
+    SelectFont(*font, font->Use(glyph, text), size);
+    MoveTextTo(position);
+    if (width > 0)
+        Num(100 * advance / width), Op("Tz ");
+    Op("3 Tr (");
+    AppendGlyph(out(), glyph);
+    Op(") Tj 0 Tr 100 Tz\n");
+    EndText();
+}
+
+void PdfPainter::GlyphImage(const QRawFont& face, quint32 glyph, QPointF position) {
+    // Drawn once per glyph at a size fine enough for print, then scaled to each use.
+    constexpr double kImageEm = 96;
+    QRawFont large(face);
+    large.setPixelSize(kImageEm);
+    QRectF box = large.boundingRect(glyph);
+    if (box.isEmpty()) {
+        const double advance = large.advancesForGlyphIndexes({glyph}).value(0).x();
+        box = QRectF(0, -large.ascent(), advance, large.ascent() + large.descent());
+    }
+    if (box.isEmpty())
+        return;
+    const QSize pixels = box.size().toSize().expandedTo(QSize(1, 1));
+    const QByteArray name = writer_.ImageFor(QString::fromLatin1(writer_.FontFor(face).ResourceName()) +
+                                                 QLatin1Char('/') + QString::number(glyph),
+                                             [&] {
+                                                 QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+                                                 image.fill(Qt::transparent);
+                                                 QPainter painter(&image);
+                                                 QGlyphRun run;
+                                                 run.setRawFont(large);
+                                                 run.setGlyphIndexes({glyph});
+                                                 run.setPositions({-box.topLeft()});
+                                                 painter.drawGlyphRun(QPointF(0, 0), run);
+                                                 return image;
+                                             });
+    if (name.isEmpty())
+        return;
+    const double scale = face.pixelSize() / kImageEm;
+    const double width = pixels.width() * scale, height = pixels.height() * scale;
+    const QPointF topLeft = position + box.topLeft() * scale;
+    // The image's first row at the top: the page's y runs down.
+    Op("q "), Num(width), Op("0 0 "), Num(-height), Num(topLeft.x()), Num(topLeft.y() + height);
+    Op("cm /"), out().append(name), Op(" Do Q\n");
 }
 
 void PdfPainter::GlyphShape(const QRawFont& face, quint32 glyph, QPointF position) {

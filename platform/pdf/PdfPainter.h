@@ -15,8 +15,9 @@ struct CachedFont;
 // Plays pictures onto the pages of a PdfWriter as PDF operators, in the writer's twips
 // space. Texts that their font draws glyph beside glyph become one string each, positioned
 // by the font's own widths, as the painter playback places them; other texts are laid out
-// (shaped, bidi, fallback fonts) and carry their characters as the span's actual text, so
-// search and copy give the text as written. Lines are one device pixel wide, as on screen.
+// (shaped, bidi, fallback fonts) and written cluster by cluster in reading order, each
+// cluster's first glyph standing for its text, so search and copy give the text as written.
+// Glyphs of a colour bitmap face are drawn as images, with their text unseen over them.
 class PdfPainter {
 public:
     explicit PdfPainter(PdfWriter& writer) : writer_(writer) {}
@@ -28,10 +29,12 @@ private:
     void Text(const Picture::TextOp& text);
     void LaidOutText(const CachedFont& cached, QPointF baseline, const QString& text);
     void GlyphShape(const QRawFont& face, quint32 glyph, QPointF position);
+    void GlyphImage(const QRawFont& face, quint32 glyph, QPointF position);
+    void InvisibleText(const CachedFont& cached, const QString& text, QPointF position, double advance);
     void BeginText();
     void MoveTextTo(QPointF baseline);
     void EndText();
-    void SelectFont(PdfFont& font, double size);
+    void SelectFont(PdfFont& font, int variant, double size);
     void Num(double value);
     void Op(const char* op) { out().append(op); }
     QByteArray& out() { return writer_.Content(); }
@@ -40,6 +43,7 @@ private:
     PdfWriter& writer_;
     bool inText_ = false;
     const PdfFont* textFont_ = nullptr;
+    int textVariant_ = 0;
     double textSize_ = 0;
     std::optional<QPointF> lineStart_; // of the text object's current line, once set
     std::vector<std::pair<const CachedFont*, PdfFont*>> fonts_;

@@ -1,6 +1,9 @@
 #include "platform/pdf/PdfWriter.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QLocale>
+#include <QPainterPath>
 #include <charconv>
 #include <cmath>
 
@@ -23,12 +26,10 @@ QByteArray Number(double value) {
     return text;
 }
 
-// A text string in UTF-16 with its byte order mark, as PDF takes any text.
 QByteArray TextString(const QString& text) {
-    QByteArray out("<FEFF");
-    for (const QChar ch : text)
-        AppendPdfHex4(out, ch.unicode());
-    return out + '>';
+    QByteArray out;
+    AppendPdfTextString(out, text);
+    return out;
 }
 
 } // namespace
@@ -65,14 +66,22 @@ void AppendPdfHex4(QByteArray& out, unsigned value) {
     out.append(chars, 4);
 }
 
+void AppendPdfTextString(QByteArray& out, const QString& text) {
+    out.append("<FEFF");
+    for (const QChar ch : text)
+        AppendPdfHex4(out, ch.unicode());
+    out.append('>');
+}
+
 PdfWriter::PdfWriter(QIODevice& out, const QString& title, const QString& creator)
-    : out_(out), title_(title), creator_(creator) {
+    : out_(out), title_(title), creator_(creator.isEmpty() ? QStringLiteral("TELMOPreview") : creator) {
     catalog_ = NewObject();
     pageTree_ = NewObject();
     resources_ = NewObject();
     info_ = NewObject();
     // The binary comment marks the file as binary for tools that guess.
-    Write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    // 1.6 for CFF faces embedded as OpenType.
+    Write("%PDF-1.6\n%\xE2\xE3\xCF\xD3\n");
 }
 
 bool PdfWriter::Write(const QByteArray& bytes) {
@@ -108,9 +117,11 @@ bool PdfWriter::BeginPage(QSizeF pageSizePt, QPointF printableOriginPt) {
     inPage_ = true;
     pageSize_ = pageSizePt;
     content_.resize(0);
-    // Twips from the printable area's top-left corner, y down; lines one device pixel wide.
+    // Twips from the printable area's top-left corner, y down. Lines are 15 twips wide, a
+    // pixel of a 96 dpi screen as the preview draws them: a width of 0 (the device's
+    // thinnest) is drawn one pixel wide by some readers and a faint quarter pixel by others.
     content_.append("0.05 0 0 -0.05 " + Number(printableOriginPt.x()) + ' ' +
-                    Number(pageSizePt.height() - printableOriginPt.y()) + " cm 0 w 2 J 2 j\n");
+                    Number(pageSizePt.height() - printableOriginPt.y()) + " cm 15 w 2 J 2 j\n");
     return !failed_;
 }
 
@@ -131,9 +142,60 @@ bool PdfWriter::EndPage() {
     return ok;
 }
 
+QByteArray PdfWriter::ImageFor(const QString& key, const std::function<QImage()>& draw) {
+    const auto found = imageNames_.find(key);
+    if (found != imageNames_.end())
+        return found->second;
+    const QImage drawn = draw();
+    if (drawn.isNull())
+        return imageNames_.emplace(key, QByteArray()).first->second;
+    const QByteArray name = "Im" + QByteArray::number(qulonglong(imageNames_.size() + 1));
+    const QImage argb = drawn.convertToFormat(QImage::Format_ARGB32);
+    QByteArray rgb, alpha;
+    rgb.reserve(argb.width() * argb.height() * 3);
+    alpha.reserve(argb.width() * argb.height());
+    for (int y = 0; y < argb.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            rgb.append(char(qRed(line[x]))).append(char(qGreen(line[x]))).append(char(qBlue(line[x])));
+            alpha.append(char(qAlpha(line[x])));
+        }
+    }
+    const QByteArray size =
+        "/Width " + QByteArray::number(argb.width()) + " /Height " + QByteArray::number(argb.height());
+    const int mask = NewObject(), object = NewObject();
+    WriteStream(mask,
+                "/Type /XObject /Subtype /Image " + size + " /ColorSpace /DeviceGray /BitsPerComponent 8",
+                alpha);
+    WriteStream(object,
+                "/Type /XObject /Subtype /Image " + size +
+                    " /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask " + QByteArray::number(mask) + " 0 R",
+                rgb);
+    imageEntries_.append('/' + name + ' ' + QByteArray::number(object) + " 0 R ");
+    imageNames_.emplace(key, name);
+    return name;
+}
+
 PdfFont& PdfWriter::FontFor(const QRawFont& face) {
-    const QString key = face.familyName() + QLatin1Char('\n') + face.styleName() + QLatin1Char('\n') +
-                        QString::number(face.weight()) + QLatin1Char('\n') + QString::number(face.style());
+    // A face is known by its own tables; the family name is not asked for, since a fallback
+    // face Qt found by itself may have none, and asking then crashes. A face without tables
+    // (Type 1) by the outlines of a few glyphs. A face Qt could not load is no face.
+    QString key;
+    if (face.isValid()) {
+        QCryptographicHash hash(QCryptographicHash::Md5);
+        hash.addData(face.fontTable("name"));
+        hash.addData(face.fontTable("head"));
+        hash.addData(face.styleName().toUtf8());
+        if (face.fontTable("head").isEmpty()) {
+            QRawFont sample(face);
+            sample.setPixelSize(100);
+            for (const quint32 glyph : sample.glyphIndexesForString(QStringLiteral("AgQ&")))
+                for (const QPolygonF& outline : sample.pathForGlyph(glyph).toSubpathPolygons())
+                    for (const QPointF p : outline)
+                        hash.addData(QByteArray::number(p.x(), 'f', 2) + QByteArray::number(p.y(), 'f', 2));
+        }
+        key = QString::fromLatin1(hash.result().toHex());
+    }
     for (FontEntry& entry : fonts_)
         if (entry.key == key)
             return entry.font;
@@ -150,20 +212,25 @@ bool PdfWriter::Finish() {
     for (const FontEntry& entry : fonts_) {
         if (!entry.font.Embeddable())
             continue;
-        if (!entry.font.Write(*this, entry.firstObject))
+        if (!entry.font.Write(*this, entry.firstObject, fontEntries))
             return false;
-        fontEntries.append('/' + entry.font.ResourceName() + ' ' + QByteArray::number(entry.firstObject) +
-                           " 0 R ");
     }
     QByteArray kids;
     for (const int page : pages_)
         kids.append(QByteArray::number(page)).append(" 0 R ");
     const QByteArray date =
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
-    if (!WriteObject(resources_, "<< /Font << " + fontEntries + ">> /ProcSet [/PDF /Text] >>") ||
+    const QByteArray images = imageEntries_.isEmpty() ? QByteArray() : "/XObject << " + imageEntries_ + ">> ";
+    // The document's identifier: the same for the same content written at the same time.
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(date + title_.toUtf8() + QByteArray::number(written_) + QByteArray::number(pages_.size()));
+    const QByteArray id = '<' + hash.result().toHex().toUpper() + '>';
+    if (!WriteObject(resources_,
+                     "<< /Font << " + fontEntries + ">> " + images + "/ProcSet [/PDF /Text /ImageC] >>") ||
         !WriteObject(pageTree_, "<< /Type /Pages /Count " + QByteArray::number(qulonglong(pages_.size())) +
                                     " /Kids [" + kids + "] >>") ||
-        !WriteObject(catalog_, "<< /Type /Catalog /Pages " + QByteArray::number(pageTree_) + " 0 R >>") ||
+        !WriteObject(catalog_, "<< /Type /Catalog /Pages " + QByteArray::number(pageTree_) + " 0 R /Lang " +
+                                   TextString(QLocale::system().bcp47Name()) + " >>") ||
         !WriteObject(info_, "<< /Title " + TextString(title_) + " /Creator " + TextString(creator_) +
                                 " /Producer (TELMOPreview) /CreationDate (D:" + date + "Z) >>"))
         return false;
@@ -177,8 +244,8 @@ bool PdfWriter::Finish() {
         table.append(line, 20);
     }
     table.append("trailer\n<< /Size " + QByteArray::number(nextObject_) + " /Root " +
-                 QByteArray::number(catalog_) + " 0 R /Info " + QByteArray::number(info_) +
-                 " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n");
+                 QByteArray::number(catalog_) + " 0 R /Info " + QByteArray::number(info_) + " 0 R /ID [" +
+                 id + ' ' + id + "] >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n");
     return Write(table);
 }
 

@@ -4,11 +4,14 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QImage>
 #include <QPointF>
 #include <QRawFont>
 #include <QSizeF>
 #include <QString>
 #include <deque>
+#include <functional>
+#include <map>
 #include <vector>
 
 namespace telmo {
@@ -18,6 +21,9 @@ namespace telmo {
 void AppendPdfNumber(QByteArray& out, double value);
 // Appends a 16-bit value as four hexadecimal digits, as in <...> strings and character maps.
 void AppendPdfHex4(QByteArray& out, unsigned value);
+// Appends a text string: UTF-16 (characters beyond the first plane as surrogate pairs) with
+// its byte order mark, in hexadecimal.
+void AppendPdfTextString(QByteArray& out, const QString& text);
 
 // Writes a PDF document page by page to a device: each page's content stream is compressed
 // and written when the page ends, so only one page is held in memory; fonts, the page tree
@@ -41,6 +47,10 @@ public:
 
     // The document's font for a face, added on first use.
     PdfFont& FontFor(const QRawFont& face);
+    // The resource name of an image drawn on the pages (a colour glyph, say), drawn and
+    // written on first use of its key; later uses of the key draw the same image. Empty for
+    // an image drawn null (nothing to draw).
+    QByteArray ImageFor(const QString& key, const std::function<QImage()>& draw);
 
     // Object writing, for the fonts.
     int NewObject() { return nextObject_++; }
@@ -70,6 +80,8 @@ private:
         int firstObject;
     };
     std::deque<FontEntry> fonts_; // a deque: painters keep references to fonts
+    std::map<QString, QByteArray> imageNames_;
+    QByteArray imageEntries_; // of the resource dictionary's /XObject
 };
 
 } // namespace telmo

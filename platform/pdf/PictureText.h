@@ -8,6 +8,7 @@
 #include <QPointF>
 #include <QRawFont>
 #include <QString>
+#include <vector>
 
 namespace telmo {
 
@@ -36,9 +37,25 @@ bool SideBySideGlyphs(const CachedFont& font, const QString& text, QList<quint32
 // that has the script.
 const QFont& FontForScriptOf(const CachedFont& cached, const QString& text);
 
+// The text as drawn: a soft hyphen marks where a word may break, and within a line shows nothing.
+QString WithoutSoftHyphens(const QString& text);
+
+// A glyph of a laid-out text with the text it stands for: the first glyph of a cluster
+// (a conjunct, a ligature, a letter with its marks) stands for the cluster, the others for none.
+struct LaidOutGlyph {
+    quint32 glyph;
+    QPointF position;
+    QString text;
+};
+struct LaidOutRun {
+    QRawFont font;
+    std::vector<LaidOutGlyph> glyphs;
+};
+
 // The text laid out on one line as QPainter::drawText draws it from a baseline point, left
 // edge at baseline.x(): shaped, right-to-left runs reordered, fallback fonts where needed.
-// Positions are absolute, on the baseline.
-QList<QGlyphRun> LaidOutGlyphRuns(const CachedFont& cached, const QString& text, QPointF baseline);
+// Runs come cluster by cluster in the text's own (reading) order; positions are absolute,
+// on the baseline.
+std::vector<LaidOutRun> LaidOutClusters(const CachedFont& cached, const QString& text, QPointF baseline);
 
 } // namespace telmo

@@ -28,6 +28,9 @@ public:
     // spooler job is withdrawn, its file not written, since some of the pages would pass for
     // the whole report. A printer with no job to withdraw ends the document as EndDoc does.
     virtual void CancelDoc() { EndDoc(); }
+    // The title of the documents started from now on (the PDF's title, the job's name); empty
+    // for none, when a PDF takes its file's name.
+    virtual void SetDocumentTitle(const QString& title) { (void)title; }
     // True while a document is open: something was drawn since the last EndDoc.
     virtual bool InDocument() const = 0;
     // Raises error 482 when a document started now could not reach the printer: a spooler

@@ -2,10 +2,12 @@
 
 #include "component/JobState.h"
 #include "platform/RuntimeError.h"
+#include "platform/pdf/PictureText.h"
 #include "platform/print/Spooler.h"
 #include "platform/ui/MessageBox.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinterInfo>
@@ -127,6 +129,11 @@ const QFontMetricsF& QtPrinter::Metrics() {
 }
 
 float QtPrinter::TextWidth(const QString& text) {
+    // An Indic text the font lacks is measured in the font it is drawn in.
+    const CachedFont& cached = FontFor(Font());
+    const QFont& font = FontForScriptOf(cached, text);
+    if (&font != &cached.font)
+        return static_cast<float>(QFontMetricsF(font).horizontalAdvance(text));
     return static_cast<float>(Metrics().horizontalAdvance(text));
 }
 
@@ -211,21 +218,29 @@ SpoolJob::Options QtPrinter::SpoolOptions() const {
     return options;
 }
 
+void QtPrinter::SetDocumentTitle(const QString& title) {
+    documentTitle_ = title;
+    printer_.setDocName(title.isEmpty() ? QStringLiteral("TELMOPreview report") : title);
+}
+
 bool QtPrinter::BeginPdf() {
     pdfPagesWritten_ = 0;
     QIODevice* sink = nullptr;
+    QString title;
     if (IsBuiltInPdf()) {
         pdfFile_ = std::make_unique<OutputFile>(Printers::PdfOutputFile());
         if (!pdfFile_->Open())
             return false;
         sink = &pdfFile_->Device();
+        title = documentTitle_.isEmpty() ? QFileInfo(pdfFile_->Target()).completeBaseName() : documentTitle_;
     } else {
-        job_ = std::make_unique<SpoolJob>(printer_.printerName(), JobName(), SpoolOptions());
+        title = JobName();
+        job_ = std::make_unique<SpoolJob>(printer_.printerName(), title, SpoolOptions());
         if (!job_->Start())
             return false;
         sink = job_.get();
     }
-    pdfWriter_ = std::make_unique<PdfWriter>(*sink, JobName(), printer_.creator());
+    pdfWriter_ = std::make_unique<PdfWriter>(*sink, title, printer_.creator());
     pdfPainter_ = std::make_unique<PdfPainter>(*pdfWriter_);
     return BeginPdfPage();
 }

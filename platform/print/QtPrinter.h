@@ -65,6 +65,7 @@ public:
 
     float Width() const override;
     float Height() const override;
+    void SetDocumentTitle(const QString& title) override;
     void NewPage() override;
     void EndDoc() override;
     void CancelDoc() override;
@@ -88,6 +89,7 @@ protected:
     void DrawPicture(const PicturePtr& picture, const QRectF& dest, const QRectF& source) override;
 
 private:
+    QString documentTitle_;
     // Starts the document or carries out pending page breaks; false while the spooler refuses
     // the document (nothing is drawn).
     bool StartDrawing();

@@ -102,7 +102,7 @@ void Picture::Play(QPainter& painter) const {
                 painter.setFont(cached.font);
                 currentFont = &text->font;
             }
-            painter.drawText(baseline, text->text);
+            painter.drawText(baseline, WithoutSoftHyphens(text->text));
             continue;
         }
         batch.Flush(painter);

@@ -14,7 +14,7 @@ QByteArray Run(const QString& program, const QStringList& arguments, QString* er
     QProcess process;
     process.start(program, arguments);
     if (!process.waitForStarted(10000)) {
-        *error = QStringLiteral("%1 could not be started (is poppler-utils installed?)").arg(program);
+        *error = QStringLiteral("%1 could not be started (scripts/install-deps.sh installs it)").arg(program);
         return {};
     }
     process.closeWriteChannel();
@@ -63,7 +63,11 @@ PdfDoc ReadPdf(const QString& path) {
     if (!QFileInfo(path).isFile())
         return Failed(std::move(doc), QStringLiteral("no file %1").arg(path));
 
+    // Every PDF a test reads must be sound as a file, before anything is read from it.
     QString error;
+    Run(QStringLiteral("qpdf"), {QStringLiteral("--check"), path}, &error);
+    if (!error.isEmpty())
+        return Failed(std::move(doc), error);
     const QString info = QString::fromUtf8(Run(QStringLiteral("pdfinfo"), {path}, &error));
     if (!error.isEmpty())
         return Failed(std::move(doc), error);
@@ -135,6 +139,17 @@ PdfDoc ReadPdf(const QString& path) {
         doc.pageHeightPt = doc.pageSizesPt.front().height();
     }
     return doc;
+}
+
+QString MuPdfText(const QString& path) {
+    QString error;
+    const QByteArray text = Run(QStringLiteral("mutool"),
+                                {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-F"),
+                                 QStringLiteral("txt"), QStringLiteral("-o"), QStringLiteral("-"), path},
+                                &error);
+    if (!error.isEmpty())
+        ADD_FAILURE() << error.toStdString();
+    return QString::fromUtf8(text);
 }
 
 } // namespace telmo::test

@@ -34,8 +34,11 @@ struct PdfDoc {
     const PdfWord* Find(const QString& text, int page = 0) const;
 };
 
-// Reads a PDF with pdfinfo and pdftotext. A file that cannot be read adds a test failure
-// and returns pages == -1.
+// Reads a PDF with pdfinfo and pdftotext after qpdf checked it. A file that cannot be read,
+// or that qpdf finds fault with, adds a test failure and returns pages == -1.
 PdfDoc ReadPdf(const QString& path);
+
+// The text of every page as MuPDF extracts it (mutool draw -F txt); a failure adds a test failure.
+QString MuPdfText(const QString& path);
 
 } // namespace telmo::test

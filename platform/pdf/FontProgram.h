@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QRawFont>
+#include <QRect>
+#include <QString>
+#include <vector>
+
+struct hb_face_t;
+struct hb_font_t;
+
+namespace telmo {
+
+// The outlines of a face as a PDF embeds them, read from the face's own tables through
+// HarfBuzz: metrics in font units, and a subset that holds only the glyphs a document drew
+// (with the parts of composite glyphs) under their own numbers, so text written in the
+// face's glyph numbers needs no table to map it. TrueType and CFF outlines alike.
+class FontProgram {
+public:
+    enum class Outlines { None, TrueType, Cff };
+
+    explicit FontProgram(const QRawFont& font);
+    ~FontProgram();
+    FontProgram(const FontProgram&) = delete;
+    FontProgram& operator=(const FontProgram&) = delete;
+    FontProgram(FontProgram&& other) noexcept;
+    FontProgram& operator=(FontProgram&&) = delete;
+
+    // None for a face a PDF cannot embed as outlines: bitmap-only (colour emoji), variable
+    // CFF2, or tables that do not add up.
+    Outlines Kind() const { return kind_; }
+    bool IsValid() const { return kind_ != Outlines::None; }
+    int UnitsPerEm() const { return unitsPerEm_; }
+    int GlyphCount() const { return glyphCount_; }
+    int Advance(quint32 glyph) const;          // font units
+    QRect BoundingBox() const { return box_; } // y up, font units
+    int Ascent() const { return ascent_; }
+    int Descent() const { return descent_; } // negative below the baseline
+    QString PostScriptName() const { return postScriptName_; }
+
+    // A font file holding the glyphs marked in used (indexed by glyph) and the parts of
+    // composite glyphs among them; glyph 0 is always kept, as renderers draw it for gaps.
+    // An OpenType file: glyf outlines for TrueType, a CFF table for CFF. Empty on failure.
+    QByteArray Subset(const std::vector<bool>& used) const;
+
+private:
+    hb_face_t* face_ = nullptr;
+    hb_font_t* font_ = nullptr;
+    Outlines kind_ = Outlines::None;
+    int unitsPerEm_ = 1000;
+    int glyphCount_ = 0;
+    QRect box_;
+    int ascent_ = 0, descent_ = 0;
+    QString postScriptName_;
+};
+
+} // namespace telmo
