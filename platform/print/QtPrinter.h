@@ -51,6 +51,7 @@ public:
     // True while a document is open (something was drawn since the last EndDoc), also one
     // the printer refused: it stays open, drawing nothing, until EndDoc.
     bool InDocument() const override { return painter_.isActive() || pdfWriter_ || refused_; }
+    bool HoldsPages() const override { return painter_.isActive() || pdfWriter_; }
     // Qt hides both cases: it prints an unknown queue name to the default queue instead,
     // and "prints" to a queue that refuses jobs without a word. So the queue is asked first.
     void CheckReady() override;
