@@ -12,9 +12,11 @@
 #include "engine/Pagination.h"
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
+#include "platform/ControlCharacters.h"
 #include "platform/FontSpec.h"
 #include "platform/RuntimeError.h"
 #include "platform/grid/GridControl.h"
+#include "platform/pdf/PrivateOutputFolder.h"
 #include "platform/print/Printer.h"
 #include "platform/ui/MessageBox.h"
 #include "preview/PreviewWindow.h"
@@ -44,7 +46,7 @@ public:
 };
 
 void Err(const QString& text) {
-    std::fprintf(stderr, "telmo-report: %s\n", qPrintable(text));
+    std::fprintf(stderr, "telmo-report: %s\n", qPrintable(QuoteControlCharacters(text)));
 }
 
 int ToInt(const QCommandLineParser& parser, const QString& option, int min, int max) {
@@ -406,6 +408,8 @@ void ChoosePrinter(const Options& o) {
         Printers::SelectByName(*o.printer);
     }
     Printer& printer = Printers::Current();
+    if (!o.pdf && !o.layout && !o.screenshot && printer.DeviceName() == Printers::BuiltInPdfName())
+        Printers::SetPdfOutputFile(PrivateDefaultFile(QStringLiteral("telmo-report.pdf")));
     if (o.paper)
         printer.SetPaperSize(*o.paper);
     if (o.landscape)
@@ -607,7 +611,8 @@ int RunReportCommand(const QStringList& arguments) {
             return;
         }
         const QString line =
-            title + QStringLiteral(": ") + QString(text).replace(QLatin1String("\r\n"), QLatin1String(" - "));
+            title + QStringLiteral(": ") +
+            QuoteControlCharacters(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" - ")));
         if (line == reported.last) {
             ++reported.repeats;
             return;

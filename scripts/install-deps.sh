@@ -4,7 +4,7 @@
 set -eu
 packages="cmake g++ make qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation poppler-utils xvfb \
 fonts-lohit-deva fonts-wqy-microhei fonts-symbola \
-libgtest-dev libbenchmark-dev cups-daemon cups-client cups-bsd clang-format"
+libgtest-dev libbenchmark-dev cups-daemon cups-client cups-bsd clang-format strace"
 # The fuzz build (scripts/fuzz.sh) needs clang and its sanitizer and libFuzzer runtimes.
 if [ "${1:-}" = fuzz ]; then
     packages="$packages clang clang-14 libclang-rt-14-dev"
