@@ -76,8 +76,13 @@ std::shared_ptr<CallbackGrid> MakeGrid(Input& in) {
         for (int r = 0; r < rows; ++r)
             for (int c = 0; c < cols; ++c)
                 grid->SetTextMatrix(r, c, QStringLiteral("%1.%2").arg(r).arg(c));
-        grid->SetColWidth(in.Byte() % cols, in.Short());
-        grid->SetRowHeight(in.Byte() % rows, in.Short());
+        const int col = in.Byte() % cols, width = in.Short(), row = in.Byte() % rows, height = in.Short();
+        try {
+            grid->SetColWidth(col, width);
+            grid->SetRowHeight(row, height);
+        } catch (const RuntimeError&) {
+            // The host's own grid refuses a size (a negative one); the grid stays as it was.
+        }
     }
     return grid;
 }
