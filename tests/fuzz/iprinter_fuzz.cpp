@@ -39,7 +39,10 @@ public:
     Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     bool Done() const { return pos_ >= size_; }
     uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    int16_t Short() { return static_cast<int16_t>(Byte() << 8 | Byte()); }
+    int16_t Short() {
+        const int high = Byte();
+        return static_cast<int16_t>(high << 8 | Byte());
+    }
     QString Text() {
         const int length = Byte() % 12;
         QString text;
@@ -114,7 +117,7 @@ Variant MakeArgument(Input& in, std::shared_ptr<CallbackGrid>& grid) {
     case 4:
         return Variant(in.Short());
     case 5:
-        return Variant(static_cast<int32_t>(in.Short()) * 65537);
+        return Variant(static_cast<int32_t>(static_cast<uint32_t>(in.Short()) * 65537u)); // any Long
     case 6:
         return Variant(static_cast<float>(in.Short()) / 4);
     case 7: {
