@@ -3,6 +3,7 @@
 
 #include "component/JobState.h"
 #include "component/ReportError.h"
+#include "component/RunObjects.h"
 #include "dialogs/PrintStatusWindow.h"
 #include "engine/SourceGrid.h"
 #include "platform/RuntimeError.h"
@@ -49,6 +50,7 @@ public:
     ~RunScope() {
         state_.RunInProgress = false;
         state_.RunGrid.reset();
+        ReleaseRunObjects();
     }
     RunScope(const RunScope&) = delete;
     RunScope& operator=(const RunScope&) = delete;
