@@ -2,6 +2,7 @@
 
 #include "component/JobState.h"
 #include "dialogs/PrintStatusWindow.h"
+#include "platform/pdf/OutputFile.h"
 
 #include <QSocketNotifier>
 #include <csignal>
@@ -17,6 +18,8 @@ int pipeEnds[2] = {-1, -1};
 // Only async-signal-safe calls here.
 extern "C" void OnInterrupt(int) {
     if (interrupted) {
+        // Ends the command at once, but not before the half-written output file is gone.
+        OutputFile::RemoveUnfinishedNow();
         std::signal(SIGINT, SIG_DFL);
         std::raise(SIGINT);
         return;

@@ -9,6 +9,7 @@
 #include "app/ReportRun.h"
 #include "engine/GridSizes.h"
 #include "engine/Pagination.h"
+#include "platform/ControlCharacters.h"
 #include "platform/FontSpec.h"
 #include "platform/RuntimeError.h"
 #include "platform/grid/GridControl.h"
@@ -22,7 +23,7 @@
 namespace telmo::app {
 
 void TellUser(const QString& text) {
-    std::fprintf(stderr, "telmo-report: %s\n", qPrintable(text));
+    std::fprintf(stderr, "telmo-report: %s\n", qPrintable(QuoteControlCharacters(text)));
 }
 
 namespace {

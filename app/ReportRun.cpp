@@ -8,7 +8,9 @@
 #include "component/JobState.h"
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
+#include "platform/ControlCharacters.h"
 #include "platform/grid/GridControl.h"
+#include "platform/pdf/PrivateOutputFolder.h"
 #include "platform/print/Printer.h"
 #include "platform/ui/MessageBox.h"
 #include "preview/PreviewWindow.h"
@@ -40,7 +42,7 @@ void ReportRun::OnReported(const QString& text, const QString& title) {
         QMessageBox::information(QApplication::activeWindow(), title, text);
         return;
     }
-    const QString line = InOwnWords(text, title);
+    const QString line = QuoteControlCharacters(InOwnWords(text, title));
     if (line == lastReported_) {
         ++repeats_;
         return;
@@ -174,6 +176,9 @@ void ReportRun::ChoosePrinter(const ReportOptions& o) {
         Printers::SelectByName(*o.printer);
     }
     Printer& printer = Printers::Current();
+    // With no printer set up, the default file goes where only this user can write.
+    if (!o.pdf && !o.layout && !o.screenshot && printer.DeviceName() == Printers::BuiltInPdfName())
+        Printers::SetPdfOutputFile(PrivateDefaultFile(QStringLiteral("telmo-report.pdf")));
     if (o.paper)
         printer.SetPaperSize(*o.paper);
     if (o.landscape)

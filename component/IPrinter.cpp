@@ -2,6 +2,7 @@
 
 #include "component/JobState.h"
 #include "component/ReportError.h"
+#include "component/RunObjects.h"
 #include "platform/RuntimeError.h"
 #include "platform/print/Printer.h"
 
@@ -130,7 +131,10 @@ Variant IPrinter::IsDefaultPrinter() {
 }
 
 void IPrinter::SourceGrid(const ObjectRef& grid) {
-    State().SourceGridObj = grid;
+    JobState& s = State();
+    if (s.RunInProgress)
+        KeepUntilRunEnds(s.SourceGridObj);
+    s.SourceGridObj = grid;
 }
 
 Variant IPrinter::FixedRows() {

@@ -3,8 +3,10 @@
 
 #include "component/JobState.h"
 #include "component/ReportError.h"
+#include "component/RunObjects.h"
 #include "dialogs/PrintStatusWindow.h"
 #include "engine/SourceGrid.h"
+#include "platform/RuntimeError.h"
 #include "platform/grid/Grid.h"
 #include "platform/print/PrintDialogModule.h"
 #include "platform/print/Printer.h"
@@ -12,8 +14,57 @@
 #include "preview/PreviewWindow.h"
 
 namespace telmo {
+namespace {
+
+// One run at a time: while a preview or print is in progress (its modal window open) the job
+// state belongs to it. A second request from a timer or a grid callback of the first would
+// rebuild the page table under it or write its document under another name; it is refused,
+// reported as the request it was (without counting as an error of the run in progress, which
+// goes on and is saved as usual), and changes nothing else.
+bool RefusedDuringRun(const QString& action, const char* procedure) {
+    JobState& s = State();
+    if (!s.RunInProgress)
+        return false;
+    const QString runAction = s.CurrentAction;
+    s.CurrentAction = action;
+    ReportError(QString::number(err::kFormAlreadyDisplayed),
+                StandardErrorText(err::kFormAlreadyDisplayed) +
+                    QStringLiteral(": a preview or print is already in progress; this request was ignored"),
+                QString::fromLatin1(module::kIPrinter) + QLatin1String(procedure));
+    s.CurrentAction = runAction;
+    ++s.ErrorsBeforeRun;
+    Printers::SetPdfOutputFile(s.RunPdfOutputFile);
+    return true;
+}
+
+// The span of one run: the errors reported in it are counted from here, and the grid it
+// started with is held until it ends, whatever a host callback assigns meanwhile.
+class RunScope {
+public:
+    RunScope() : state_(State()) {
+        state_.RunInProgress = true;
+        state_.ErrorsBeforeRun = state_.ErrorsReported;
+        state_.RunGrid = state_.SourceGridObj;
+        state_.RunPdfOutputFile = Printers::PdfOutputFile();
+    }
+    ~RunScope() {
+        state_.RunInProgress = false;
+        state_.RunGrid.reset();
+        ReleaseRunObjects();
+    }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+private:
+    JobState& state_;
+};
+
+} // namespace
 
 void IPrinter::ShowPreview() {
+    if (RefusedDuringRun(QStringLiteral("show preview"), ".ShowPreview"))
+        return;
+    const RunScope run;
     try {
         JobState& s = State();
         s.CurrentAction = QStringLiteral("show preview");
@@ -32,6 +83,9 @@ void IPrinter::ShowPreview() {
 }
 
 void IPrinter::PrintReport(AutomationBool PrintDialog) {
+    if (RefusedDuringRun(QStringLiteral("print"), ".PrintReport"))
+        return;
+    const RunScope run;
     try {
         JobState& s = State();
         s.CurrentAction = QStringLiteral("print");

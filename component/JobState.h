@@ -64,6 +64,18 @@ struct JobState {
     // The last print run: pages that went to the printer, and whether the user stopped it.
     int16_t PagesPrinted = 0;
     bool PrintCancelled = false;
+    // Errors reported on this thread so far, and how many there were when the run in progress
+    // (a ShowPreview or PrintReport call) began: a document of a run that reported an error is
+    // not saved as a complete report file.
+    uint32_t ErrorsReported = 0;
+    uint32_t ErrorsBeforeRun = 0;
+    bool RunInProgress = false;
+    // The grid of the run in progress, held until the run ends: a host callback may assign
+    // another grid (or drop its own) while the run still works on this one.
+    ObjectRef RunGrid;
+    // The built-in PDF printer's file when the run began: a refused second request does not
+    // send the run's report to the file it had chosen for itself.
+    QString RunPdfOutputFile;
 
     // Pagination. The arrays keep an unused element 0, as the page numbers count from 1.
     int16_t PaginationMode = 0;

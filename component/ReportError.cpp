@@ -1,6 +1,7 @@
 #include "component/ReportError.h"
 
 #include "component/JobState.h"
+#include "platform/ControlCharacters.h"
 #include "platform/RuntimeError.h"
 #include "platform/ui/MessageBox.h"
 
@@ -99,7 +100,8 @@ void AppendLogLine(const QString& path, const QString& line) {
 } // namespace
 
 void ReportError(const QString& number, const QString& description, const QString& source) {
-    const JobState& state = State();
+    JobState& state = State();
+    ++state.ErrorsReported;
     const QString crlf = QStringLiteral("\r\n");
     // The message box always comes first, so the user is told even when the log fails.
     try {
@@ -111,8 +113,11 @@ void ReportError(const QString& number, const QString& description, const QStrin
     }
     try {
         const QChar tab = QLatin1Char('\t');
+        // A file name in the description may hold a line break or a tab: the line stays one line
+        // of four fields.
         AppendLogLine(state.ErrorLogFilePath, GeneralDateNow() + tab + QStringLiteral("PrinterComponent.") +
-                                                  source + tab + number + tab + description + crlf);
+                                                  source + tab + number + tab +
+                                                  QuoteControlCharacters(description) + crlf);
     } catch (...) {
         // Out of memory while logging: the user has been told; nothing more can be done.
     }

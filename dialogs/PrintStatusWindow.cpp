@@ -6,6 +6,7 @@
 #include "engine/PageNumber.h"
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
+#include "engine/ReportDocument.h"
 #include "engine/ReportHeader.h"
 #include "platform/RuntimeError.h"
 #include "platform/Twips.h"
@@ -170,12 +171,12 @@ void PrintStatusWindow::Timer1_Timer() {
                 throw RuntimeError(err::kSubscriptOutOfRange);
             PageBlock& block = state.PageBlocks[static_cast<size_t>(state.CurrentPage)];
             SendDataToPrinter(SData, *pbSource, block.StartCol, block.EndCol, block.StartRow, block.EndRow);
-            printer.EndDoc();
+            EndReportDocument();
             QCoreApplication::processEvents();
         } else {
             PrintAllPages(SData, *pbSource);
             // It reports its own failures and then leaves the document open.
-            Printers::EndOpenDocument();
+            EndOpenReportDocument();
         }
         QApplication::restoreOverrideCursor();
         running_ = false;
@@ -186,11 +187,11 @@ void PrintStatusWindow::Timer1_Timer() {
             TellCancelled();
     } catch (...) {
         QApplication::restoreOverrideCursor();
-        // A document the failed run left open is ended, not cancelled: the pages already
-        // drawn are what the user asked for and reach the printer, and the next run starts
-        // a document of its own.
-        Printers::EndOpenDocument();
+        // A document the failed run left open is ended: the pages already drawn reach a spooler
+        // printer, and the next run starts a document of its own. The built-in PDF printer
+        // saves nothing of a run that failed.
         ReportCurrentException(module::kPrintStatus, ".Timer");
+        EndOpenReportDocument();
         if (self) {
             running_ = false;
             Unload();

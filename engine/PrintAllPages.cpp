@@ -5,6 +5,7 @@
 #include "dialogs/PrintStatusWindow.h"
 #include "engine/PageBody.h"
 #include "engine/PageNumber.h"
+#include "engine/ReportDocument.h"
 #include "engine/ReportHeader.h"
 #include "platform/RuntimeError.h"
 #include "platform/print/Printer.h"
@@ -66,7 +67,7 @@ void PrintAllPages(Grid& grid, PictureBox& pictureBox) {
         if (state.PrintCancelled)
             Printers::Current().CancelDoc();
         else
-            Printers::Current().EndDoc();
+            EndReportDocument();
     } catch (...) {
         ReportCurrentException(module::kGeneral, ".PrintAllPages");
     }

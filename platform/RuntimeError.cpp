@@ -30,6 +30,8 @@ QString StandardErrorText(int32_t number) {
         return QStringLiteral("Invalid use of Null");
     case err::kInvalidPropertyValue:
         return QStringLiteral("Invalid property value");
+    case err::kFormAlreadyDisplayed:
+        return QStringLiteral("Form already displayed; can't show modally");
     case err::kInvalidPropertyArrayIndex:
         return QStringLiteral("Invalid property array index");
     case err::kObjectDoesNotSupport:

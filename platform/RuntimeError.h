@@ -21,6 +21,7 @@ constexpr int32_t kPathFileAccessError = 75;
 constexpr int32_t kObjectNotSet = 91;
 constexpr int32_t kInvalidUseOfNull = 94;
 constexpr int32_t kInvalidPropertyValue = 380;
+constexpr int32_t kFormAlreadyDisplayed = 400;
 constexpr int32_t kInvalidPropertyArrayIndex = 381;
 constexpr int32_t kObjectDoesNotSupport = 438;
 constexpr int32_t kArgumentNotOptional = 449;

@@ -8,6 +8,7 @@
 #include "engine/PageNumber.h"
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
+#include "engine/ReportDocument.h"
 #include "engine/ReportHeader.h"
 #include "platform/Conversions.h"
 #include "platform/RuntimeError.h"
@@ -930,13 +931,13 @@ void PreviewWindow::PrintData() {
             SetWaitPointer(true);
             Printers::Current().SetFontName(s.DataFontName);
             PrintAllPages(GData, *pbTemp);
-            Printers::EndOpenDocument();
+            EndOpenReportDocument();
             if (self)
                 SetWaitPointer(false);
         }
     } catch (...) {
-        Printers::EndOpenDocument();
         ReportCurrentException(module::kPreview, ".PrintData");
+        EndOpenReportDocument();
         if (self) {
             SetWaitPointer(false);
             Unload();
@@ -959,7 +960,7 @@ void PreviewWindow::PrintCurrentPage() {
     PrintReportHeader();
     const int32_t x = CentredLeft(printer.ScaleWidth(), pbTemp->ScaleWidth());
     printer.PaintPicture(pbTemp->Picture(), static_cast<float>(x), 1500);
-    printer.EndDoc();
+    EndReportDocument();
     SetWaitPointer(false);
 }
 

@@ -16,11 +16,11 @@ launcher=""
 command -v ccache >/dev/null 2>&1 && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTELMO_FUZZ=ON \
     -DTELMO_BUILD_BENCH=OFF $launcher >/dev/null
-cmake --build build-fuzz -j"${JOBS:-2}" --target csv_fuzzer layout_fuzzer text_fuzzer
+cmake --build build-fuzz -j"${JOBS:-2}" --target csv_fuzzer layout_fuzzer text_fuzzer iprinter_fuzzer
 work=build-fuzz/corpus
 rm -rf "$work"
 sh tests/fuzz/make-big-seeds.sh "$work/seeds"
-for target in csv layout text; do
+for target in csv layout text iprinter; do
     mkdir -p "$work/$target" "$work/seeds/$target"
     cp tests/fuzz/corpus/$target/* "$work/$target/"
     echo "fuzzing $target for ${FUZZ_SECONDS:-30} s"
@@ -28,5 +28,5 @@ for target in csv layout text; do
         ASAN_OPTIONS=detect_leaks=0:halt_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ./tests/fuzz/${target}_fuzzer -max_total_time="${FUZZ_SECONDS:-30}" -max_len=4096 -timeout=60 \
         -rss_limit_mb=4096 -close_fd_mask=3 -detect_leaks=0 -print_final_stats=1 \
-        "corpus/$target" "corpus/seeds/$target")
+        "corpus/$target" $( [ -d "corpus/seeds/$target" ] && echo "corpus/seeds/$target"))
 done

@@ -6,7 +6,7 @@ packages="cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libha
 poppler-utils qpdf mupdf-tools xvfb \
 fonts-lohit-deva fonts-wqy-microhei fonts-symbola \
 fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji fonts-urw-base35 \
-libgtest-dev libbenchmark-dev libcups2-dev cups-daemon cups-client cups-bsd clang-format"
+libgtest-dev libbenchmark-dev libcups2-dev cups-daemon cups-client cups-bsd clang-format strace"
 # The fuzz build (scripts/fuzz.sh) needs clang and its sanitizer and libFuzzer runtimes.
 if [ "${1:-}" = fuzz ]; then
     packages="$packages clang clang-14 libclang-rt-14-dev"

@@ -162,7 +162,8 @@ TEST_F(LateBindingAbuseTest, EveryMisuseRaisesItsAutomationErrorAndStoresNothing
 
 // A run that fails reports through the message box; a host whose message handler calls the
 // component again, over and over or with calls that fail themselves, gets its errors and
-// every report in order, and the run still returns.
+// every report in order, and the run still returns. A second run started from there while the
+// first is still in progress is refused (400).
 TEST_F(LateBindingAbuseTest, CallsBackFromTheErrorMessageBoxAreServedAndFailCleanly) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -179,7 +180,7 @@ TEST_F(LateBindingAbuseTest, CallsBackFromTheErrorMessageBoxAreServedAndFailClea
         innerErrors.push_back(ErrorOf([&] { p.Invoke("Title1", {Variant::Null()}); }));
         innerErrors.push_back(ErrorOf([&] { p.Invoke("NoSuchMember"); }));
         innerErrors.push_back(ErrorOf([&] { p.Invoke("StartRow", {Variant(40000)}, Kind::PropertyPut); }));
-        // The same failing run again, from inside its own report, three deep.
+        // The same run again, from inside its own report, three deep.
         if (depth < 3)
             p.Invoke("ShowPreview");
         // An error the handler lets escape does not take the log line with it.
@@ -188,9 +189,12 @@ TEST_F(LateBindingAbuseTest, CallsBackFromTheErrorMessageBoxAreServedAndFailClea
     });
     EXPECT_EQ(ErrorOf([&] { p.Invoke("ShowPreview"); }), 0);
     MessageBox::SetSink(nullptr);
-    const QString expected = QStringLiteral(
+    const QString failed = QStringLiteral(
         "Unable to show preview\r\nError: 438 - Object doesn't support this property or method");
-    EXPECT_EQ(messages, std::vector<QString>(3, expected));
+    const QString refused = QStringLiteral("Unable to show preview\r\nError: 400 - Form already displayed; "
+                                           "can't show modally: a preview or print is already in progress; "
+                                           "this request was ignored");
+    EXPECT_EQ(messages, (std::vector<QString>{failed, refused, refused}));
     EXPECT_EQ(innerErrors, (std::vector<int32_t>{94, 438, 0, 94, 438, 0, 94, 438, 0}));
     // The start row of 40000 is accepted as 39999 (a single, not an Integer).
     EXPECT_EQ(p.Invoke("StartRow", {}, Kind::PropertyGet), Variant(39999.0f));
@@ -198,10 +202,13 @@ TEST_F(LateBindingAbuseTest, CallsBackFromTheErrorMessageBoxAreServedAndFailClea
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
     ASSERT_EQ(lines.size(), 4); // three lines and what follows the last line end
-    for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(lines[i].endsWith("\tPrinterComponent.9000.ShowPreview\t438\tObject doesn't support this "
-                                      "property or method\r"))
+    // Each report's box comes before its log line, so the refusals inside it are logged first.
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(lines[i].contains("\tPrinterComponent.9000.ShowPreview\t400\t"))
             << lines[i].toStdString();
+    EXPECT_TRUE(lines[2].endsWith("\tPrinterComponent.9000.ShowPreview\t438\tObject doesn't support this "
+                                  "property or method\r"))
+        << lines[2].toStdString();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // device that is full, a missing or read-only folder, a filesystem that fills after some pages,
 // an error log that cannot be written, and a run ended by a signal. Each time the user is told
 // once, naming the file, and nothing at the target path looks like a finished report.
+#include "platform/ControlCharacters.h"
 #include "support/CommandRun.h"
 #include "support/PdfText.h"
 
@@ -14,6 +15,8 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace telmo::test;
@@ -67,7 +70,7 @@ protected:
     // A failed print: exit 1, one line naming the file and the reason, nothing else on stderr.
     void ExpectToldOnce(const RunResult& r, const QString& target, const QString& reason) {
         EXPECT_EQ(r.exitCode, kReported) << S(r.err);
-        const QString told = "cannot write \"" + target + "\": " + reason;
+        const QString told = "cannot write \"" + telmo::QuoteControlCharacters(target) + "\": " + reason;
         EXPECT_EQ(r.err.count(told), 1) << S(r.err);
         EXPECT_EQ(r.err.count(reason), 1) << "the reason is named once:\n" << S(r.err);
         EXPECT_EQ(r.err.count('\n'), 1) << "one line on stderr:\n" << S(r.err);
@@ -81,10 +84,13 @@ protected:
 // Where nothing can be written: told at the first page, no file made, no temporary file left.
 TEST_F(ReportOutputTest, ATargetThatCannotBeWrittenIsNamedOnceAndGetsNothing) {
     const QString csv = Write(Path("t.csv"), TableCsv(400));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
     // clang-format off
     const std::vector<std::pair<QString, QString>> cases = { // target, reason
-        {"/dev/full", "No space left on device"},            // a device is written straight
+        {"/dev/full", "it is a device or socket, not a regular file"},
+        {Path("fifo"), "it is a pipe (FIFO), not a regular file"}, // nobody reads it: never opened
         {Path("no/out.pdf"), "No such file or directory"},
+        {Path("no\n\x1b[2Jx/out.pdf"), "No such file or directory"}, // told on one plain line
         {csv + "/out.pdf", "Not a directory"},               // under a file
         {dir.path(), "it is a folder"},
     };
@@ -93,13 +99,17 @@ TEST_F(ReportOutputTest, ATargetThatCannotBeWrittenIsNamedOnceAndGetsNothing) {
         SCOPED_TRACE(S(target));
         const RunResult r = Run({csv, "--pdf", target});
         ExpectToldOnce(r, target, reason);
-        EXPECT_TRUE(target == "/dev/full" || !QFileInfo(target).isFile());
+        EXPECT_FALSE(QFileInfo(target).isFile());
     }
     EXPECT_TRUE(Leftovers(dir.path()).isEmpty()) << S(Leftovers(dir.path()).join(' '));
-    // The same command to a folder it can write prints the whole report.
-    const RunResult r = Run({csv, "--pdf", Path("fine.pdf")});
+    // The same command to a folder it can write prints the whole report, under the longest name
+    // the folder allows; the temporary file of an earlier run that was killed outright goes.
+    const QString longest = Path(QString(251, 'n') + ".pdf");
+    Write(longest.left(longest.size() - 21) + ".7ffffffe-abcdef.part", "left by a killed run");
+    const RunResult r = Run({csv, "--pdf", longest});
     EXPECT_EQ(r.exitCode, kOk) << S(r.err);
-    EXPECT_GT(ReadPdf(Path("fine.pdf")).pages, 1);
+    EXPECT_GT(ReadPdf(longest).pages, 1);
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty()) << S(Leftovers(dir.path()).join(' '));
 }
 
 // A read-only folder. Root writes through permission bits, so as root the folder is a read-only
@@ -177,20 +187,86 @@ TEST_F(ReportOutputTest, ADiskThatFillsMidRunLeavesNoHalfReportAndTellsItOnce) {
     EXPECT_EQ(ReadPdf(target).pages, 2);
 }
 
-// Ended by SIGTERM while the pages are written: neither the report nor its temporary file stays.
+// Ended by a signal while the pages are written (a second Ctrl-C, the file size limit among
+// them): neither the report nor its temporary file stays.
 TEST_F(ReportOutputTest, ARunEndedBySignalLeavesNoFile) {
     const QString csv = Write(Path("t.csv"), TableCsv(60000)), target = Path("big.pdf");
-    QProcess process;
-    process.setProcessEnvironment(Environment());
-    process.start(TELMO_REPORT_BINARY, {csv, "--pdf", target});
-    ASSERT_TRUE(process.waitForStarted());
-    ASSERT_TRUE(SeenWhileRunning(process, [&] { return !Leftovers(dir.path()).isEmpty(); }))
-        << "the run ended before its file was seen being written";
-    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
-    EXPECT_FALSE(QFile::exists(target));
-    EXPECT_TRUE(Leftovers(dir.path()).isEmpty()) << S(Leftovers(dir.path()).join(' '));
+    const QString command = QStringLiteral("ulimit -f %1; exec \"$0\" \"$@\"");
+    // clang-format off
+    const std::vector<std::tuple<int, int, const char*>> cases = { // signal, times sent, ulimit -f
+        {SIGTERM, 1, "unlimited"}, {SIGQUIT, 1, "unlimited"}, {SIGUSR1, 1, "unlimited"},
+        {SIGINT, 2, "unlimited"},  {SIGXFSZ, 0, "1000"},  // sent by the kernel at 1000 blocks
+    };
+    // clang-format on
+    for (const auto& [signal, times, limit] : cases) {
+        SCOPED_TRACE(signal);
+        QProcess process;
+        process.setProcessEnvironment(Environment());
+        process.start("sh", {"-c", command.arg(limit), TELMO_REPORT_BINARY, csv, "--pdf", target});
+        ASSERT_TRUE(process.waitForStarted());
+        ASSERT_TRUE(times == 0 || SeenWhileRunning(process, [&] { return !Leftovers(dir.path()).isEmpty(); }))
+            << "the run ended before its file was seen being written";
+        for (int i = 0; i < times; ++i, QThread::msleep(20)) // two signals, not one merged
+            ::kill(static_cast<pid_t>(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        // The first Ctrl-C alone may already have stopped the run (exit 130).
+        EXPECT_TRUE(signal == SIGINT || process.exitStatus() == QProcess::CrashExit);
+        EXPECT_FALSE(QFile::exists(target));
+        EXPECT_TRUE(Leftovers(dir.path()).isEmpty()) << S(Leftovers(dir.path()).join(' '));
+    }
+}
+
+// Where the command puts a report nobody named, and links it will not follow: in a shared
+// folder (sticky, writable by all, as /tmp) another user's link under the default name or
+// under a given one does not make the command replace the file it points to.
+TEST_F(ReportOutputTest, LinksInASharedFolderAreNotFollowed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "making a link owned by another user needs root";
+    const QString csv = Write(Path("t.csv"), TableCsv(50)), shared = Path("shared");
+    QDir().mkpath(shared);
+    ::chmod(QFile::encodeName(shared).constData(), 01777);
+    const QString victim = Write(Path("victim"), "not yours");
+    for (const QString name : {"telmo-report.pdf", "given.pdf"}) {
+        const QByteArray link = QFile::encodeName(shared + '/' + name);
+        ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), link.constData()), 0);
+        ASSERT_EQ(::lchown(link.constData(), 65534, 65534), 0);
+    }
+    QProcessEnvironment env = Environment();
+    env.insert("TMPDIR", shared);
+    RunResult r = RunProgram(TELMO_REPORT_BINARY, {csv}, env); // no printer is set up
+    EXPECT_EQ(r.exitCode, kOk) << S(r.err);
+    EXPECT_EQ(ReadPdf(shared + QStringLiteral("/telmo-%1/telmo-report.pdf").arg(::geteuid())).pages, 1);
+    r = RunProgram(TELMO_REPORT_BINARY, {csv, "--pdf", shared + "/given.pdf"}, env);
+    EXPECT_EQ(r.exitCode, kReported);
+    EXPECT_TRUE(r.err.contains("symbolic link that another user made")) << S(r.err);
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "not yours");
+}
+
+// Once the report is renamed into place its folder is synced, so the rename survives a power loss.
+TEST_F(ReportOutputTest, TheFolderIsSyncedAfterTheRename) {
+    const QString csv = Write(Path("t.csv"), TableCsv(50)), log = Path("strace.log");
+    // The leak checker of a sanitizer build cannot work under a tracer.
+    QProcessEnvironment env = Environment();
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    const RunResult r = RunProgram("strace",
+                                   {"-f", "-qq", "-e", "trace=openat,rename,fsync", "-o", log,
+                                    TELMO_REPORT_BINARY, csv, "--pdf", Path("o.pdf")},
+                                   env);
+    ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString trace = QString::fromLocal8Bit(file.readAll());
+    const qsizetype renamed = trace.indexOf("\", \"" + Path("o.pdf") + "\") = 0");
+    ASSERT_GE(renamed, 0) << S(trace.right(2000));
+    static const QRegularExpression folderOpened(
+        "openat\\(AT_FDCWD, \"([^\"]*)\", [^)]*O_DIRECTORY[^)]*\\) = (\\d+)");
+    const QRegularExpressionMatch opened = folderOpened.match(trace, renamed);
+    ASSERT_TRUE(opened.hasMatch()) << S(trace.mid(renamed, 2000));
+    EXPECT_EQ(opened.captured(1), dir.path());
+    const QRegularExpression synced("fsync\\(" + opened.captured(2) + "\\) +=\\s0\n");
+    EXPECT_TRUE(synced.match(trace, opened.capturedEnd()).hasMatch()) << S(trace.mid(renamed, 2000));
 }
 
 namespace {

@@ -4,10 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +39,97 @@ void ForgetUnfinished(const QString& path) {
 QString ErrnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+
+// The signals whose default action ends the process: each first removes the temporary file
+// being written, then ends the process as it would have. Only signals still at their default
+// are taken; a host's own handler is left alone.
+extern "C" void RemoveUnfinishedAndEnd(int signal) {
+    OutputFile::RemoveUnfinishedNow();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void InstallSignalCleanup() {
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE, SIGXFSZ,
+                             SIGXCPU, SIGVTALRM, SIGPROF}) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL)
+            continue;
+        struct sigaction cleanup {};
+        cleanup.sa_handler = RemoveUnfinishedAndEnd;
+        sigemptyset(&cleanup.sa_mask);
+        ::sigaction(signal, &cleanup, nullptr);
+    }
+}
+
+bool SyncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Some filesystems cannot sync a folder at all; that is no failure of this file.
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return synced;
+}
+
+// The temporary file's name: the target's name, cut (at a character boundary) so the whole
+// fits the folder's longest name, then ".PPPPPPPP-RRRRRR.part": the writer's process number
+// and a random part, both hexadecimal. The fixed width makes the files of any writer for the
+// same target share the cut name, so a later run can find those of writers that have died.
+class TemporaryName {
+public:
+    TemporaryName(const QByteArray& targetName, const QByteArray& folder) : stem_(targetName) {
+        long longest = ::pathconf(folder.constData(), _PC_NAME_MAX);
+        if (longest <= 0)
+            longest = NAME_MAX;
+        qsizetype keep = std::max<qsizetype>(0, longest - kSuffixLength);
+        if (stem_.size() > keep) {
+            while (keep > 0 && (static_cast<unsigned char>(stem_[keep]) & 0xC0) == 0x80)
+                --keep; // never half a UTF-8 character
+            stem_.truncate(keep);
+        }
+    }
+
+    QByteArray Make(uint32_t random) const {
+        char suffix[kSuffixLength + 1];
+        std::snprintf(suffix, sizeof suffix, ".%08x-%06x.part", static_cast<unsigned>(::getpid()),
+                      random & 0xffffffu);
+        return stem_ + suffix;
+    }
+
+    // Removes this target's temporary files of our own whose writer is no longer running.
+    void RemoveStale(const QByteArray& folder) const {
+        DIR* dir = ::opendir(folder.constData());
+        if (dir == nullptr)
+            return;
+        while (const dirent* entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            unsigned pid = 0, random = 0;
+            int end = 0;
+            if (name.size() != stem_.size() + kSuffixLength || !name.startsWith(stem_) ||
+                std::sscanf(name.constData() + stem_.size(), ".%8x-%6x.part%n", &pid, &random, &end) != 2 ||
+                end != kSuffixLength || static_cast<pid_t>(pid) == ::getpid())
+                continue;
+            const QByteArray path = folder + '/' + name;
+            struct stat file {};
+            if (::lstat(path.constData(), &file) != 0 || !S_ISREG(file.st_mode) || file.st_uid != ::geteuid())
+                continue;
+            if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+                ::unlink(path.constData());
+        }
+        ::closedir(dir);
+    }
+
+private:
+    static constexpr int kSuffixLength = 21; // ".PPPPPPPP-RRRRRR.part"
+    QByteArray stem_;
+};
 
 } // namespace
 
@@ -112,37 +206,53 @@ void OutputFile::Fail(const QString& reason) {
     failed_ = true;
 }
 
+QString OutputFile::Refusal() {
+    const QByteArray path = QFile::encodeName(target_);
+    struct stat link {};
+    if (::lstat(path.constData(), &link) != 0)
+        return errno == ENOENT ? QString() : ErrnoText(errno);
+    if (S_ISLNK(link.st_mode)) {
+        // The kernel's rule for links in sticky shared folders (fs.protected_symlinks), which a
+        // rename over the file the link names would otherwise get round: only a link of our own
+        // or of the folder's owner is followed there.
+        struct stat folder {};
+        const QByteArray folderPath = QFile::encodeName(QFileInfo(target_).absolutePath());
+        if (::stat(folderPath.constData(), &folder) == 0 && (folder.st_mode & S_ISVTX) &&
+            (folder.st_mode & S_IWOTH) && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid)
+            return QStringLiteral("it is a symbolic link that another user made in a shared folder; "
+                                  "name the file itself, in a folder of your own");
+    }
+    struct stat named {};
+    if (::stat(path.constData(), &named) != 0)
+        return errno == ENOENT ? QString() : ErrnoText(errno); // a dangling link is replaced itself
+    if (S_ISDIR(named.st_mode))
+        return QStringLiteral("it is a folder");
+    if (!S_ISREG(named.st_mode))
+        return S_ISFIFO(named.st_mode) ? QStringLiteral("it is a pipe (FIFO), not a regular file")
+                                       : QStringLiteral("it is a device or socket, not a regular file");
+    // Through a symbolic link the file it names is replaced, not the link.
+    if (S_ISLNK(link.st_mode))
+        target_ = QFileInfo(target_).canonicalFilePath();
+    return QString();
+}
+
 bool OutputFile::Open() {
-    QFileInfo info(target_);
-    if (info.isDir()) {
-        Fail(QStringLiteral("it is a folder"));
+    if (const QString refusal = Refusal(); !refusal.isEmpty()) {
+        Fail(refusal);
         return false;
     }
-    // A device or a pipe is written straight: renaming a file over it would replace the
-    // device node itself.
-    if (info.exists() && !info.isFile()) {
-        const int fd = ::open(QFile::encodeName(target_).constData(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) {
-            Fail(ErrnoText(errno));
-            return false;
-        }
-        writer_ = std::make_unique<Writer>(fd);
-        return true;
-    }
-    // Through a symbolic link the file it names is replaced, not the link.
-    const QString real = info.isSymLink() && info.exists() ? info.canonicalFilePath() : target_;
-    const QFileInfo realInfo(real);
-    const QDir folder = realInfo.absoluteDir();
+    InstallSignalCleanup();
+    const QFileInfo info(target_);
+    const QString folder = info.absolutePath();
+    const QByteArray folderBytes = QFile::encodeName(folder);
     struct stat existing {};
-    const bool replaces = ::stat(QFile::encodeName(real).constData(), &existing) == 0;
+    const bool replaces = ::stat(QFile::encodeName(target_).constData(), &existing) == 0;
+    const TemporaryName name(QFile::encodeName(info.fileName()), folderBytes);
+    name.RemoveStale(folderBytes);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString candidate = folder.filePath(
-            QStringLiteral("%1.%2.part")
-                .arg(realInfo.fileName())
-                .arg(QRandomGenerator::global()->generate() & 0xffffff, 6, 16, QLatin1Char('0')));
+        const QByteArray candidate = folderBytes + '/' + name.Make(QRandomGenerator::global()->generate());
         // 0666 as any new file, narrowed by the umask; a replaced file keeps its mode.
-        const int fd =
-            ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
@@ -151,13 +261,12 @@ bool OutputFile::Open() {
         }
         if (replaces)
             (void)::fchmod(fd, existing.st_mode & 07777);
-        temporary_ = candidate;
+        temporary_ = QFile::decodeName(candidate);
         RememberUnfinished(temporary_);
         writer_ = std::make_unique<Writer>(fd);
-        target_ = real;
         return true;
     }
-    Fail(QStringLiteral("no free temporary file name in %1").arg(folder.path()));
+    Fail(QStringLiteral("no free temporary file name in %1").arg(folder));
     return false;
 }
 
@@ -168,16 +277,15 @@ bool OutputFile::Flush() {
 }
 
 bool OutputFile::Commit() {
-    if (!writer_ || writer_->Handle() < 0) {
+    if (!writer_ || writer_->Handle() < 0 || temporary_.isEmpty()) {
         if (!failed_)
             Fail(QStringLiteral("it was not open"));
         Discard();
         return false;
     }
     Flush();
-    // A full disk or a failing network share may show only when the data reaches the disk;
-    // a device or pipe cannot be synced, which is no failure.
-    if (!failed_ && ::fsync(writer_->Handle()) != 0 && errno != EINVAL && errno != EROFS)
+    // A full disk or a failing network share may show only when the data reaches the disk.
+    if (!failed_ && ::fsync(writer_->Handle()) != 0 && errno != EINVAL)
         Fail(ErrnoText(errno));
     if (!writer_->Close() && !failed_)
         Fail(ErrnoText(writer_->Error()));
@@ -185,15 +293,18 @@ bool OutputFile::Commit() {
         Discard();
         return false;
     }
-    if (!temporary_.isEmpty()) {
-        if (::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(target_).constData()) !=
-            0) {
-            Fail(ErrnoText(errno));
-            Discard();
-            return false;
-        }
-        ForgetUnfinished(temporary_);
-        temporary_.clear();
+    if (::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(target_).constData()) != 0) {
+        Fail(ErrnoText(errno));
+        Discard();
+        return false;
+    }
+    ForgetUnfinished(temporary_);
+    temporary_.clear();
+    // The rename lives in the folder: until the folder is synced a power loss could undo it.
+    if (!SyncFolder(QFileInfo(target_).absolutePath())) {
+        Fail(QStringLiteral("the file was renamed into place but its folder could not be synced (%1)")
+                 .arg(ErrnoText(errno)));
+        return false;
     }
     return true;
 }

@@ -7,13 +7,18 @@
 namespace telmo {
 
 // A file that appears under its name only once it is complete. It is written to a temporary
-// file in the target's folder, named after it with ".part" at the end, and renamed over the target by Commit,
-// so a reader never finds half a document there, and a target that existed keeps its old contents until then.
-// Anything that ends it otherwise (Discard, the destructor, a failed write, the process ending on a signal)
-// removes the temporary file.
+// file in the target's folder, named after it (cut so that the name fits where the target's
+// does) with the writer's process number and ".part" at the end, and renamed over the target
+// by Commit, which then syncs the folder, so a reader never finds half a document there, a
+// target that existed keeps its old contents until then, and a power loss after Commit cannot
+// lose the file. Anything that ends it otherwise (Discard, the destructor, a failed write, the
+// process ending on a signal that would end it anyway) removes the temporary file; one left by
+// a process killed outright is removed by the next Open for the same target.
 //
-// A target that exists and is not a regular file (a terminal, a pipe, /dev/null) cannot be
-// replaced by a rename; it is written straight, and a failure there is still reported.
+// Refused: a target that exists and is not a regular file (a pipe would block until someone
+// reads it, a device cannot be replaced by a rename), and a symbolic link that another user
+// made in a shared folder such as /tmp (following it would let that user choose which file is
+// replaced).
 class OutputFile {
 public:
     explicit OutputFile(QString target);
@@ -40,6 +45,9 @@ public:
 
 private:
     void Fail(const QString& reason);
+    // Why the target may not be written; empty when it may. Sets target_ to the file a
+    // symbolic link names.
+    QString Refusal();
 
     QString target_;
     QString temporary_; // empty when written straight or when nothing is open

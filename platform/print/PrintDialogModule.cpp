@@ -18,8 +18,19 @@
 namespace telmo {
 namespace {
 
+// The system dialog as the component runs it for a user: without a display nobody can see or
+// answer it, and its modal loop would wait for ever.
+bool RunSystemPrintDialogForUser(QWidget* owner, uint32_t flags, DeviceMode& mode) {
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        throw RuntimeError(err::kPrinterError, StandardErrorText(err::kPrinterError) +
+                                                   QStringLiteral(": the print dialog cannot be shown: "
+                                                                  "there is no display"));
+    return RunSystemPrintDialog(owner, flags, mode);
+}
+
 PrintDialogRunner& Runner() {
-    static PrintDialogRunner runner = RunSystemPrintDialog;
+    static PrintDialogRunner runner = RunSystemPrintDialogForUser;
     return runner;
 }
 
@@ -58,7 +69,7 @@ QString UpToZero(const QString& text) {
 } // namespace
 
 void SetPrintDialogRunner(PrintDialogRunner runner) {
-    Runner() = runner ? std::move(runner) : RunSystemPrintDialog;
+    Runner() = runner ? std::move(runner) : RunSystemPrintDialogForUser;
 }
 
 bool RunSystemPrintDialog(QWidget* owner, uint32_t flags, DeviceMode& mode) {

@@ -33,6 +33,9 @@ public:
     virtual void SetDocumentTitle(const QString& title) { (void)title; }
     // True while a document is open: something was drawn since the last EndDoc.
     virtual bool InDocument() const = 0;
+    // True while a document is open whose pages would reach the printer or its file; false
+    // for one the printer has refused or dropped already (and said so).
+    virtual bool HoldsPages() const { return InDocument(); }
     // Raises error 482 when a document started now could not reach the printer: a spooler
     // queue that has gone or refuses jobs. Printers without a spooler behind them always can.
     virtual void CheckReady() {}

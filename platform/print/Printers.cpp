@@ -14,6 +14,10 @@ namespace {
 // Per host thread, like the rest of the print job state.
 struct PrinterState {
     std::unique_ptr<Printer> current;
+    // A printer chosen while the current one has a document open (from a host callback during
+    // a run): it takes over when that document has ended, so the document is neither lost nor
+    // continued on another printer.
+    std::unique_ptr<Printer> next;
     bool pdfListed = true;
     QString pdfOutputFile;
     QString defaultJobName;
@@ -26,12 +30,17 @@ PrinterState& State() {
 }
 
 void ReleaseCurrent() {
+    State().next.reset();
     State().current.reset();
 }
 
 // A document still open when the host ends must be finished while the application object
 // lives: Qt's PDF engine needs the font engines that the application tears down.
 void Keep(std::unique_ptr<Printer> printer) {
+    if (State().current && State().current->InDocument()) {
+        State().next = std::move(printer);
+        return;
+    }
     State().current = std::move(printer);
     if (State().current && QCoreApplication::instance()) {
         qRemovePostRoutine(&ReleaseCurrent); // once per application object
@@ -43,6 +52,8 @@ void Keep(std::unique_ptr<Printer> printer) {
 
 Printer& Printers::Current() {
     PrinterState& state = State();
+    if (state.next && !state.current->InDocument())
+        state.current = std::move(state.next);
     if (!state.current) {
         const QPrinterInfo systemDefault = QPrinterInfo::defaultPrinter();
         Keep(std::make_unique<QtPrinter>(systemDefault.isNull() ? BuiltInPdfName()
@@ -53,6 +64,7 @@ Printer& Printers::Current() {
 
 // nullptr forgets the current printer; the next use of Current() creates the default one again.
 void Printers::SetCurrent(std::unique_ptr<Printer> printer) {
+    State().next.reset();
     State().current = std::move(printer);
 }
 

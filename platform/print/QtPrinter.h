@@ -55,6 +55,7 @@ public:
     // True while a document is open (something was drawn since the last EndDoc), also one
     // the printer refused: it stays open, drawing nothing, until EndDoc.
     bool InDocument() const override { return pdfWriter_ || refused_; }
+    bool HoldsPages() const override { return pdfWriter_ != nullptr; }
     // A queue that has gone or refuses jobs is told before anything is drawn.
     void CheckReady() override;
 

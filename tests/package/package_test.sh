@@ -1,9 +1,9 @@
 #!/bin/sh
 # Installs the build into a fresh prefix, checks what landed there, then builds and runs a
 # host project against it with find_package(TELMOPreview).
-# Usage: package_test.sh BUILD_DIR SOURCE_DIR CMAKE CXX_COMPILER [LAUNCHER]
+# Usage: package_test.sh BUILD_DIR SOURCE_DIR CMAKE CXX_COMPILER [LAUNCHER] [HOST_CXX_FLAGS]
 set -eu
-build=$1 source=$2 cmake=$3 cxx=$4 launcher=${5:-}
+build=$1 source=$2 cmake=$3 cxx=$4 launcher=${5:-} hostflags=${6:-}
 work=$(mktemp -d "${TMPDIR:-/tmp}/telmo-package.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -56,6 +56,7 @@ grep -q 'int main' "$work/readme_example.cpp" || fail "no example program found 
 set -- -S "$source/tests/package/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=Release -DREADME_EXAMPLE="$work/readme_example.cpp"
 [ -z "$launcher" ] || set -- "$@" -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher"
+[ -z "$hostflags" ] || set -- "$@" -DCMAKE_CXX_FLAGS="$hostflags" -DCMAKE_EXE_LINKER_FLAGS="$hostflags"
 "$cmake" "$@" >"$work/configure.log" 2>&1 || { cat "$work/configure.log" >&2; fail "consumer did not configure"; }
 "$cmake" --build "$work/consumer" >"$work/build.log" 2>&1 || { cat "$work/build.log" >&2; fail "consumer did not build"; }
 [ "$(loads_from "$work/consumer/telmo_consumer")" = "$(realpath "$libdir")" ] ||
@@ -78,4 +79,7 @@ check_pdf "$work/model.pdf" Visitors City Lisbon Porto 5120 2210
 (cd "$work" && QT_QPA_PLATFORM=offscreen "$work/consumer/readme_example" readme.pdf) ||
     fail "the README's example failed"
 check_pdf "$work/readme.pdf" Inventory Report Hammer Saw A1 B2
-echo "package_test: installed into $prefix, consumer printed both reports, the README example its own"
+mkdir "$work/abuse"
+QT_QPA_PLATFORM=offscreen timeout 300 "$work/consumer/telmo_consumer" abuse "$work/abuse" ||
+    fail "the library did not hold up under the host's abuse (above)"
+echo "package_test: installed into $prefix, consumer printed both reports, the README example its own, abuse held up"

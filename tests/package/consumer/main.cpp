@@ -1,6 +1,8 @@
 // Prints two reports onto the built-in PDF printer through the installed headers only: a grid
-// filled cell by cell, and a Qt item model through ItemModelGrid.
-// Usage: telmo_consumer GRID.pdf MODEL.pdf
+// filled cell by cell, and a Qt item model through ItemModelGrid; or, with "abuse", runs the
+// cases of Abuse.cpp.
+// Usage: telmo_consumer GRID.pdf MODEL.pdf | telmo_consumer abuse DIR [CASE]
+#include "Abuse.h"
 #include "component/IPrinter.h"
 #include "platform/RuntimeError.h"
 #include "platform/grid/GridControl.h"
@@ -12,6 +14,7 @@
 #include <QFile>
 #include <QStandardItemModel>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -35,11 +38,13 @@ bool Print(const std::shared_ptr<telmo::GridControl>& grid, const QString& title
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 3) {
+    if (argc < 3) {
         std::fprintf(stderr, "usage: telmo_consumer GRID.pdf MODEL.pdf\n");
         return 2;
     }
     telmo::MessageBox::SetBatchMode(true);
+    if (QByteArray(argv[1]) == "abuse")
+        return RunAbuseCases(QString::fromLocal8Bit(argv[2]), argc > 3 ? std::atoi(argv[3]) : -1);
     try {
         auto grid = std::make_shared<telmo::GridControl>();
         grid->SetRows(4);
