@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
