@@ -12,6 +12,7 @@
 #include "platform/grid/GridControl.h"
 #include "platform/print/Printer.h"
 #include "platform/ui/MessageBox.h"
+#include "support/CallbackGrid.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -57,17 +58,7 @@ private:
     size_t pos_ = 0;
 };
 
-// A grid that runs one late-bound call of the input when its first cell is read, that is in the
-// middle of a report being laid out or printed.
-class CallbackGrid : public GridControl {
-public:
-    mutable std::function<void()> onFirstText;
-    QString TextMatrix(int32_t row, int32_t col) const override {
-        if (auto callback = std::exchange(onFirstText, nullptr))
-            callback();
-        return GridControl::TextMatrix(row, col);
-    }
-};
+using telmo::test::CallbackGrid;
 
 std::shared_ptr<CallbackGrid> MakeGrid(Input& in) {
     auto grid = std::make_shared<CallbackGrid>();

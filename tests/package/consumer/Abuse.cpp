@@ -9,6 +9,7 @@
 #include "platform/grid/GridControl.h"
 #include "platform/print/Printer.h"
 #include "platform/ui/MessageBox.h"
+#include "support/CallbackGrid.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,17 +27,7 @@ using telmo::IPrinter;
 using telmo::Printers;
 using telmo::Variant;
 
-// A grid whose TextMatrix runs the host's callback once, as a host grid that fetches its cells
-// lazily might.
-class CallbackGrid : public GridControl {
-public:
-    mutable std::function<void()> onFirstText;
-    QString TextMatrix(int32_t row, int32_t col) const override {
-        if (auto callback = std::exchange(onFirstText, nullptr))
-            callback();
-        return GridControl::TextMatrix(row, col);
-    }
-};
+using telmo::test::CallbackGrid;
 
 template <class G = GridControl> std::shared_ptr<G> Filled(int rows, int cols) {
     auto grid = std::make_shared<G>();
