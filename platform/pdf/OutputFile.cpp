@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +42,28 @@ QString ErrnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+constexpr std::array kEndingSignals{SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGUSR1,   SIGUSR2,
+                                    SIGALRM, SIGPIPE, SIGXFSZ, SIGXCPU, SIGVTALRM, SIGPROF};
+
+// Holds the ending signals back while a temporary file is made and remembered, so that one
+// arriving in between cannot end the process with a file nobody will remove.
+class EndingSignalsHeld {
+public:
+    EndingSignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : kEndingSignals)
+            sigaddset(&held, signal);
+        ::pthread_sigmask(SIG_BLOCK, &held, &before_);
+    }
+    ~EndingSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+    EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+    EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+
+private:
+    sigset_t before_;
+};
+
 // The signals whose default action ends the process: each first removes the temporary file
 // being written, then ends the process as it would have. Only signals still at their default
 // are taken; a host's own handler is left alone.
@@ -54,8 +78,7 @@ void InstallSignalCleanup() {
     if (installed)
         return;
     installed = true;
-    for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE, SIGXFSZ,
-                             SIGXCPU, SIGVTALRM, SIGPROF}) {
+    for (const int signal : kEndingSignals) {
         struct sigaction current {};
         if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL)
             continue;
@@ -252,7 +275,10 @@ bool OutputFile::Open() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QByteArray candidate = folderBytes + '/' + name.Make(QRandomGenerator::global()->generate());
         // 0666 as any new file, narrowed by the umask; a replaced file keeps its mode.
+        EndingSignalsHeld held;
         const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            RememberUnfinished(QFile::decodeName(candidate));
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
@@ -262,7 +288,6 @@ bool OutputFile::Open() {
         if (replaces)
             (void)::fchmod(fd, existing.st_mode & 07777);
         temporary_ = QFile::decodeName(candidate);
-        RememberUnfinished(temporary_);
         writer_ = std::make_unique<Writer>(fd);
         return true;
     }
