@@ -79,8 +79,10 @@ using ByteSource = std::function<bool(qsizetype most, QByteArray& bytes)>;
 // The encoding text that is not UTF-8 most likely has, by what its bytes look like: many zero
 // bytes are UTF-16 without its mark; bytes from 0x80 to 0x9F are printable only in the
 // Windows code page; any other byte above 0x7F reads as Latin-1.
+constexpr qsizetype kEncodingSample = 1 << 16;
+
 QString LikelyEncoding(QByteArrayView bytes) {
-    const QByteArrayView sample = bytes.first(std::min<qsizetype>(bytes.size(), 1 << 16));
+    const QByteArrayView sample = bytes.first(std::min<qsizetype>(bytes.size(), kEncodingSample));
     qsizetype zerosEven = 0, zerosOdd = 0, windows = 0;
     for (qsizetype i = 0; i < sample.size(); ++i) {
         const auto byte = static_cast<unsigned char>(sample[i]);
@@ -183,6 +185,13 @@ bool ParseStream(const ByteSource& read, const QString& fileName, const CsvRecor
             return false;
         lineEnds += std::count(text.begin(), text.end(), '\n');
         if (prefix.invalid) {
+            // The guess reads the same bytes however the file came in chunks: a sample from the
+            // first bad byte on, read further when the chunk ended sooner.
+            while (bytes.size() - prefix.valid < kEncodingSample) {
+                const qsizetype had = bytes.size();
+                if (!read(kEncodingSample - (bytes.size() - prefix.valid), bytes) || bytes.size() == had)
+                    break;
+            }
             const QString likely = LikelyEncoding(QByteArrayView(bytes).sliced(prefix.valid));
             error.message = LineError(fileName, lineEnds + 1,
                                       QStringLiteral("not valid UTF-8 text; it is most likely %1: give "
