@@ -39,31 +39,6 @@ QFontMetricsF Metrics(const GridControl& grid) {
 
 } // namespace
 
-TEST(GridControl, DefaultSizesFollowTheFontAndClearKeepsThem) {
-    GridControl grid;
-    Resize(grid, 10, 5);
-    grid.SetTextMatrix(2, 2, "gone");
-    grid.SetTextMatrix(7, 4, "dropped");
-    grid.SetColWidth(4, 300);
-    Resize(grid, 3, 3); // a shrink and regrow drops the cut cells and sizes
-    Resize(grid, 10, 5);
-    EXPECT_EQ(std::pair(grid.TextMatrix(7, 4), grid.ColWidth(4)), std::pair(QString(), 960));
-    // The default row height follows the font; -1 goes back to it.
-    grid.SetFontSize(16);
-    grid.SetRowHeight(1, 500);
-    ASSERT_EQ(grid.RowHeight(1), 500);
-    grid.SetRowHeight(1, -1);
-    grid.SetRowHeight(2, 700);
-    grid.SetColWidth(1, 1234);
-    grid.SetColAlignment(1, 4);
-    ASSERT_EQ(grid.TextMatrix(2, 2), "gone");
-    grid.Clear(); // empties the cells, keeps the sizes and alignments
-    EXPECT_NEAR(grid.RowHeight(1), Metrics(grid).height() + 2 * GridControl::kCellPaddingY, 1.0);
-    EXPECT_EQ(std::tuple(grid.TextMatrix(2, 2), grid.Rows(), grid.RowHeight(2), grid.ColWidth(1),
-                         grid.ColAlignment(1)),
-              std::tuple("", 10, 700, 1234, int16_t{4}));
-}
-
 TEST(GridControl, MergeJoinsEqualCellsAndRestrictModesLimitIt) {
     // Rows 1-3 read "A | x", row 4 "Z | Z"; column 1 may merge.
     GridControl grid;
@@ -157,35 +132,6 @@ TEST(GridControl, AlignmentPlacesTextInItsCell) {
     }
     EXPECT_TRUE(lines[0].text.startsWith("a rather"));
     EXPECT_TRUE(lines[2].text.endsWith(QChar(0x2026)));
-}
-
-TEST(GridControl, ThePictureHasLinesWhereTheSizesPutThemAndOneOpPerCellAndLine) {
-    GridControl grid;
-    Resize(grid, 4, 3);
-    grid.SetColWidth(0, 600);
-    grid.SetColWidth(2, 1500);
-    for (int r = 0; r < 4; ++r)
-        grid.SetRowHeight(r, 300);
-    auto picture = grid.Picture();
-    EXPECT_EQ(QSizeF(picture->Width(), picture->Height()), QSizeF(600 + 960 + 1500, 4 * 300));
-    QImage image(int(picture->Width() / 15), int(picture->Height() / 15), QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QPainter painter(&image);
-    painter.scale(1.0 / 15, 1.0 / 15); // twips to pixels at 96 dpi
-    picture->Play(painter);
-    painter.end();
-    const int lineX = (600 + 960) / 15, midY = 3 * 300 / 15 - 10; // between columns 1 and 2
-    EXPECT_LT(std::min(qGray(image.pixel(lineX, midY)), qGray(image.pixel(lineX - 1, midY))), 80);
-    EXPECT_LT(qGray(image.pixel(image.width() - 1, midY)), 80); // right and bottom borders inside the image
-    EXPECT_LT(qGray(image.pixel(lineX + 10, image.height() - 1)), 80);
-    // A page of 50 x 11: fills, a text per cell, a line per row and column boundary, nothing per glyph.
-    Resize(grid, 50, 11);
-    for (int r = 0; r < 50; ++r)
-        for (int c = 0; c < 11; ++c)
-            grid.SetTextMatrix(r, c, c % 2 ? QString::number(r * 1.25 + c) : QString("Item %1").arg(r));
-    EXPECT_EQ(grid.Picture()->Ops().size(), 3u + 550u + 51u + 12u);
-    grid.SetGridLines(0);
-    EXPECT_TRUE(OpsOf<Picture::LineOp>(*grid.Picture()).empty());
 }
 
 TEST(GridControl, StorageKeepsEveryTextThroughCompactionsAndAMillionRowsFit) {

@@ -72,50 +72,6 @@ TEST(ItemModelGridTest, HeadingColumnComesFromTheVerticalHeaderOnlyWhenItHasLabe
     }
 }
 
-// An empty model, filled last, leaves the heading row only.
-TEST(ItemModelGridTest, FillingAGridAgainKeepsNothingOfItsEarlierContents) {
-    GridControl grid;
-    grid.SetRows(9);
-    grid.SetCols(6);
-    grid.SetRowHeight(2, 2000);
-    grid.SetColAlignment(1, 8);
-    grid.SetTextMatrix(3, 5, QStringLiteral("stale"));
-    auto model = Products();
-    ItemModelGrid::Fill(grid, *model, nullptr);
-    EXPECT_EQ(std::tuple(grid.Rows(), grid.Cols(), grid.RowHeight(2), grid.ColAlignment(1)),
-              std::tuple(4, 3, grid.DefaultRowHeight(), int16_t{1}));
-    grid.SetCols(6);
-    EXPECT_EQ(grid.TextMatrix(3, 5), QString());
-    QStandardItemModel empty(0, 2);
-    empty.setHorizontalHeaderLabels({"A", "B"});
-    EXPECT_EQ(Row(*ItemModelGrid::FromModel(empty), 0), (QStringList{"A", "B"}));
-    EXPECT_EQ(ItemModelGrid::FromModel(empty)->Rows(), 1);
-}
-
-TEST(ItemModelGridTest, AlignmentCodesCoverEveryCombination) {
-    struct Case {
-        Qt::Alignment alignment;
-        int16_t code;
-    };
-    const Case cases[] = {
-        {Qt::AlignLeft | Qt::AlignTop, 0},
-        {Qt::AlignLeft | Qt::AlignVCenter, 1},
-        {Qt::AlignLeft | Qt::AlignBottom, 2},
-        {Qt::AlignHCenter | Qt::AlignTop, 3},
-        {Qt::AlignCenter, 4},
-        {Qt::AlignHCenter | Qt::AlignBottom, 5},
-        {Qt::AlignRight | Qt::AlignTop, 6},
-        {Qt::AlignRight | Qt::AlignVCenter, 7},
-        {Qt::AlignRight | Qt::AlignBottom, 8},
-        {Qt::AlignRight, 7},
-        {Qt::AlignTrailing, 7},
-        {Qt::Alignment(), 1},
-        {Qt::AlignJustify | Qt::AlignBottom, 2},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ItemModelGrid::AlignmentCode(c.alignment), c.code) << c.alignment.toInt();
-}
-
 TEST(ItemModelGridTest, EachColumnAlignsAsItsFirstDataRowElseItsHeader) {
     auto model = Products();
     // Column 1: the first data row says right; a later row's centre does not count.
@@ -146,21 +102,6 @@ TEST(ItemModelGridTest, AViewsFontIsTheFirstCellsElseItsOwnAndItsLabelledHeaderI
     EXPECT_EQ(std::tuple(grid->FontName(), grid->FontSize()),
               std::tuple(QStringLiteral("Times New Roman"), 9.f));
     EXPECT_EQ(Row(*grid, 1), (QStringList{"Bolt", "10", "1.50"}));
-}
-
-TEST(ItemModelGridTest, WithoutAViewColumnsFitTheirWidestText) {
-    auto model = Products();
-    model->item(2, 2)->setText(QStringLiteral("a price far wider than the others"));
-    const auto grid = ItemModelGrid::FromModel(*model);
-    for (int c = 0; c < 3; ++c) {
-        double widest = 0;
-        for (int r = 0; r < grid->Rows(); ++r)
-            widest = std::max(widest, grid->TextWidth(grid->TextMatrix(r, c)));
-        EXPECT_GE(grid->ColWidth(c), widest + 2 * GridControl::kCellMarginX) << c;
-        EXPECT_LE(grid->ColWidth(c), widest + 4 * GridControl::kCellMarginX + 1) << c;
-    }
-    EXPECT_GT(grid->ColWidth(2), 2 * grid->ColWidth(1));
-    EXPECT_EQ(grid->RowHeight(1), grid->DefaultRowHeight());
 }
 
 TEST(ItemModelGridTest, AViewGivesSizesOrderAndVisibilityAndFormatsInItsLocale) {

@@ -75,18 +75,14 @@ struct AbuseCase {
 TEST_F(LateBindingAbuseTest, EveryMisuseRaisesItsAutomationErrorAndStoresNothingItShouldNot) {
     const auto M = Kind::Method, Get = Kind::PropertyGet, Put = Kind::PropertyPut, Ref = Kind::PropertyPutRef;
     const Variant text("New"), empty, null = Variant::Null(), missing = Variant::Missing();
-    const Variant nothing{ObjectRef()}, object{ObjectRef(std::make_shared<NotAGrid>())};
-    const Variant max16(int16_t{32767}), over16(40000), under16(-40000), big(5e9);
-    const Variant nan(std::numeric_limits<double>::quiet_NaN()), inf(std::numeric_limits<double>::infinity());
+    const Variant object{ObjectRef(std::make_shared<NotAGrid>())};
+    const Variant max16(int16_t{32767}), over16(40000), big(5e9);
+    const Variant nan(std::numeric_limits<double>::quiet_NaN());
     const std::vector<AbuseCase> cases = {
         // Names that are not members, or members without that kind of call.
         {"unknown name", "Title5", {text}, M, err::kObjectDoesNotSupport},
-        {"empty name", "", {}, M, err::kObjectDoesNotSupport},
-        {"name with spaces", " Title1", {text}, M, err::kObjectDoesNotSupport},
-        {"name that is a prefix", "Title", {text}, M, err::kObjectDoesNotSupport},
         {"name in another script", "Tıtle1", {text}, M, err::kObjectDoesNotSupport},
         {"method as a put", "Title1", {text}, Put, err::kObjectDoesNotSupport},
-        {"method as a put by reference", "CurrDate", {text}, Ref, err::kObjectDoesNotSupport},
         {"read-only property put", "FixedRows", {max16}, Put, err::kObjectDoesNotSupport},
         {"write-only property read", "SourceGrid", {}, Get, err::kObjectDoesNotSupport},
         {"value property put by reference", "StartRow", {max16}, Ref, err::kObjectDoesNotSupport},
@@ -95,48 +91,28 @@ TEST_F(LateBindingAbuseTest, EveryMisuseRaisesItsAutomationErrorAndStoresNothing
         {"required text Missing", "Title2", {missing, max16}, M, err::kArgumentNotOptional},
         {"required flag left out", "PrintReport", {}, M, err::kArgumentNotOptional},
         {"put without a value", "StartRow", {}, Put, err::kArgumentNotOptional},
-        {"put with a Missing value", "TitleSeprator", {missing}, Put, err::kArgumentNotOptional},
-        {"five arguments for four",
-         "Title3",
-         {text, max16, text, max16, max16},
-         M,
-         err::kWrongNumberOfArguments},
-        {"four arguments for three", "CurrDate", {text, text, max16, max16}, M, err::kWrongNumberOfArguments},
         {"argument to a read", "StartRow", {max16}, Get, err::kWrongNumberOfArguments},
         {"argument to a method without any", "IsDefaultPrinter", {empty}, M, err::kWrongNumberOfArguments},
         {"two values for a put", "ErrorLogFile", {text, text}, Put, err::kWrongNumberOfArguments},
-        {"two values for a run", "PrintReport", {max16, max16}, M, err::kWrongNumberOfArguments},
-        {"argument to the preview", "ShowPreview", {max16}, M, err::kWrongNumberOfArguments},
         // Types.
         {"object as a text", "Title1", {object}, M, err::kTypeMismatch},
-        {"Nothing as a text", "CurrDate", {nothing}, M, err::kTypeMismatch},
         {"text as a font size", "Title1", {text, empty, empty, Variant("twelve")}, M, err::kTypeMismatch},
-        {"text as an alignment", "Title4", {text, Variant("left")}, M, err::kTypeMismatch},
         {"text as a start row", "StartRow", {Variant("first")}, Put, err::kTypeMismatch},
-        {"object as a start row", "StartRow", {object}, Put, err::kTypeMismatch},
-        {"text as a flag", "TitleSeprator", {Variant("yes")}, Put, err::kTypeMismatch},
         {"text as the grid", "SourceGrid", {text}, Ref, err::kTypeMismatch},
         {"number as the grid", "SourceGrid", {max16}, Put, err::kTypeMismatch},
-        {"object as the log path", "ErrorLogFile", {object}, Put, err::kTypeMismatch},
         {"Missing as the run flag", "PrintReport", {missing}, M, err::kArgumentNotOptional},
         // 16-bit and 32-bit overflows.
         {"40000 as a font size", "Title1", {text, empty, empty, over16}, M, err::kOverflow},
-        {"-40000 as a date size", "CurrDate", {text, empty, under16}, M, err::kOverflow},
         {"40000 as an alignment, after the text", "Title1", {text, over16}, M, err::kOverflow, true},
         {"5e9 as an alignment", "Title1", {text, big}, M, err::kOverflow},
         {"NaN as a font size", "Title2", {text, empty, empty, nan}, M, err::kOverflow},
-        {"infinity as a font size", "Title3", {text, empty, empty, inf}, M, err::kOverflow},
         {"32767.5 as a font size", "Title1", {text, empty, empty, Variant(32767.5)}, M, err::kOverflow},
         {"\"40000\" as a font size", "Title1", {text, empty, empty, Variant("40000")}, M, err::kOverflow},
         {"1e300 as a start row", "StartRow", {Variant(1e300)}, Put, err::kOverflow},
         // Null is no value at all: every conversion of it fails.
         {"Null as a text", "Title1", {null}, M, err::kInvalidUseOfNull},
         {"Null as a font size", "CurrDate", {text, empty, null}, M, err::kInvalidUseOfNull},
-        {"Null as an alignment", "Title2", {text, null}, M, err::kInvalidUseOfNull},
-        {"Null as a start row", "StartRow", {null}, Put, err::kInvalidUseOfNull},
-        {"Null as a flag", "TitleSeprator", {null}, Put, err::kInvalidUseOfNull},
         {"Null as the run flag", "PrintReport", {null}, M, err::kInvalidUseOfNull},
-        {"Null as the log path", "ErrorLogFile", {null}, Put, err::kInvalidUseOfNull},
         {"Null as the grid", "SourceGrid", {null}, Ref, err::kTypeMismatch},
         // Empty is a value: 0, "" or false, which these members ignore or store as given.
         {"Empty text is stored as nothing", "Title1", {empty}, M, 0},

@@ -52,15 +52,6 @@ protected:
     std::vector<QByteArray> logAtMessageTime;
 };
 
-TEST_F(ReportErrorTest, MessageBoxTextAndTitle) {
-    ReportError("482", "Printer error", "9000.IsDefaultPrinter"); // before any run: no action
-    State().CurrentAction = "print";
-    ReportError("13", "Type mismatch", "9007.CopyGrid");
-    EXPECT_EQ(shown,
-              (std::vector<Shown>{{"Unable to \r\nError: 482 - Printer error", "TELMO Preview", 64},
-                                  {"Unable to print\r\nError: 13 - Type mismatch", "TELMO Preview", 64}}));
-}
-
 TEST_F(ReportErrorTest, LogLinesAreAppendedInOrderEachAfterItsMessage) {
     {
         QFile file(logPath);
