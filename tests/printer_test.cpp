@@ -6,11 +6,9 @@
 #include <algorithm>
 
 #include <QFile>
-#include <QFontInfo>
 #include <QImage>
 #include <QPageLayout>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -131,18 +129,6 @@ TEST_F(PdfPrinterTest, NothingDrawnWritesNothingAndAnUnwritableOutputIsAPrinterE
     EXPECT_EQ(ReadPdf(OutputPath()).pages, 1);
 }
 
-TEST_F(PdfPrinterTest, TimesNewRomanIsMeasuredWithRealMetrics) {
-    printer.SetFontName("Times New Roman");
-    printer.SetFontSize(12);
-    EXPECT_EQ(QFontInfo(ToTwipsFont(printer.Font())).family(), "Liberation Serif");
-    const float wide = printer.TextWidth("MMMM");
-    EXPECT_GT(wide, 2 * printer.TextWidth("iiii"));
-    EXPECT_NEAR(printer.TextHeight("MMMM"), 12 * 20 * 1.15, 12 * 20 * 0.1); // 1.1 to 1.2 em a line
-    printer.Print("MMMM");
-    printer.EndDoc();
-    ExpectAt(ReadPdf(OutputPath()).Find("MMMM"), 0, 0, wide);
-}
-
 TEST_F(PdfPrinterTest, PaperCodesAndOrientationGiveThePageAndAQuarterInchLessPrintableArea) {
     printer.SetOrientation(Printer::kPortrait);
     const std::tuple<int16_t, float, float> papers[] = {{Printer::kPaperA4, 11906, 16838},
@@ -216,51 +202,6 @@ TEST_F(PdfPrinterTest, PaintPictureDrawsAtItsOwnSizeAndScaledAndClipped) {
     // The copy at its own size has the whole line (y = 3380); the scaled one (y = 8200) is
     // clipped to its destination, ending at x = 3440 although its line runs twice as far.
     ExpectInk({{3300, 3380, true}, {3000, 8200, true}, {3440 + 200, 8200, false}});
-}
-
-} // namespace
-} // namespace telmo
-
-namespace telmo {
-namespace {
-
-// The fonts as a reader sees them: every face embedded as a subset with a map back to its
-// characters, the words found where they were drawn and drawn in ink, with no complaint from
-// the renderer about the file or its fonts.
-TEST_F(PdfPrinterTest, TextIsInEmbeddedSubsetsThatRenderAndReadBack) {
-    auto picture = std::make_shared<Picture>(9000, 3000);
-    picture->AddText(QPointF(100, 100), FontSpec{.name = "Arial", .sizePt = 24}, "Quantity 335");
-    picture->AddText(QPointF(100, 900), FontSpec{.name = "Times New Roman", .sizePt = 24, .bold = true},
-                     QString::fromUtf8("Orders Übersicht"));
-    printer.PaintPicture(picture, 1440, 1440);
-    printer.EndDoc();
-
-    QProcess fonts;
-    fonts.start("pdffonts", {OutputPath()});
-    ASSERT_TRUE(fonts.waitForFinished(60000) && fonts.exitCode() == 0);
-    const QStringList lines =
-        QString::fromUtf8(fonts.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 4) << "a header of two lines, then the regular and the bold face";
-    static const QRegularExpression subset(
-        "^[A-Z]{6}\\+\\S+\\s+CID TrueType\\s+Identity-H\\s+yes\\s+yes\\s+yes\\s");
-    for (qsizetype i = 2; i < lines.size(); ++i)
-        EXPECT_TRUE(subset.match(lines[i]).hasMatch()) << lines[i].toStdString();
-
-    const PdfDoc pdf = ReadPdf(OutputPath());
-    ASSERT_EQ(pdf.pages, 1) << pdf.error.toStdString();
-    for (const char* word : {"Quantity", "335", "Orders"})
-        EXPECT_NE(pdf.Find(word), nullptr) << word;
-    EXPECT_NE(pdf.Find(QString::fromUtf8("Übersicht")), nullptr);
-    ExpectAt(pdf.Find("Quantity"), 1440 + 100, 1440 + 100);
-
-    QProcess render;
-    render.start("pdftoppm", {"-r", "72", "-png", "-singlefile", OutputPath(), dir_.filePath("render")});
-    ASSERT_TRUE(render.waitForFinished(60000) && render.exitCode() == 0);
-    EXPECT_EQ(render.readAllStandardError().toStdString(), "");
-    // The left stems of the Q and of the O, 24 points tall, and the paper beside the texts.
-    ExpectInk({{1440 + 100 + 60, 1440 + 100 + 280, true},
-               {1440 + 100 + 20, 1440 + 900 + 280, true},
-               {1440 + 7000, 1440 + 1700 + 150, false}});
 }
 
 } // namespace
