@@ -1,10 +1,7 @@
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "component/Variant.h"
-#include "platform/print/Printer.h"
-#include "platform/ui/MessageBox.h"
 
-#include <QPrinterInfo>
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
@@ -48,10 +45,6 @@ protected:
         s.CurrDateFontSize = 0;
         s.SourceGridObj.reset();
         s.StartRowValue = 0;
-    }
-    void TearDown() override {
-        Printers::SetBuiltInPdfListed(true);
-        MessageBox::SetSink(nullptr);
     }
     IPrinter p;
 };
