@@ -72,6 +72,17 @@ TEST(ItemModelGridTest, HeadingColumnComesFromTheVerticalHeaderOnlyWhenItHasLabe
     }
 }
 
+// The codes other cases do not meet: no vertical alignment is the middle, trailing is right,
+// justified is left, and top-left is 0.
+TEST(ItemModelGridTest, AlignmentCodesForTrailingJustifiedAndNoVerticalAlignment) {
+    const std::pair<Qt::Alignment, int16_t> cases[] = {{Qt::Alignment(), 1},
+                                                       {Qt::AlignTrailing, 7},
+                                                       {Qt::AlignJustify | Qt::AlignBottom, 2},
+                                                       {Qt::AlignLeft | Qt::AlignTop, 0}};
+    for (const auto& [alignment, code] : cases)
+        EXPECT_EQ(ItemModelGrid::AlignmentCode(alignment), code) << alignment.toInt();
+}
+
 TEST(ItemModelGridTest, EachColumnAlignsAsItsFirstDataRowElseItsHeader) {
     auto model = Products();
     // Column 1: the first data row says right; a later row's centre does not count.
