@@ -222,9 +222,12 @@ def main():
     started = time.time()
     for mid, rel, find, occurrence, replacement, folder in chosen:
         path = os.path.join(ROOT, rel)
-        with open(path, encoding="utf-8") as f:
-            original = f.read()
-        changed = mutate(original, find, occurrence, replacement)
+        original = None
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as f:
+                original = f.read()
+        # A file that is gone (the part rewritten elsewhere) is a site missing too.
+        changed = None if original is None else mutate(original, find, occurrence, replacement)
         if changed is None:
             counts["site missing"] += 1
             log(f"{mid} site missing   {rel}: {find!r}")
