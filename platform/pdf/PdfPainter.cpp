@@ -4,7 +4,6 @@
 
 #include <QFontDatabase>
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
@@ -13,15 +12,18 @@ namespace {
 
 // A glyph number as two bytes of a literal string; the string's delimiters, its escape and a
 // carriage return (which a reader would take for a line end) are escaped.
+void AppendByte(QByteArray& out, char byte) {
+    if (byte == '(' || byte == ')' || byte == '\\')
+        out.append('\\').append(byte);
+    else if (byte == '\r')
+        out.append("\\r", 2);
+    else
+        out.append(byte);
+}
+
 void AppendGlyph(QByteArray& out, unsigned glyph) {
-    for (const char byte : {char((glyph >> 8) & 0xff), char(glyph & 0xff)}) {
-        if (byte == '(' || byte == ')' || byte == '\\')
-            out.append('\\').append(byte);
-        else if (byte == '\r')
-            out.append("\\r", 2);
-        else
-            out.append(byte);
-    }
+    AppendByte(out, char((glyph >> 8) & 0xff));
+    AppendByte(out, char(glyph & 0xff));
 }
 
 double Rounded(double value) {
@@ -77,12 +79,20 @@ void PdfPainter::EndText() {
 }
 
 void PdfPainter::SelectFont(PdfFont& font, int variant, double size) {
-    if (textFont_ == &font && textVariant_ == variant && textSize_ == size)
-        return;
-    out().append('/').append(font.ResourceName(variant)).append(' ');
+    if (textFont_ != &font || textVariant_ != variant || textSize_ != size)
+        SelectResource(&font, variant, size, font.ResourceName(variant));
+}
+
+void PdfPainter::SelectFont(Type3Font& font, int part, double size) {
+    if (textFont_ != &font || textVariant_ != part || textSize_ != size)
+        SelectResource(&font, part, size, font.ResourceName(part));
+}
+
+void PdfPainter::SelectResource(const void* font, int variant, double size, const QByteArray& name) {
+    out().append('/').append(name).append(' ');
     Num(size);
     Op("Tf\n");
-    textFont_ = &font;
+    textFont_ = font;
     textVariant_ = variant;
     textSize_ = size;
 }
@@ -162,13 +172,24 @@ void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const Q
     for (const LaidOutRun& run : LaidOutClusters(cached, text, baseline)) {
         PdfFont& font = writer_.FontFor(run.font);
         const double size = run.font.pixelSize();
+        if (Type3Font* outlines = font.Type3()) {
+            BeginText();
+            for (const LaidOutGlyph& glyph : run.glyphs) {
+                const Type3Font::Code code = outlines->Use(glyph.glyph, glyph.text);
+                SelectFont(*outlines, code.font, size);
+                MoveTextTo(glyph.position);
+                Op("(");
+                AppendByte(out(), char(code.code));
+                Op(") Tj\n");
+            }
+            continue;
+        }
         if (!font.Embeddable()) {
             EndText();
             for (const LaidOutGlyph& glyph : run.glyphs) {
-                if (font.BitmapOnly())
-                    GlyphImage(run.font, glyph.glyph, glyph.position);
-                else
-                    GlyphShape(run.font, glyph.glyph, glyph.position);
+                if (!font.BitmapOnly())
+                    continue; // a face Qt could not load draws nothing
+                GlyphImage(run.font, glyph.glyph, glyph.position);
                 if (!glyph.text.isEmpty())
                     InvisibleText(cached, glyph.text, glyph.position,
                                   run.font.advancesForGlyphIndexes({glyph.glyph}).value(0).x());
@@ -268,25 +289,6 @@ void PdfPainter::GlyphImage(const QRawFont& face, quint32 glyph, QPointF positio
     // The image's first row at the top: the page's y runs down.
     Op("q "), Num(width), Op("0 0 "), Num(-height), Num(topLeft.x()), Num(topLeft.y() + height);
     Op("cm /"), out().append(name), Op(" Do Q\n");
-}
-
-void PdfPainter::GlyphShape(const QRawFont& face, quint32 glyph, QPointF position) {
-    // A face whose outlines cannot be embedded (not TrueType) is drawn as filled outlines.
-    const QPainterPath path = face.pathForGlyph(glyph).translated(position);
-    if (path.isEmpty())
-        return;
-    for (int e = 0; e < path.elementCount(); ++e) {
-        const QPainterPath::Element el = path.elementAt(e);
-        Num(el.x), Num(el.y);
-        if (el.isMoveTo())
-            Op("m ");
-        else if (el.isLineTo())
-            Op("l ");
-        else if (el.type == QPainterPath::CurveToDataElement && e >= 2 &&
-                 path.elementAt(e - 2).type == QPainterPath::CurveToElement)
-            Op("c ");
-    }
-    Op(path.fillRule() == Qt::OddEvenFill ? "f*\n" : "f\n");
 }
 
 } // namespace telmo

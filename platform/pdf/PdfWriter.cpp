@@ -210,9 +210,8 @@ bool PdfWriter::Finish() {
         return false;
     QByteArray fontEntries;
     for (const FontEntry& entry : fonts_) {
-        if (!entry.font.Embeddable())
-            continue;
-        if (!entry.font.Write(*this, entry.firstObject, fontEntries))
+        if (entry.font.Embeddable() ? !entry.font.Write(*this, entry.firstObject, fontEntries)
+                                    : entry.font.Type3() && !entry.font.Type3()->Write(*this, fontEntries))
             return false;
     }
     QByteArray kids;
