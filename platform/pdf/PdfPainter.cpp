@@ -6,6 +6,9 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <type_traits>
+#include <variant>
 
 namespace telmo {
 namespace {
@@ -24,6 +27,26 @@ void AppendByte(QByteArray& out, char byte) {
 void AppendGlyph(QByteArray& out, unsigned glyph) {
     AppendByte(out, char((glyph >> 8) & 0xff));
     AppendByte(out, char(glyph & 0xff));
+}
+
+// The top edge of what a picture draws, twips.
+double TopOf(const Picture& picture) {
+    double top = std::numeric_limits<double>::max();
+    for (const Picture::Op& op : picture.Ops())
+        std::visit(
+            [&top](const auto& o) {
+                using T = std::decay_t<decltype(o)>;
+                if constexpr (std::is_same_v<T, Picture::LineOp>)
+                    top = std::min({top, o.from.y(), o.to.y()});
+                else if constexpr (std::is_same_v<T, Picture::TextOp>)
+                    top = std::min(top, o.topLeft.y());
+                else if constexpr (std::is_same_v<T, Picture::PictureOp>)
+                    top = std::min(top, o.dest.top());
+                else
+                    top = std::min(top, o.rect.top());
+            },
+            op);
+    return top;
 }
 
 double Rounded(double value) {
@@ -46,6 +69,7 @@ PdfFont& PdfPainter::FontOf(const CachedFont& cached) {
 }
 
 void PdfPainter::Play(const Picture& picture) {
+    writer_.BeginBlock(TopOf(picture));
     PlayOps(picture);
     EndText();
 }
