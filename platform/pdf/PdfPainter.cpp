@@ -221,9 +221,20 @@ void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const Q
             continue;
         }
         BeginText();
-        for (const LaidOutGlyph& glyph : run.glyphs) {
+        int spanLeft = 0; // glyphs left in an actual text span
+        for (size_t g = 0; g < run.glyphs.size(); ++g) {
+            const LaidOutGlyph& glyph = run.glyphs[g];
             SelectFont(font, font.Use(glyph.glyph, glyph.text), size);
             MoveTextTo(glyph.position);
+            if (glyph.span > 1 && spanLeft == 0) {
+                QString actual;
+                for (size_t k = g; k < g + size_t(glyph.span) && k < run.glyphs.size(); ++k)
+                    actual += run.glyphs[k].text;
+                Op("/Span << /ActualText ");
+                AppendPdfTextString(out(), actual);
+                Op(" >> BDC ");
+                spanLeft = glyph.span;
+            }
             // Readers that go by position put a right-to-left glyph's characters in the
             // order they found them reversed, so one glyph of several such characters (a
             // lam-alef) is read from its actual text, given in that reversed order. Readers
@@ -238,12 +249,28 @@ void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const Q
                 AppendPdfTextString(out(), actual);
                 Op(" >> BDC ");
             }
+            // A span reaches to the glyph after it, which the layout may place beyond its last
+            // glyph's own width (a subscript advances where the face gives it none), so that
+            // readers that go by position find no gap in the cluster's text.
+            double spacing = 0;
+            if (spanLeft == 1 && g + 1 < run.glyphs.size())
+                spacing =
+                    run.glyphs[g + 1].position.x() - glyph.position.x() -
+                    run.font.advancesForGlyphIndexes({glyph.glyph}, QRawFont::UseDesignMetrics).value(0).x();
+            if (spacing > 0.5)
+                Num(spacing), Op("Tc ");
             Op("(");
             AppendGlyph(out(), glyph.glyph);
             Op(") Tj\n");
+            if (spacing > 0.5)
+                Op("0 Tc\n");
             if (reversed)
                 Op("EMC\n");
+            if (spanLeft > 0 && --spanLeft == 0)
+                Op("EMC\n");
         }
+        if (spanLeft > 0)
+            Op("EMC\n");
     }
 }
 
