@@ -195,7 +195,9 @@ void PdfPainter::Text(const Picture::TextOp& text) {
 void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const QString& text) {
     for (const LaidOutRun& run : LaidOutClusters(cached, text, baseline)) {
         PdfFont& font = writer_.FontFor(run.font);
-        const double size = run.font.pixelSize();
+        // The face Qt falls back to when no font has the script (drawing empty boxes) gives no
+        // size; it was laid out at the text's.
+        const double size = run.font.pixelSize() > 0 ? run.font.pixelSize() : cached.raw.pixelSize();
         if (Type3Font* outlines = font.Type3()) {
             BeginText();
             for (const LaidOutGlyph& glyph : run.glyphs) {
