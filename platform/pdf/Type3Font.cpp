@@ -45,8 +45,10 @@ const Type3Font::Glyph& Type3Font::GlyphData(quint32 glyph) {
                QRectF(box.left(), -box.bottom(), box.width(), box.height())};
     QByteArray& out = data.procedure;
     out.append(QByteArray::number(data.width) + " 0 ");
-    for (const double v : {data.box.left(), data.box.top(), data.box.right(), data.box.bottom()})
-        out.append(QByteArray::number(std::floor(v * 10) / 10) + ' ');
+    // The glyph's box (readers may clip to it) in whole units, outwards; QRectF's top is the
+    // lower edge here.
+    AppendPdfNumber(out, std::floor(data.box.left())), AppendPdfNumber(out, std::floor(data.box.top()));
+    AppendPdfNumber(out, std::ceil(data.box.right())), AppendPdfNumber(out, std::ceil(data.box.bottom()));
     out.append("d1\n");
     const auto point = [&out](const QPainterPath::Element& el) {
         AppendPdfNumber(out, std::round(el.x * 10) / 10);
