@@ -737,3 +737,21 @@ TEST_F(ReportCommandTest, HelpListsTheEverydayOptions) {
                                "--title-from-file", "--pdf", "130"})
         EXPECT_TRUE(r.out.contains(option)) << option;
 }
+
+// With no font for a script (fontconfig knowing only Liberation and DejaVu), Qt falls back to a
+// face of its own that has no name, no tables and no size, and draws empty boxes: the report
+// prints, and its text reads back.
+TEST_F(ReportCommandTest, AScriptNoFontHasPrintsAsBoxesThatReadBack) {
+    QProcessEnvironment env = CommandEnvironment(dir.path());
+    env.insert("FONTCONFIG_FILE",
+               Write("fonts.conf", "<fontconfig><dir>/usr/share/fonts/truetype/liberation</dir>"
+                                   "<dir>/usr/share/fonts/truetype/dejavu</dir><cachedir>" +
+                                       Path("cache").toUtf8() + "</cachedir></fontconfig>"));
+    const QString tamil = QString::fromUtf8("இந்தியா");
+    const RunResult r =
+        RunProgram(TELMO_REPORT_BINARY,
+                   {Write("t.csv", "Code,Name\nIN," + tamil.toUtf8()), "--pdf", Path("t.pdf")}, env);
+    ASSERT_EQ(r.exitCode, kOk) << S(r.err);
+    EXPECT_TRUE(ReadPdf(Path("t.pdf")).pageTexts.value(0).contains(tamil));
+    EXPECT_TRUE(MuPdfText(Path("t.pdf")).contains(tamil));
+}

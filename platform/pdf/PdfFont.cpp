@@ -29,6 +29,8 @@ PdfFont::PdfFont(const QRawFont& face, QByteArray resourceName)
     bitmapOnly_ = !program_.IsValid() && face.isValid() &&
                   (!face.fontTable("CBDT").isEmpty() || !face.fontTable("sbix").isEmpty() ||
                    !face.fontTable("EBDT").isEmpty());
+    if (!program_.IsValid() && face.isValid() && !bitmapOnly_)
+        type3_ = std::make_unique<Type3Font>(face, resourceName_);
     const int glyphs = program_.IsValid() ? program_.GlyphCount() : 0;
     used_.assign(glyphs, false);
     characterOfGlyph_.assign(glyphs, 0);

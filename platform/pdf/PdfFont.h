@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/pdf/FontProgram.h"
+#include "platform/pdf/Type3Font.h"
 
 #include <QByteArray>
 #include <QRawFont>
 #include <QString>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -29,10 +31,14 @@ public:
 
     const QRawFont& Face() const { return face_; }
     // False for a face whose outlines cannot be embedded (a colour bitmap face, a Type 1
-    // face Qt gives no tables for); its glyphs are drawn as images or shapes.
+    // face Qt gives no tables for); its glyphs are drawn as images or Type 3 glyphs.
     bool Embeddable() const { return program_.IsValid(); }
     // True for a face with bitmap glyphs only, such as colour emoji.
     bool BitmapOnly() const { return bitmapOnly_; }
+    // For a face Qt draws from outlines that cannot be embedded: its glyphs as Type 3 fonts.
+    // Null for any other face.
+    Type3Font* Type3() { return type3_.get(); }
+    const Type3Font* Type3() const { return type3_.get(); }
     // The resource name of a variant (0 is the font itself).
     QByteArray ResourceName(int variant = 0) const;
 
@@ -56,6 +62,7 @@ private:
     QRawFont face_;
     FontProgram program_;
     bool bitmapOnly_ = false;
+    std::unique_ptr<Type3Font> type3_;
     QByteArray resourceName_;
     std::vector<quint32> glyphOfCharacter_; // by UTF-16 code unit; kUnknown until looked up
     std::vector<bool> used_;

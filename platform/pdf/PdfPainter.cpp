@@ -4,24 +4,49 @@
 
 #include <QFontDatabase>
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <type_traits>
+#include <variant>
 
 namespace telmo {
 namespace {
 
 // A glyph number as two bytes of a literal string; the string's delimiters, its escape and a
 // carriage return (which a reader would take for a line end) are escaped.
+void AppendByte(QByteArray& out, char byte) {
+    if (byte == '(' || byte == ')' || byte == '\\')
+        out.append('\\').append(byte);
+    else if (byte == '\r')
+        out.append("\\r", 2);
+    else
+        out.append(byte);
+}
+
 void AppendGlyph(QByteArray& out, unsigned glyph) {
-    for (const char byte : {char((glyph >> 8) & 0xff), char(glyph & 0xff)}) {
-        if (byte == '(' || byte == ')' || byte == '\\')
-            out.append('\\').append(byte);
-        else if (byte == '\r')
-            out.append("\\r", 2);
-        else
-            out.append(byte);
-    }
+    AppendByte(out, char((glyph >> 8) & 0xff));
+    AppendByte(out, char(glyph & 0xff));
+}
+
+// The top edge of what a picture draws, twips.
+double TopOf(const Picture& picture) {
+    double top = std::numeric_limits<double>::max();
+    for (const Picture::Op& op : picture.Ops())
+        std::visit(
+            [&top](const auto& o) {
+                using T = std::decay_t<decltype(o)>;
+                if constexpr (std::is_same_v<T, Picture::LineOp>)
+                    top = std::min({top, o.from.y(), o.to.y()});
+                else if constexpr (std::is_same_v<T, Picture::TextOp>)
+                    top = std::min(top, o.topLeft.y());
+                else if constexpr (std::is_same_v<T, Picture::PictureOp>)
+                    top = std::min(top, o.dest.top());
+                else
+                    top = std::min(top, o.rect.top());
+            },
+            op);
+    return top;
 }
 
 double Rounded(double value) {
@@ -44,6 +69,7 @@ PdfFont& PdfPainter::FontOf(const CachedFont& cached) {
 }
 
 void PdfPainter::Play(const Picture& picture) {
+    writer_.BeginBlock(TopOf(picture));
     PlayOps(picture);
     EndText();
 }
@@ -77,12 +103,20 @@ void PdfPainter::EndText() {
 }
 
 void PdfPainter::SelectFont(PdfFont& font, int variant, double size) {
-    if (textFont_ == &font && textVariant_ == variant && textSize_ == size)
-        return;
-    out().append('/').append(font.ResourceName(variant)).append(' ');
+    if (textFont_ != &font || textVariant_ != variant || textSize_ != size)
+        SelectResource(&font, variant, size, font.ResourceName(variant));
+}
+
+void PdfPainter::SelectFont(Type3Font& font, int part, double size) {
+    if (textFont_ != &font || textVariant_ != part || textSize_ != size)
+        SelectResource(&font, part, size, font.ResourceName(part));
+}
+
+void PdfPainter::SelectResource(const void* font, int variant, double size, const QByteArray& name) {
+    out().append('/').append(name).append(' ');
     Num(size);
     Op("Tf\n");
-    textFont_ = &font;
+    textFont_ = font;
     textVariant_ = variant;
     textSize_ = size;
 }
@@ -161,14 +195,27 @@ void PdfPainter::Text(const Picture::TextOp& text) {
 void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const QString& text) {
     for (const LaidOutRun& run : LaidOutClusters(cached, text, baseline)) {
         PdfFont& font = writer_.FontFor(run.font);
-        const double size = run.font.pixelSize();
+        // The face Qt falls back to when no font has the script (drawing empty boxes) gives no
+        // size; it was laid out at the text's.
+        const double size = run.font.pixelSize() > 0 ? run.font.pixelSize() : cached.raw.pixelSize();
+        if (Type3Font* outlines = font.Type3()) {
+            BeginText();
+            for (const LaidOutGlyph& glyph : run.glyphs) {
+                const Type3Font::Code code = outlines->Use(glyph.glyph, glyph.text);
+                SelectFont(*outlines, code.font, size);
+                MoveTextTo(glyph.position);
+                Op("(");
+                AppendByte(out(), char(code.code));
+                Op(") Tj\n");
+            }
+            continue;
+        }
         if (!font.Embeddable()) {
             EndText();
             for (const LaidOutGlyph& glyph : run.glyphs) {
-                if (font.BitmapOnly())
-                    GlyphImage(run.font, glyph.glyph, glyph.position);
-                else
-                    GlyphShape(run.font, glyph.glyph, glyph.position);
+                if (!font.BitmapOnly())
+                    continue; // a face Qt could not load draws nothing
+                GlyphImage(run.font, glyph.glyph, glyph.position);
                 if (!glyph.text.isEmpty())
                     InvisibleText(cached, glyph.text, glyph.position,
                                   run.font.advancesForGlyphIndexes({glyph.glyph}).value(0).x());
@@ -176,9 +223,20 @@ void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const Q
             continue;
         }
         BeginText();
-        for (const LaidOutGlyph& glyph : run.glyphs) {
+        int spanLeft = 0; // glyphs left in an actual text span
+        for (size_t g = 0; g < run.glyphs.size(); ++g) {
+            const LaidOutGlyph& glyph = run.glyphs[g];
             SelectFont(font, font.Use(glyph.glyph, glyph.text), size);
             MoveTextTo(glyph.position);
+            if (glyph.span > 1 && spanLeft == 0) {
+                QString actual;
+                for (size_t k = g; k < g + size_t(glyph.span) && k < run.glyphs.size(); ++k)
+                    actual += run.glyphs[k].text;
+                Op("/Span << /ActualText ");
+                AppendPdfTextString(out(), actual);
+                Op(" >> BDC ");
+                spanLeft = glyph.span;
+            }
             // Readers that go by position put a right-to-left glyph's characters in the
             // order they found them reversed, so one glyph of several such characters (a
             // lam-alef) is read from its actual text, given in that reversed order. Readers
@@ -193,12 +251,28 @@ void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const Q
                 AppendPdfTextString(out(), actual);
                 Op(" >> BDC ");
             }
+            // A span reaches to the glyph after it, which the layout may place beyond its last
+            // glyph's own width (a subscript advances where the face gives it none), so that
+            // readers that go by position find no gap in the cluster's text.
+            double spacing = 0;
+            if (spanLeft == 1 && g + 1 < run.glyphs.size())
+                spacing =
+                    run.glyphs[g + 1].position.x() - glyph.position.x() -
+                    run.font.advancesForGlyphIndexes({glyph.glyph}, QRawFont::UseDesignMetrics).value(0).x();
+            if (spacing > 0.5)
+                Num(spacing), Op("Tc ");
             Op("(");
             AppendGlyph(out(), glyph.glyph);
             Op(") Tj\n");
+            if (spacing > 0.5)
+                Op("0 Tc\n");
             if (reversed)
                 Op("EMC\n");
+            if (spanLeft > 0 && --spanLeft == 0)
+                Op("EMC\n");
         }
+        if (spanLeft > 0)
+            Op("EMC\n");
     }
 }
 
@@ -268,25 +342,6 @@ void PdfPainter::GlyphImage(const QRawFont& face, quint32 glyph, QPointF positio
     // The image's first row at the top: the page's y runs down.
     Op("q "), Num(width), Op("0 0 "), Num(-height), Num(topLeft.x()), Num(topLeft.y() + height);
     Op("cm /"), out().append(name), Op(" Do Q\n");
-}
-
-void PdfPainter::GlyphShape(const QRawFont& face, quint32 glyph, QPointF position) {
-    // A face whose outlines cannot be embedded (not TrueType) is drawn as filled outlines.
-    const QPainterPath path = face.pathForGlyph(glyph).translated(position);
-    if (path.isEmpty())
-        return;
-    for (int e = 0; e < path.elementCount(); ++e) {
-        const QPainterPath::Element el = path.elementAt(e);
-        Num(el.x), Num(el.y);
-        if (el.isMoveTo())
-            Op("m ");
-        else if (el.isLineTo())
-            Op("l ");
-        else if (el.type == QPainterPath::CurveToDataElement && e >= 2 &&
-                 path.elementAt(e - 2).type == QPainterPath::CurveToElement)
-            Op("c ");
-    }
-    Op(path.fillRule() == Qt::OddEvenFill ? "f*\n" : "f\n");
 }
 
 } // namespace telmo

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QPainterPath>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -125,6 +126,11 @@ bool PdfWriter::BeginPage(QSizeF pageSizePt, QPointF printableOriginPt) {
     return !failed_;
 }
 
+void PdfWriter::BeginBlock(double top) {
+    if (inPage_)
+        blocks_.push_back({top, content_.size()});
+}
+
 bool PdfWriter::EndPage() {
     if (!inPage_)
         return !failed_;
@@ -132,8 +138,21 @@ bool PdfWriter::EndPage() {
     const int contents = NewObject();
     const int page = NewObject();
     pages_.push_back(page);
+    QByteArray ordered;
+    const auto byTop = [](const Block& a, const Block& b) { return a.top < b.top; };
+    if (!std::is_sorted(blocks_.begin(), blocks_.end(), byTop)) {
+        ordered = content_.first(blocks_.front().begin);
+        std::vector<std::pair<Block, qsizetype>> spans; // a block and its end
+        for (size_t b = 0; b < blocks_.size(); ++b)
+            spans.emplace_back(blocks_[b], b + 1 < blocks_.size() ? blocks_[b + 1].begin : content_.size());
+        std::stable_sort(spans.begin(), spans.end(),
+                         [&](const auto& a, const auto& b) { return byTop(a.first, b.first); });
+        for (const auto& [block, end] : spans)
+            ordered.append(QByteArrayView(content_).sliced(block.begin, end - block.begin));
+    }
+    blocks_.clear();
     const bool ok =
-        WriteStream(contents, QByteArray(), content_) &&
+        WriteStream(contents, QByteArray(), ordered.isEmpty() ? content_ : ordered) &&
         WriteObject(page, "<< /Type /Page /Parent " + QByteArray::number(pageTree_) + " 0 R /MediaBox [0 0 " +
                               Number(pageSize_.width()) + ' ' + Number(pageSize_.height()) + "] /Resources " +
                               QByteArray::number(resources_) + " 0 R /Contents " +
@@ -210,9 +229,8 @@ bool PdfWriter::Finish() {
         return false;
     QByteArray fontEntries;
     for (const FontEntry& entry : fonts_) {
-        if (!entry.font.Embeddable())
-            continue;
-        if (!entry.font.Write(*this, entry.firstObject, fontEntries))
+        if (entry.font.Embeddable() ? !entry.font.Write(*this, entry.firstObject, fontEntries)
+                                    : entry.font.Type3() && !entry.font.Type3()->Write(*this, fontEntries))
             return false;
     }
     QByteArray kids;

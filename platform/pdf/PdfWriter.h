@@ -38,6 +38,12 @@ public:
 
     // Starts a page of this size in points, whose printable area begins at origin (points from the top-left).
     bool BeginPage(QSizeF pageSizePt, QPointF printableOriginPt);
+    // Starts a block of the page's content: a whole drawing (a title line, the page's body,
+    // its page number) whose top edge is at top (twips). The page's blocks are written top
+    // to bottom, those at one height in the order drawn, so that readers which take the text
+    // in the order written (pdftotext -raw, MuPDF) read the page as it is laid out: the
+    // page number at the foot after the rows above it, although it is drawn first.
+    void BeginBlock(double top);
     QByteArray& Content() { return content_; }
     bool EndPage();
     bool InPage() const { return inPage_; }
@@ -70,6 +76,11 @@ private:
     QString title_, creator_;
 
     QByteArray content_;
+    struct Block {
+        double top;
+        qsizetype begin; // in content_
+    };
+    std::vector<Block> blocks_;
     bool inPage_ = false;
     QSizeF pageSize_;
     std::vector<int> pages_;

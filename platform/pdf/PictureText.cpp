@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
+#include <cmath>
 #include <deque>
 #include <tuple>
 #include <vector>
@@ -223,6 +224,18 @@ std::vector<LaidOutRun> LaidOutClusters(const CachedFont& cached, const QString&
                     g.text +=
                         QString::fromUcs4(reinterpret_cast<const char32_t*>(&characters[qsizetype(at)]), 1);
             }
+        if (firstRun + 1 == runs.size() && glyphCount > 1) {
+            std::vector<LaidOutGlyph>& glyphs = runs.back().glyphs;
+            const size_t first = glyphs.size() - glyphCount;
+            const QChar::Direction direction = pending[0].direction();
+            bool close = false;
+            for (size_t g = first + 1; g < glyphs.size(); ++g)
+                close |= std::abs(glyphs[g].position.x() - glyphs[g - 1].position.x()) <
+                         0.1 * runs.back().font.pixelSize();
+            // Right-to-left text has its own actual texts (PdfPainter).
+            if (close && direction != QChar::DirR && direction != QChar::DirAL)
+                glyphs[first].span = int(glyphCount);
+        }
         pending.clear();
     }
     // What follows the last glyph (a format character, say) reads with it.

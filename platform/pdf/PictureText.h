@@ -46,6 +46,11 @@ struct LaidOutGlyph {
     quint32 glyph;
     QPointF position;
     QString text;
+    // On a cluster's first glyph: the number of glyphs, this one on, that read as one text
+    // (their texts joined), or 0. Readers that go by position take a glyph that starts
+    // within a tenth of an em of the one before for the same glyph drawn twice over (as for
+    // a bold face) and set its text apart: a Khmer sign drawn from its base's origin.
+    int span = 0;
 };
 struct LaidOutRun {
     QRawFont font;

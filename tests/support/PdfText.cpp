@@ -141,15 +141,25 @@ PdfDoc ReadPdf(const QString& path) {
     return doc;
 }
 
-QString MuPdfText(const QString& path) {
+namespace {
+QString Text(const QString& program, const QStringList& arguments) {
     QString error;
-    const QByteArray text = Run(QStringLiteral("mutool"),
-                                {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-F"),
-                                 QStringLiteral("txt"), QStringLiteral("-o"), QStringLiteral("-"), path},
-                                &error);
+    const QByteArray text = Run(program, arguments, &error);
     if (!error.isEmpty())
         ADD_FAILURE() << error.toStdString();
     return QString::fromUtf8(text);
+}
+} // namespace
+
+QString MuPdfText(const QString& path) {
+    return Text(QStringLiteral("mutool"),
+                {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("txt"),
+                 QStringLiteral("-o"), QStringLiteral("-"), path});
+}
+
+QString RawPdfText(const QString& path) {
+    return Text(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), QStringLiteral("-enc"),
+                                              QStringLiteral("UTF-8"), path, QStringLiteral("-")});
 }
 
 } // namespace telmo::test

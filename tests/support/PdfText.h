@@ -38,7 +38,9 @@ struct PdfDoc {
 // or that qpdf finds fault with, adds a test failure and returns pages == -1.
 PdfDoc ReadPdf(const QString& path);
 
-// The text of every page as MuPDF extracts it (mutool draw -F txt); a failure adds a test failure.
+// The text of every page as MuPDF extracts it (mutool draw -F txt), or as pdftotext -raw does
+// (in the order written), pages ending in form feeds; a failure adds a test failure.
 QString MuPdfText(const QString& path);
+QString RawPdfText(const QString& path);
 
 } // namespace telmo::test
