@@ -20,6 +20,11 @@ void QtMessageOnce(QtMsgType type, const QMessageLogContext&, const QString& mes
     // A painter that cannot start is reported by the command itself, naming the file.
     if (message.startsWith(QLatin1String("QPainter::begin(): Returned false")))
         return;
+    // Qt tries each face on the way to the one that has a script and says so of every face
+    // that has not; the text prints all the same (through a fallback face, or as the face's
+    // boxes where no installed font has the script, which the page itself shows).
+    if (message.trimmed().startsWith(QLatin1String("OpenType support missing for")))
+        return;
     if (type != QtFatalMsg && (told.size() > 1000 || told.contains(message)))
         return;
     told.insert(message);
