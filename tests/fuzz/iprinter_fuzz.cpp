@@ -5,6 +5,7 @@
 // (the preview window is closed as soon as it waits; print dialogs cannot wait offscreen), and
 // no report saved after an error was reported in its run.
 #include "FuzzApp.h"
+#include "component/BatchHost.h"
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "dialogs/PrintStatusWindow.h"
@@ -184,6 +185,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     qputenv("CUPS_SERVER", "/nonexistent/telmo-iprinter-fuzz/cups.sock");
     fuzz::StartOffscreenApplication();
     PrintStatusWindow::SetRunsUnseen(true);
+    DriveUnseenWindows(true); // the timer below closes every preview
     Printers::SetBuiltInPdfListed(true);
     Printers::SelectByName(Printers::BuiltInPdfName());
     Printers::SetPdfOutputFile(Target());
