@@ -132,7 +132,7 @@ void GridControl::SetRowHeight(int32_t row, int32_t height) {
 QString GridControl::TextMatrix(int32_t row, int32_t col) const {
     CheckRow(row);
     CheckCol(col);
-    return cells_.Get(row, col).toString();
+    return cells_.Text(row, col);
 }
 
 QStringView GridControl::TextView(int32_t row, int32_t col) const {
