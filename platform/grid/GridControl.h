@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace telmo {
@@ -81,8 +82,9 @@ public:
     // The height a row has while its RowHeight is -1: the font's line height plus padding.
     int32_t DefaultRowHeight() const;
     // The height that shows every text of the row in full, wrapped at spaces within its column
-    // width as a row of more than one line draws it; the default height for one line.
-    int32_t WrappedRowHeight(int32_t row) const;
+    // width as a row of more than one line draws it; the default height for one line. Past
+    // `tallest` it is only known to be taller.
+    int32_t WrappedRowHeight(int32_t row, int32_t tallest = std::numeric_limits<int32_t>::max()) const;
     // The width in twips of a text as a cell of this grid draws it (on one line, in the grid's
     // font), by the same measure that decides whether the cell has to shorten it.
     double TextWidth(QStringView text) const;
