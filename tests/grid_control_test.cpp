@@ -216,4 +216,8 @@ TEST(GridControl, StorageKeepsEveryTextThroughCompactionsAndAMillionRowsFit) {
     grid.SetRows(10);
     EXPECT_EQ(grid.TextMatrix(9, 3), "9");
     EXPECT_LT(grid.StorageBytes(), size_t(1) << 20);
+    // A page copied from the grid holds no second copy of a long text.
+    GridControl page;
+    page.SetTextMatrix(0, 0, grid.TextMatrix(0, 0));
+    EXPECT_EQ(page.TextView(0, 0).data(), grid.TextView(0, 0).data());
 }
