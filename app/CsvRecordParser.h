@@ -197,6 +197,10 @@ private:
                     ++line;
                     ++i;
                 }
+                // Grown by appending, a long field has room to spare; the grid keeps the
+                // string itself, so the room goes now.
+                if (field.capacity() > field.size() + field.size() / 2)
+                    field.squeeze();
             } else {
                 qsizetype end = i;
                 while (end < n && data[end] != delimiter && data[end] != u'\n' && data[end] != u'"' &&

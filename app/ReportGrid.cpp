@@ -166,10 +166,11 @@ void ReportGridBuilder::FitToFont(GridControl& grid, const std::vector<double>& 
         const int32_t bodyRoom = options.printableHeight > 0
                                      ? static_cast<int32_t>(options.printableHeight - kBodyTop)
                                      : std::numeric_limits<int32_t>::max();
-        const int32_t heading = std::min(grid.WrappedRowHeight(0), std::max(1, bodyRoom / 2));
-        grid.SetRowHeight(0, heading);
+        const int32_t heading = std::max(1, bodyRoom / 2);
+        grid.SetRowHeight(0, std::min(grid.WrappedRowHeight(0, heading), heading));
+        const int32_t body = std::max(1, bodyRoom - grid.RowHeight(0) - 1);
         for (int r = 1; r < rows; ++r)
-            grid.SetRowHeight(r, std::min(grid.WrappedRowHeight(r), std::max(1, bodyRoom - heading - 1)));
+            grid.SetRowHeight(r, std::min(grid.WrappedRowHeight(r, body), body));
     }
 }
 

@@ -121,6 +121,18 @@ std::vector<Shape> Shapes() {
          {QStringLiteral("--fixed-rows"), QStringLiteral("0")},
          false,
          2},
+        // Long fields: one near the 16 MB limit, one of millions of line feeds, 200 of 1 MB.
+        {"field-15m", [] { return "a,b\nx," + QByteArray(15 << 20, 'y') + '\n'; }, {}, false},
+        {"lines-7m", [] { return "a,b\nx,\"" + QByteArray("y\n").repeated(7 << 20) + "\"\n"; }, {}, false},
+        {"fields-200x1m",
+         [] {
+             QByteArray csv = "a,b\n";
+             for (int r = 0; r < 200; ++r)
+                 csv += 'r' + QByteArray::number(r) + ',' + QByteArray(1 << 20, char('a' + r % 26)) + '\n';
+             return csv;
+         },
+         {},
+         false},
     };
 }
 
@@ -212,7 +224,7 @@ int main(int argc, char** argv) {
             std::fprintf(
                 stderr,
                 "usage: %s [--runs N] [--office] [--spool] [--shapes real-20k,real-100k,wide-2k,tall-1m,"
-                "row-300k] [--keep DIR]\n",
+                "row-300k,field-15m,lines-7m,fields-200x1m] [--keep DIR]\n",
                 argv[0]);
             return 2;
         }

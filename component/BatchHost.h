@@ -10,4 +10,11 @@ namespace telmo {
 // MessageBox::SetBatchMode for where they go).
 void RunReportsUnseen(bool unseen);
 
+// For a program that itself plays the user of the component's windows where nobody can see
+// them (a test harness driving them offscreen). Without a display, ShowPreview and the print
+// dialog of PrintReport otherwise report that the window cannot be shown and return, since
+// nobody could close it. With true they open as on a display, and wait until the program
+// closes them: set it only where every such window is answered.
+void DriveUnseenWindows(bool driven);
+
 } // namespace telmo

@@ -11,6 +11,7 @@
 #include "platform/print/PrintDialogModule.h"
 #include "platform/print/Printer.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/UnseenWindows.h"
 #include "preview/PreviewWindow.h"
 
 namespace telmo {
@@ -73,6 +74,8 @@ void IPrinter::ShowPreview() {
                              QStringLiteral("TELMO Preview"), MessageBox::kInformation);
             return;
         }
+        // Before the pages are laid out for a window that nobody could look at or close.
+        UnseenWindows::CheckCanBeAnswered(err::kInvalidProcedureCall, QStringLiteral("preview"));
         s.IsPreviewMode = true;
         s.FixedRowCount = telmo::SourceGrid().FixedRows();
         PreviewWindow& preview = s.frmPreview.Get();

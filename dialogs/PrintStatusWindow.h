@@ -47,6 +47,7 @@ public:
     void Timer1_Timer();
 
 protected:
+    bool WaitsForUser() const override { return false; } // it runs its print and closes
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

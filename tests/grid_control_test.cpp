@@ -142,9 +142,11 @@ TEST(GridControl, StorageKeepsEveryTextThroughCompactionsAndAMillionRowsFit) {
     };
     for (int i = 0; i < 1200; ++i)
         grid.SetTextMatrix(i / 6, i % 6, text(i / 6, i % 6));
-    for (int i = 0; i < 100000; ++i) { // emptied and refilled: some 50 MB of garbage without compaction
-        grid.SetTextMatrix(1, 1, QString(250 + i % 50, QChar(u'a' + i % 26)));
-        grid.SetTextMatrix(1, 1, "");
+    // Emptied and refilled: some 50 MB of garbage without compaction; some texts long enough to
+    // be shared, replacing and replaced by others.
+    for (int i = 0; i < 100000; ++i) {
+        grid.SetTextMatrix(1, 1, QString(i % 4 ? 250 + i % 50 : 5000, QChar(u'a' + i % 26)));
+        grid.SetTextMatrix(1, 1, i % 8 == 1 ? QString(6000, u'b') : QString());
     }
     grid.SetTextMatrix(1, 1, text(1, 1));
     EXPECT_LT(grid.StorageBytes(), size_t(16) << 20);
@@ -160,4 +162,8 @@ TEST(GridControl, StorageKeepsEveryTextThroughCompactionsAndAMillionRowsFit) {
     grid.SetRows(10);
     EXPECT_EQ(grid.TextMatrix(9, 3), "9");
     EXPECT_LT(grid.StorageBytes(), size_t(1) << 20);
+    // A page copied from the grid holds no second copy of a long text.
+    GridControl page;
+    page.SetTextMatrix(0, 0, grid.TextMatrix(0, 0));
+    EXPECT_EQ(page.TextView(0, 0).data(), grid.TextView(0, 0).data());
 }

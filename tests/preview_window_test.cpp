@@ -1,4 +1,5 @@
 // The preview window on the offscreen platform: real clicks and keys, modal dialogs answered.
+#include "component/BatchHost.h"
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "dialogs/PageSelectionDialog.h"
@@ -22,6 +23,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 using namespace telmo;
@@ -212,6 +214,23 @@ TEST_F(PreviewWindowTest, EscClosesTheWindowFromAnyControlAndEndsTheModalLoop) {
     IPrinter().ShowPreview();
     EXPECT_TRUE(PreviewClosed());
     EXPECT_TRUE(messages.empty());
+    // Where no program drives them, a dialog of the preview is reported and ends the preview; a
+    // dialog that waits after all fails the test and is closed.
+    QTimer guard;
+    guard.callOnTimeout([] {
+        ADD_FAILURE() << "a dialog waited";
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    guard.start(5000);
+    PreviewWindow& preview = OpenPreview();
+    DriveUnseenWindows(false);
+    Click(preview.cmdOperations[3]);
+    DriveUnseenWindows(true);
+    EXPECT_TRUE(PreviewClosed());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(
+        messages[0].text.contains("the window \"Printer Option\" cannot be shown: there is no display"));
 }
 
 TEST_F(PreviewWindowTest, ZoomAlternatesAndTheViewsMatchTheWorkedExamples) {

@@ -1,4 +1,5 @@
-// The grid's texts: one pool of UTF-16 units, each text behind a short header.
+// The grid's texts: one pool of UTF-16 units, each text behind a short header; long texts
+// shared, their entries naming them.
 #include "platform/grid/GridControl.h"
 
 #include "platform/RuntimeError.h"
@@ -19,6 +20,10 @@ constexpr size_t kPoolMax = std::numeric_limits<uint32_t>::max();
 // Compaction walks every cell, so it waits until the garbage is both large and at least
 // half of the pool; each compaction then pays for the garbage collected.
 constexpr size_t kMinGarbageForCompaction = size_t(1) << 20;
+// The first unit of an entry that names a shared text, followed by two units of its index. No
+// pool text has the capacity this would stand for: texts that long are shared.
+constexpr char16_t kSharedMark = 0xFFFF;
+constexpr size_t kSharedEntryUnits = 3;
 
 } // namespace
 
@@ -29,6 +34,54 @@ GridControl::CellStore::Entry GridControl::CellStore::Decode(const Units& pool, 
     const uint32_t capacity = ((first & ~kLongTextFlag) << 16) | pool[offset + 1];
     const uint32_t length = (uint32_t(pool[offset + 2]) << 16) | pool[offset + 3];
     return Entry{size_t(offset) + 4, length, capacity, 4};
+}
+
+bool GridControl::CellStore::IsShared(uint32_t offset) const {
+    return pool_[offset] == kSharedMark;
+}
+
+uint32_t GridControl::CellStore::SharedIndex(uint32_t offset) const {
+    return (uint32_t(pool_[offset + 1]) << 16) | pool_[offset + 2];
+}
+
+uint32_t GridControl::CellStore::AppendShared(uint32_t index) {
+    if (pool_.empty()) {
+        const char16_t none = 0; // offset 0 stands for an empty cell, as in Append
+        pool_.Append(&none, 1);
+    }
+    if (pool_.size() + kSharedEntryUnits > kPoolMax)
+        throw RuntimeError(err::kOutOfMemory);
+    const std::array<char16_t, kSharedEntryUnits> units = {kSharedMark, static_cast<char16_t>(index >> 16),
+                                                           static_cast<char16_t>(index & 0xFFFF)};
+    const auto offset = static_cast<uint32_t>(pool_.size());
+    pool_.Append(units.data(), units.size());
+    return offset;
+}
+
+QString GridControl::CellStore::Kept(const QString& text) {
+    // A string with much room to spare (one grown by appending) is not kept with that room.
+    return text.capacity() > text.size() + text.size() / 2 ? QString(text.constData(), text.size()) : text;
+}
+
+uint32_t GridControl::CellStore::Share(const QString& text) {
+    const QString kept = Kept(text);
+    if (!unused_.empty()) {
+        const uint32_t index = unused_.back();
+        const uint32_t offset = AppendShared(index);
+        unused_.pop_back();
+        shared_[index] = kept;
+        return offset;
+    }
+    if (shared_.size() >= kPoolMax)
+        throw RuntimeError(err::kOutOfMemory);
+    const auto index = static_cast<uint32_t>(shared_.size());
+    shared_.push_back(kept);
+    try {
+        return AppendShared(index);
+    } catch (...) {
+        shared_.pop_back();
+        throw;
+    }
 }
 
 uint32_t GridControl::CellStore::Append(QStringView text) {
@@ -56,6 +109,13 @@ uint32_t GridControl::CellStore::Append(QStringView text) {
 }
 
 void GridControl::CellStore::Release(uint32_t offset) {
+    if (IsShared(offset)) {
+        const uint32_t index = SharedIndex(offset);
+        shared_[index] = QString();
+        unused_.push_back(index);
+        garbage_ += kSharedEntryUnits;
+        return;
+    }
     const Entry entry = Decode(pool_, offset);
     garbage_ += entry.header + entry.capacity;
 }
@@ -66,11 +126,23 @@ QStringView GridControl::CellStore::Get(int32_t row, int32_t col) const {
     const std::vector<uint32_t>& column = columns_[col];
     if (static_cast<size_t>(row) >= column.size() || column[row] == 0)
         return {};
+    if (IsShared(column[row]))
+        return shared_[SharedIndex(column[row])];
     const Entry entry = Decode(pool_, column[row]);
     return QStringView(pool_.data() + entry.data, static_cast<qsizetype>(entry.length));
 }
 
-void GridControl::CellStore::Set(int32_t row, int32_t col, QStringView text) {
+QString GridControl::CellStore::Text(int32_t row, int32_t col) const {
+    const QStringView view = Get(row, col);
+    if (view.size() >= kSharedTextMin) {
+        const uint32_t offset = columns_[col][row];
+        if (IsShared(offset))
+            return shared_[SharedIndex(offset)];
+    }
+    return view.toString();
+}
+
+void GridControl::CellStore::Set(int32_t row, int32_t col, const QString& text) {
     if (text.isEmpty()) {
         if (static_cast<size_t>(col) < columns_.size() && static_cast<size_t>(row) < columns_[col].size()) {
             uint32_t& slot = columns_[col][row];
@@ -89,6 +161,22 @@ void GridControl::CellStore::Set(int32_t row, int32_t col, QStringView text) {
         column.resize(static_cast<size_t>(row) + 1, 0);
     uint32_t& slot = column[row];
     const size_t length = static_cast<size_t>(text.size());
+    if (text.size() >= kSharedTextMin) {
+        if (slot != 0 && IsShared(slot)) {
+            shared_[SharedIndex(slot)] = Kept(text);
+            return;
+        }
+        const uint32_t offset = Share(text); // the cell keeps its text if this throws
+        if (slot != 0)
+            Release(slot);
+        slot = offset;
+        MaybeCompact();
+        return;
+    }
+    if (slot != 0 && IsShared(slot)) {
+        Release(slot);
+        slot = 0;
+    }
     if (slot != 0) {
         const Entry entry = Decode(pool_, slot);
         if (length <= entry.capacity) {
@@ -138,6 +226,8 @@ void GridControl::CellStore::Clear() {
     std::vector<std::vector<uint32_t>>().swap(columns_);
     pool_.Release();
     garbage_ = 0;
+    std::vector<QString>().swap(shared_);
+    std::vector<uint32_t>().swap(unused_);
 }
 
 void GridControl::CellStore::MaybeCompact() {
@@ -153,6 +243,10 @@ void GridControl::CellStore::Compact() {
         for (uint32_t& slot : column) {
             if (slot == 0)
                 continue;
+            if (old[slot] == kSharedMark) {
+                slot = AppendShared((uint32_t(old[slot + 1]) << 16) | old[slot + 2]);
+                continue;
+            }
             const Entry entry = Decode(old, slot);
             slot = Append(QStringView(old.data() + entry.data, static_cast<qsizetype>(entry.length)));
         }
@@ -163,6 +257,8 @@ size_t GridControl::CellStore::BytesInUse() const {
     size_t bytes = columns_.size() * sizeof(std::vector<uint32_t>) + pool_.size() * sizeof(char16_t);
     for (const std::vector<uint32_t>& column : columns_)
         bytes += column.size() * sizeof(uint32_t);
+    for (const QString& text : shared_)
+        bytes += sizeof(QString) + static_cast<size_t>(text.size()) * sizeof(char16_t);
     return bytes;
 }
 
@@ -200,6 +296,9 @@ size_t GridControl::CellStore::Bytes() const {
     size_t bytes = columns_.capacity() * sizeof(std::vector<uint32_t>) + pool_.capacity() * sizeof(char16_t);
     for (const std::vector<uint32_t>& column : columns_)
         bytes += column.capacity() * sizeof(uint32_t);
+    bytes += unused_.capacity() * sizeof(uint32_t);
+    for (const QString& text : shared_)
+        bytes += sizeof(QString) + static_cast<size_t>(text.capacity()) * sizeof(char16_t);
     return bytes;
 }
 

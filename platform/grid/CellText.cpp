@@ -2,6 +2,7 @@
 
 #include "platform/grid/TextMeasure.h"
 
+#include <QStringTokenizer>
 #include <algorithm>
 
 namespace telmo {
@@ -70,20 +71,24 @@ QString OneLine(QStringView view) {
 // last line printed ends in an ellipsis, so that a cell never looks complete when it is not.
 QStringList CellLines(TextMeasure& measure, QStringView view, double available, int room) {
     QStringList lines;
-    const QList<QStringView> ownLines = view.split(u'\n');
-    qsizetype k = 0;
-    for (; k < ownLines.size() && static_cast<int>(lines.size()) < room; ++k) {
+    bool more = false;
+    // The text's own lines are walked one at a time, never listed: a text of millions of line
+    // feeds is drawn as its first lines, with nothing held for the others.
+    for (const QStringView ownLine : qTokenize(view, u'\n')) {
+        if (static_cast<int>(lines.size()) >= room) {
+            more = !ownLine.trimmed().isEmpty();
+            if (more)
+                break;
+            continue;
+        }
         // No cell shows more of a line than its start: a line of megabytes is not copied and
         // measured whole each time its cell is drawn.
         constexpr qsizetype kMostShownChars = 100000;
-        const QStringView line = ownLines[k].first(std::min(ownLines[k].size(), kMostShownChars));
+        const QStringView line = ownLine.first(std::min(ownLine.size(), kMostShownChars));
         QStringList wrapped =
             WrapLines(measure, OneLine(line), available, room - static_cast<int>(lines.size()));
         lines += wrapped.isEmpty() ? QStringList{QString()} : wrapped;
     }
-    bool more = false;
-    for (; k < ownLines.size() && !more; ++k)
-        more = !ownLines[k].trimmed().isEmpty();
     const QString ellipsis(QChar(0x2026));
     if (more && !lines.back().endsWith(ellipsis)) {
         QString& last = lines.back();

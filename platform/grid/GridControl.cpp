@@ -8,6 +8,7 @@
 
 #include <QColor>
 #include <QLocale>
+#include <QStringTokenizer>
 #include <algorithm>
 #include <limits>
 #include <memory>
@@ -132,7 +133,7 @@ void GridControl::SetRowHeight(int32_t row, int32_t height) {
 QString GridControl::TextMatrix(int32_t row, int32_t col) const {
     CheckRow(row);
     CheckCol(col);
-    return cells_.Get(row, col).toString();
+    return cells_.Text(row, col);
 }
 
 QStringView GridControl::TextView(int32_t row, int32_t col) const {
@@ -224,21 +225,25 @@ double GridControl::TextWidth(QStringView view) const {
     // The widest of the text's own lines, each as it prints.
     TextMeasure& measure = TextMeasure::For(FontSpec{fontName_, fontSize_, false});
     double widest = 0;
-    for (const QStringView line : view.split(u'\n'))
+    for (const QStringView line : qTokenize(view, u'\n')) // one at a time, never listed
         widest = std::max(widest, measure.Width(OneLine(line)));
     return widest;
 }
 
-int32_t GridControl::WrappedRowHeight(int32_t row) const {
+int32_t GridControl::WrappedRowHeight(int32_t row, int32_t tallest) const {
     CheckRow(row);
     TextMeasure& measure = TextMeasure::For(FontSpec{fontName_, fontSize_, false});
+    // Lines past the tallest height need not be counted (nor wrapped, nor held): a row that
+    // has more is taller than that either way.
+    const int room = static_cast<int>(
+        std::min<double>(std::numeric_limits<int>::max(), std::ceil(tallest / measure.LineHeight()) + 1));
     int most = 1;
     for (int32_t c = 0; c < cols_; ++c) {
         const QStringView view = cells_.Get(row, c);
         const double available = EffectiveColWidth(c) - 2 * kCellMarginX;
         if (view.isEmpty() || available <= 0)
             continue;
-        const QStringList lines = CellLines(measure, view, available, std::numeric_limits<int>::max());
+        const QStringList lines = CellLines(measure, view, available, room);
         most = std::max(most, static_cast<int>(lines.size()));
     }
     if (most == 1)

@@ -2,10 +2,12 @@
 
 #include "platform/grid/Grid.h"
 
+#include <QString>
 #include <QStringView>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace telmo {
@@ -80,8 +82,9 @@ public:
     // The height a row has while its RowHeight is -1: the font's line height plus padding.
     int32_t DefaultRowHeight() const;
     // The height that shows every text of the row in full, wrapped at spaces within its column
-    // width as a row of more than one line draws it; the default height for one line.
-    int32_t WrappedRowHeight(int32_t row) const;
+    // width as a row of more than one line draws it; the default height for one line. Past
+    // `tallest` it is only known to be taller.
+    int32_t WrappedRowHeight(int32_t row, int32_t tallest = std::numeric_limits<int32_t>::max()) const;
     // The width in twips of a text as a cell of this grid draws it (on one line, in the grid's
     // font), by the same measure that decides whether the cell has to shorten it.
     double TextWidth(QStringView text) const;
@@ -94,11 +97,17 @@ private:
     // Cell texts: per column a vector of pool offsets (0 = empty cell), grown only as far as
     // the last row that received text; each text lives in one shared UTF-16 pool behind a
     // header of its capacity and length. Replaced texts that no longer fit leave garbage in
-    // the pool, which is compacted once it outweighs the live texts.
+    // the pool, which is compacted once it outweighs the live texts. A long text is kept as
+    // the string it came in, shared with its giver: a page copied from a grid, or a grid
+    // filled from a file, then holds no second copy of it; its pool entry only names it.
     class CellStore {
     public:
+        // Texts of this many characters or more are shared rather than copied into the pool.
+        static constexpr qsizetype kSharedTextMin = 4096;
+
         QStringView Get(int32_t row, int32_t col) const;
-        void Set(int32_t row, int32_t col, QStringView text);
+        QString Text(int32_t row, int32_t col) const;
+        void Set(int32_t row, int32_t col, const QString& text);
         // Drops every cell at or beyond the given row or column counts.
         void Truncate(int32_t rows, int32_t cols);
         void Clear();
@@ -140,14 +149,21 @@ private:
             uint32_t header;   // pool units before the characters
         };
         static Entry Decode(const Units& pool, uint32_t offset);
+        bool IsShared(uint32_t offset) const;
+        uint32_t SharedIndex(uint32_t offset) const;
         uint32_t Append(QStringView text);
+        uint32_t AppendShared(uint32_t index);
+        static QString Kept(const QString& text);
+        uint32_t Share(const QString& text);
         void Release(uint32_t offset);
         void MaybeCompact();
         void Compact();
 
         std::vector<std::vector<uint32_t>> columns_;
         Units pool_;
-        size_t garbage_ = 0; // pool units no cell refers to
+        size_t garbage_ = 0;           // pool units no cell refers to
+        std::vector<QString> shared_;  // the long texts, by the index their entries hold
+        std::vector<uint32_t> unused_; // indexes in shared_ free for the next long text
     };
 
     void CheckRow(int32_t row) const;

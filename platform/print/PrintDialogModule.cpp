@@ -4,6 +4,7 @@
 #include "component/ReportError.h"
 #include "platform/RuntimeError.h"
 #include "platform/print/Printer.h"
+#include "platform/ui/UnseenWindows.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -21,11 +22,7 @@ namespace {
 // The system dialog as the component runs it for a user: without a display nobody can see or
 // answer it, and its modal loop would wait for ever.
 bool RunSystemPrintDialogForUser(QWidget* owner, uint32_t flags, DeviceMode& mode) {
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
-        throw RuntimeError(err::kPrinterError, StandardErrorText(err::kPrinterError) +
-                                                   QStringLiteral(": the print dialog cannot be shown: "
-                                                                  "there is no display"));
+    UnseenWindows::CheckCanBeAnswered(err::kPrinterError, QStringLiteral("print dialog"));
     return RunSystemPrintDialog(owner, flags, mode);
 }
 

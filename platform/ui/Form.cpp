@@ -1,7 +1,9 @@
 #include "platform/ui/Form.h"
 
+#include "platform/RuntimeError.h"
 #include "platform/Twips.h"
 #include "platform/ui/PictureBox.h"
+#include "platform/ui/UnseenWindows.h"
 
 #include <QPointer>
 
@@ -32,6 +34,15 @@ float Form::ScaleHeight() const {
 void Form::ShowModal() {
     if (unloaded_)
         return;
+    if (WaitsForUser()) {
+        try {
+            UnseenWindows::CheckCanBeAnswered(err::kInvalidProcedureCall,
+                                              QStringLiteral("window \"%1\"").arg(windowTitle()));
+        } catch (const RuntimeError&) {
+            Unload();
+            throw;
+        }
+    }
     setModal(true);
     hiddenByCode_ = false;
     // The window may unload (and be deleted) while its modal loop runs.

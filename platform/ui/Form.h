@@ -25,13 +25,19 @@ public:
     float ScaleHeight() const;
 
     // Shows the window modally and returns when it has been hidden or unloaded. Closing it
-    // any other way (the close box) unloads it, as closing a window does.
+    // any other way (the close box) unloads it, as closing a window does. A window that waits
+    // for its user is not shown where nobody could answer it (see UnseenWindows): it unloads
+    // and a RuntimeError says why.
     void ShowModal();
     // Hides the window but keeps it loaded, with its controls as the user left them.
     void Hide();
 
     // Set by the holder: called once when the form unloads itself.
     void SetUnloadHook(std::function<void(Form*)> hook) { unloadHook_ = std::move(hook); }
+
+protected:
+    // False for a window that closes itself when its work is done, whoever watches.
+    virtual bool WaitsForUser() const { return true; }
 
 private:
     bool unloaded_ = false;

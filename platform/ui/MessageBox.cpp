@@ -1,11 +1,10 @@
 #include "platform/ui/MessageBox.h"
 
-#include <QApplication>
+#include "platform/ui/UnseenWindows.h"
+
 #include <QByteArray>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QMutex>
-#include <QThread>
 #include <cstdio>
 
 namespace telmo {
@@ -77,12 +76,7 @@ bool MessageBox::IsBatchMode() {
     }
     if (!qEnvironmentVariableIsEmpty("TELMO_BATCH"))
         return true;
-    // Without a widget application, or away from its thread, no window can be shown.
-    const QCoreApplication* app = QCoreApplication::instance();
-    if (qobject_cast<const QApplication*>(app) == nullptr || QThread::currentThread() != app->thread())
-        return true;
-    const QString platform = QGuiApplication::platformName();
-    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+    return !UnseenWindows::HaveDisplay();
 }
 
 void MessageBox::SetSink(Sink sink) {

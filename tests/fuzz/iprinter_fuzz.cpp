@@ -2,9 +2,10 @@
 // (real ones, in any case, cut short or mangled), call kinds and argument lists of every
 // variant kind, grids of odd shapes, and grids whose cells run a further call while a report is
 // being made (a second run, another grid, a start row). Every input ends: no crash, no hang
-// (the preview window is closed as soon as it waits; print dialogs cannot wait offscreen), and
+// (the preview window and the print dialog are closed as soon as they wait), and
 // no report saved after an error was reported in its run.
 #include "FuzzApp.h"
+#include "component/BatchHost.h"
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "dialogs/PrintStatusWindow.h"
@@ -184,6 +185,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     qputenv("CUPS_SERVER", "/nonexistent/telmo-iprinter-fuzz/cups.sock");
     fuzz::StartOffscreenApplication();
     PrintStatusWindow::SetRunsUnseen(true);
+    DriveUnseenWindows(true); // the timer below answers every window that waits
     Printers::SetBuiltInPdfListed(true);
     Printers::SelectByName(Printers::BuiltInPdfName());
     Printers::SetPdfOutputFile(Target());
@@ -191,11 +193,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         if (text.contains(QLatin1String("Error: ")) && !text.contains(QLatin1String("Error: 400")))
             ++errors;
     });
-    // Nobody sees the preview window offscreen: whenever one waits for its user, it is closed.
+    // Nobody sees the windows offscreen: whenever one waits for its user, it is closed (the
+    // progress window closes itself).
     auto* closer = new QTimer(QCoreApplication::instance());
     QObject::connect(closer, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget();
-            modal != nullptr && modal->inherits("telmo::PreviewWindow"))
+            modal != nullptr && !modal->inherits("telmo::PrintStatusWindow"))
             modal->close();
     });
     closer->start(0);

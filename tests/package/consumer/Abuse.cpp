@@ -1,8 +1,8 @@
 // A host that abuses the installed library the way real hosts do by mistake: callbacks from its
 // grid that assign another grid or start a second run, a timer that starts one, a start row
-// that is not whole, grids without cells, a report past the page count, a print dialog with no
-// display. Each case says what the target file must hold afterwards and what the user must have
-// been told; any other outcome (or a crash, a hang, a sanitizer finding) fails.
+// that is not whole, grids without cells, a report past the page count, a print dialog or a
+// preview with no display. Each case says what the target file must hold afterwards and what the user must
+// have been told; any other outcome (or a crash, a hang, a sanitizer finding) fails.
 #include "Abuse.h"
 
 #include "component/IPrinter.h"
@@ -11,9 +11,11 @@
 #include "platform/ui/MessageBox.h"
 #include "support/CallbackGrid.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
+#include <QWidget>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -129,6 +131,19 @@ int RunAbuseCases(const QString& dir, int only) {
              p.Invoke(QStringLiteral("PrintReport"), {Variant(1e300)}); // converts to true
          },
          false, "the print dialog cannot be shown"},
+        {"a preview with no display to show it",
+         [](IPrinter& p, const QString&, const QString&) {
+             p.SourceGrid(Filled(20, 3));
+             // Were it to wait for a user after all, it is closed after a while and the case fails.
+             QTimer guard;
+             QObject::connect(&guard, &QTimer::timeout, [] {
+                 if (QWidget* modal = QApplication::activeModalWidget())
+                     modal->close();
+             });
+             guard.start(10000);
+             p.ShowPreview();
+         },
+         false, "the preview cannot be shown"},
     };
     int failed = 0;
     for (size_t i = 0; i < cases.size(); ++i) {
