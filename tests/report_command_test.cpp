@@ -101,6 +101,7 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
         {{csv, "--align1", "middle"}, "--align1"},
         {{csv, "--col-widths", "1000,,2000"}, "--col-widths"},
         {{csv, "--paper", "B5"}, "--paper"},
+        {{csv, "--grid-size", "0"}, "--grid-size needs a size in points above 0"},
         {{csv, "--copies", "0"}, "--copies"},
         {{csv, "--page", "2"}, "--screenshot"},
         {{csv, "--screenshot", png, "--page", "99"}, "--page 99"}, // past the last page
