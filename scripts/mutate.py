@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Mutation check: how many small faults in the layout engine, the CSV reader and the PDF
-writer the test suites catch.
+"""Mutation check: how many small faults in the layout engine, the CSV reader, the command's
+options and grid, the preview window and the PDF writer the test suites catch.
 
 Each mutant is a fixed change at a place found by its text (the n-th occurrence of a pattern
 in a named file), so that the list stays the same run after run and survives edits around
@@ -30,6 +30,8 @@ SUITES = {
     "engine": ["pagination_test", "report_drawing_test", "layout_test", "print_status_test",
                "preview_window_test", "report_command_test"],
     "csv": ["csv_fuzz_replay", "report_command_test"],
+    "app": ["report_command_test"],
+    "preview": ["preview_window_test", "report_command_test"],
     "pdf": ["pdf_writer_test", "pdf_report_test", "printer_test", "item_model_grid_test",
             "report_output_test", "report_command_test"],
 }
@@ -88,6 +90,44 @@ MUTANTS = [
     ("C09", "app/CsvRecordParser.h", "if (atEnd && records_ == 0)", 1, "if (atEnd && records_ == 0 && false)", "csv"),
     ("C10", "app/CsvRecordParser.h", "if (data[i] == u'\\r' && i + 1 < n && data[i + 1] == u'\\n')\n", 1,
      "if (false)\n", "csv"),
+    # the command's options, column picking and grid building
+    ("A01", "app/ReportOptions.cpp", "value <= 0 || value > 500", 1, "value < 0 || value > 500", "app"),
+    ("A02", "app/ReportOptions.cpp", "if (o.fitWidth && !o.grid.colWidths.empty())", 1,
+     "if (false && !o.grid.colWidths.empty())", "app"),
+    ("A03", "app/ReportOptions.cpp", "o.landscape = has(\"landscape\");", 1, "o.landscape = false;", "app"),
+    ("A04", "app/ReportOptions.cpp", "return Printer::kPaperA5;", 1, "return Printer::kPaperA4;", "app"),
+    ("A05", "app/ColumnPicker.cpp", "compare(want, Qt::CaseInsensitive)", 1, "compare(want, Qt::CaseSensitive)",
+     "app"),
+    ("A06", "app/ColumnPicker.cpp", "index = number - 1;", 1, "index = number;", "app"),
+    ("A07", "app/ColumnPicker.cpp", "picked_[k] < maxFields_", 1, "picked_[k] <= maxFields_", "app"),
+    ("A08", "app/ReportGrid.cpp", "if (field.size() > kLongestNumberChars)", 1,
+     "if (field.size() >= kLongestNumberChars)", "app"),
+    ("A09", "app/ReportGrid.cpp", "if (!ok && locale)", 1, "if (false)", "app"),
+    ("A10", "app/ReportGrid.cpp", "r = std::max(0, fixedRows);", 1, "r = std::max(0, fixedRows - 1);", "app"),
+    ("A11", "app/ReportGrid.cpp", "attempt >= 12", 1, "attempt >= 0", "app"),
+    ("A12", "app/ReportGrid.cpp", "std::max(1, bodyRoom - heading - 1)", 1, "std::max(1, bodyRoom - 1)", "app"),
+    ("A13", "app/ReportGrid.cpp", "if (options.wrap && rows > 0)", 1, "if (false)", "app"),
+    ("A14", "app/ReportGrid.cpp", "std::min(widths[static_cast<size_t>(c)], caps.otherColumns)", 1,
+     "widths[static_cast<size_t>(c)]", "app"),
+    ("A15", "app/ReportCommand.cpp", "options.landscape ? QString() :", 1, "false ? QString() :", "app"),
+    ("A16", "app/ReportCommand.cpp", "options.titles[0] = title;", 1, "(void)title;", "app"),
+    # the preview window and its thumbnails
+    ("V01", "preview/PreviewWindow.cpp", "if (step > percent) {", 1, "if (step >= percent) {", "preview"),
+    ("V02", "preview/PreviewWindow.cpp", "wheelRest_ >= kNotch &&", 1, "wheelRest_ > kNotch &&", "preview"),
+    ("V03", "preview/PreviewWindow.cpp", "pbBase->ScaleWidth() - 180 <= printer.ScaleWidth() * zoom", 1,
+     "pbBase->ScaleWidth() - 180 < printer.ScaleWidth() * zoom", "preview"),
+    ("V04", "preview/PreviewWindow.cpp", "HS->setPageStep(qRound(pbBase->ScaleWidth() / zoom));", 1,
+     "HS->setPageStep(qRound(pbBase->ScaleWidth()));", "preview"),
+    ("V05", "preview/PreviewWindow.cpp", "pbData->SetLeft((pbBase->ScaleWidth() - pbData->Width() - 60) / 2);", 1,
+     "pbData->SetLeft((pbBase->ScaleWidth() - pbData->Width() + 60) / 2);", "preview"),
+    ("V06", "preview/PreviewWindow.cpp", "GoToPage(std::min(txtPage->text().toInt(), static_cast<int>(State().TotalPages)));",
+     1, "GoToPage(txtPage->text().toInt());", "preview"),
+    ("V07", "preview/PreviewWindow.cpp", "pbData->SetLeft(60.0f - static_cast<float>", 1,
+     "pbData->SetLeft(61.0f - static_cast<float>", "preview"),
+    ("V08", "preview/PreviewWindow.cpp", "std::min((viewport - 300) / printable", 1,
+     "std::min((viewport - 100) / printable", "preview"),
+    ("V09", "preview/ThumbnailPanel.cpp", "std::min(pageCount_, (top + viewport()->height())", 1,
+     "std::min(pageCount_ - 1, (top + viewport()->height())", "preview"),
     # platform/pdf/
     ("P01", "platform/pdf/PdfWriter.cpp", "written_ += n;", 1, "(void)n;", "pdf"),
     ("P02", "platform/pdf/PdfWriter.cpp", "while (fraction % 10 == 0)", 1, "while (fraction % 100 == 0)", "pdf"),
