@@ -6,12 +6,16 @@
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
 #include "platform/grid/GridControl.h"
+#include "platform/pdf/PdfPainter.h"
+#include "platform/pdf/PdfWriter.h"
 #include "platform/print/Printer.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/Picture.h"
 #include "platform/ui/PictureBox.h"
 #include "preview/PreviewWindow.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <benchmark/benchmark.h>
@@ -99,6 +103,34 @@ void BM_PrintReportToPdf(benchmark::State& st) {
     st.counters["pdf_MB"] = static_cast<double>(QFileInfo(file).size()) / 1e6;
 }
 BENCHMARK(BM_PrintReportToPdf)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Many small documents in one process, each a title and 20 cells in one face: a Latin face
+// (0) and a CJK face with some 16 MB of outlines (1), each document embedding its own subset.
+void BM_SmallPdfDocuments(benchmark::State& st) {
+    const bool cjk = st.range(0) == 1;
+    const FontSpec spec{.name = cjk ? "Noto Sans CJK SC" : "Arial", .sizePt = 10, .bold = false};
+    Picture picture(11000, 15000);
+    picture.AddText(QPointF(100, 0), spec, cjk ? QString::fromUtf8("库存报表") : QStringLiteral("Inventory"));
+    for (int row = 0; row < 20; ++row)
+        picture.AddText(
+            QPointF(100, 500 + row * 300), spec,
+            (cjk ? QString::fromUtf8("第%1行 螺丝 钉子 五金") : QStringLiteral("Row %1 screws nails"))
+                .arg(row));
+    qsizetype bytes = 0;
+    for (auto _ : st) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        PdfWriter writer(buffer, QStringLiteral("bench"), QString());
+        writer.BeginPage(QSizeF(595, 842), QPointF(36, 36));
+        PdfPainter(writer).Play(picture);
+        if (!writer.Finish())
+            st.SkipWithError("the PDF could not be written");
+        bytes = buffer.size();
+    }
+    st.counters["pdf_kB"] = static_cast<double>(bytes) / 1e3;
+    st.counters["peak_MB"] = PeakMegabytes();
+}
+BENCHMARK(BM_SmallPdfDocuments)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 
