@@ -106,6 +106,7 @@ bool ParseStream(const ByteSource& read, const QString& fileName, const CsvRecor
     QByteArray bytes;       // read, not yet decoded: the start of a character the chunk cut off
     qsizetype lineEnds = 0; // in the text decoded so far
     bool fileStart = true;
+    bool utf8Mark = false; // one was dropped: the file says it is UTF-8
     // Whole characters only are decoded; a mark further on is a character of its field.
     QStringDecoder utf8(QStringDecoder::Utf8,
                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
@@ -139,7 +140,8 @@ bool ParseStream(const ByteSource& read, const QString& fileName, const CsvRecor
             const QByteArrayView mark("\xEF\xBB\xBF");
             if (!atEnd && bytes.size() < mark.size())
                 continue; // too little yet to tell a byte order mark
-            if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+            // A UTF-16 mark counts only as the file's first bytes, wherever a chunk ends.
+            if (!utf8Mark && (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))) {
                 otherName =
                     bytes.startsWith("\xFF\xFE") ? QStringLiteral("UTF-16LE") : QStringLiteral("UTF-16BE");
                 other.emplace(otherName.toLatin1().constData());
@@ -148,8 +150,10 @@ bool ParseStream(const ByteSource& read, const QString& fileName, const CsvRecor
             // A byte order mark is how some programs say UTF-8 (and some say it twice, having
             // added one to a file that had one); marks at the very start are no part of the
             // first field.
-            while (!other && bytes.startsWith(mark))
+            while (!other && bytes.startsWith(mark)) {
                 bytes.remove(0, mark.size());
+                utf8Mark = true;
+            }
             if (!other && !atEnd && bytes.size() < mark.size())
                 continue;
         }

@@ -6,14 +6,19 @@
 #include "engine/PrintAllPages.h"
 #include "engine/PrintDataSettings.h"
 #include "platform/grid/GridControl.h"
+#include "platform/pdf/PdfPainter.h"
+#include "platform/pdf/PdfWriter.h"
 #include "platform/print/Printer.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/Picture.h"
 #include "platform/ui/PictureBox.h"
 #include "preview/PreviewWindow.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -99,6 +104,49 @@ void BM_PrintReportToPdf(benchmark::State& st) {
     st.counters["pdf_MB"] = static_cast<double>(QFileInfo(file).size()) / 1e6;
 }
 BENCHMARK(BM_PrintReportToPdf)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Many small documents in one process, each a title and 20 cells in one face: a Latin face
+// (0) and a CJK face with some 16 MB of outlines (1), each document embedding its own subset;
+// 20 documents, then 200 more (the face's tables are kept for the process). Each document
+// must be the same bytes as the first but for its date and ID. s_per_doc is CPU time.
+void BM_SmallPdfDocuments(benchmark::State& st) {
+    const bool cjk = st.range(0) == 1;
+    const int documents = static_cast<int>(st.range(1));
+    const FontSpec spec{.name = cjk ? "Noto Sans CJK SC" : "Arial", .sizePt = 10, .bold = false};
+    Picture picture(11000, 15000);
+    picture.AddText(QPointF(100, 0), spec, cjk ? QString::fromUtf8("库存报表") : QStringLiteral("Inventory"));
+    for (int row = 0; row < 20; ++row)
+        picture.AddText(
+            QPointF(100, 500 + row * 300), spec,
+            (cjk ? QString::fromUtf8("第%1行 螺丝 钉子 五金") : QStringLiteral("Row %1 screws nails"))
+                .arg(row));
+    const QRegularExpression dateAndId(QStringLiteral("\\(D:.*\\)|/ID \\[.*\\]"));
+    QString first;
+    for (auto _ : st)
+        for (int d = 0; d < documents; ++d) {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            PdfWriter writer(buffer, QStringLiteral("bench"), QString());
+            writer.BeginPage(QSizeF(595, 842), QPointF(36, 36));
+            PdfPainter(writer).Play(picture);
+            if (!writer.Finish())
+                st.SkipWithError("the PDF could not be written");
+            const QString bytes = QString::fromLatin1(buffer.data()).remove(dateAndId);
+            if (first.isEmpty())
+                first = bytes;
+            else if (bytes != first)
+                st.SkipWithError("a document differs from the first");
+        }
+    st.counters["s_per_doc"] = benchmark::Counter(documents, benchmark::Counter::kIsIterationInvariantRate |
+                                                                 benchmark::Counter::kInvert);
+    st.counters["peak_MB"] = PeakMegabytes();
+}
+BENCHMARK(BM_SmallPdfDocuments)
+    ->Args({0, 20})
+    ->Args({1, 20})
+    ->Args({1, 200})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace
 

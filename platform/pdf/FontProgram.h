@@ -1,13 +1,13 @@
 #pragma once
 
+#include "platform/pdf/FaceTables.h"
+
 #include <QByteArray>
 #include <QRawFont>
 #include <QRect>
 #include <QString>
+#include <memory>
 #include <vector>
-
-struct hb_face_t;
-struct hb_font_t;
 
 namespace telmo {
 
@@ -20,16 +20,13 @@ public:
     enum class Outlines { None, TrueType, Cff };
 
     explicit FontProgram(const QRawFont& font);
-    ~FontProgram();
-    FontProgram(const FontProgram&) = delete;
-    FontProgram& operator=(const FontProgram&) = delete;
-    FontProgram(FontProgram&& other) noexcept;
-    FontProgram& operator=(FontProgram&&) = delete;
 
     // None for a face a PDF cannot embed as outlines: bitmap-only (colour emoji), variable
     // CFF2, or tables that do not add up.
     Outlines Kind() const { return kind_; }
     bool IsValid() const { return kind_ != Outlines::None; }
+    // True when the face has bitmap glyphs (colour emoji and the like).
+    bool HasBitmaps() const { return tables_->HasBitmaps(); }
     int UnitsPerEm() const { return unitsPerEm_; }
     int GlyphCount() const { return glyphCount_; }
     int Advance(quint32 glyph) const;          // font units
@@ -38,14 +35,13 @@ public:
     int Descent() const { return descent_; } // negative below the baseline
     QString PostScriptName() const { return postScriptName_; }
 
-    // A font file holding the glyphs marked in used (indexed by glyph) and the parts of
-    // composite glyphs among them; glyph 0 is always kept, as renderers draw it for gaps.
-    // An OpenType file: glyf outlines for TrueType, a CFF table for CFF. Empty on failure.
-    QByteArray Subset(const std::vector<bool>& used) const;
+    // A font file holding the glyphs given and the parts of composite glyphs among them;
+    // glyph 0 is always kept, as renderers draw it for gaps. An OpenType file: glyf outlines
+    // for TrueType, a CFF table for CFF. Empty on failure.
+    QByteArray Subset(const std::vector<quint32>& glyphs) const;
 
 private:
-    hb_face_t* face_ = nullptr;
-    hb_font_t* font_ = nullptr;
+    std::shared_ptr<const FaceTables> tables_;
     Outlines kind_ = Outlines::None;
     int unitsPerEm_ = 1000;
     int glyphCount_ = 0;

@@ -3,6 +3,7 @@
 #include "platform/pdf/PdfWriter.h"
 
 #include <QCryptographicHash>
+#include <algorithm>
 
 namespace telmo {
 namespace {
@@ -24,11 +25,8 @@ QByteArray NameOf(const QString& text) {
 } // namespace
 
 PdfFont::PdfFont(const QRawFont& face, QByteArray resourceName)
-    : face_(face), program_(face), resourceName_(std::move(resourceName)),
-      glyphOfCharacter_(0x10000, kUnknown) {
-    bitmapOnly_ = !program_.IsValid() && face.isValid() &&
-                  (!face.fontTable("CBDT").isEmpty() || !face.fontTable("sbix").isEmpty() ||
-                   !face.fontTable("EBDT").isEmpty());
+    : face_(face), program_(face), resourceName_(std::move(resourceName)) {
+    bitmapOnly_ = !program_.IsValid() && face.isValid() && program_.HasBitmaps();
     if (!program_.IsValid() && face.isValid() && !bitmapOnly_)
         type3_ = std::make_unique<Type3Font>(face, resourceName_);
     const int glyphs = program_.IsValid() ? program_.GlyphCount() : 0;
@@ -37,6 +35,8 @@ PdfFont::PdfFont(const QRawFont& face, QByteArray resourceName)
 }
 
 quint32 PdfFont::GlyphOf(char16_t character) {
+    if (glyphOfCharacter_.empty())
+        glyphOfCharacter_.assign(0x10000, kUnknown);
     quint32& glyph = glyphOfCharacter_[character];
     if (glyph == kUnknown) {
         const QChar ch(character);
@@ -49,7 +49,7 @@ quint32 PdfFont::GlyphOf(char16_t character) {
 int PdfFont::Use(quint32 glyph, char32_t character) {
     if (glyph >= used_.size())
         return 0;
-    used_[glyph] = true;
+    MarkUsed(glyph);
     char32_t& mapped = characterOfGlyph_[glyph];
     if (mapped == 0)
         mapped = character;
@@ -61,7 +61,7 @@ int PdfFont::Use(quint32 glyph, char32_t character) {
 int PdfFont::Use(quint32 glyph, const QString& text) {
     if (glyph >= used_.size())
         return 0;
-    used_[glyph] = true;
+    MarkUsed(glyph);
     char32_t& mapped = characterOfGlyph_[glyph];
     const bool oneCharacter =
         text.size() == 1 || (text.size() == 2 && text[0].isHighSurrogate() && text[1].isLowSurrogate());
@@ -83,16 +83,30 @@ int PdfFont::Use(quint32 glyph, const QString& text) {
     return int(variants_.size());
 }
 
+void PdfFont::MarkUsed(quint32 glyph) {
+    if (!used_[glyph]) {
+        used_[glyph] = true;
+        usedGlyphs_.push_back(glyph);
+    }
+}
+
+std::vector<quint32> PdfFont::UsedInOrder() const {
+    std::vector<quint32> glyphs = usedGlyphs_;
+    std::sort(glyphs.begin(), glyphs.end());
+    return glyphs;
+}
+
 QByteArray PdfFont::ResourceName(int variant) const {
     return variant == 0 ? resourceName_ : resourceName_ + 'v' + QByteArray::number(variant);
 }
 
-QByteArray PdfFont::SubsetName() const {
+QByteArray PdfFont::SubsetName(const std::vector<quint32>& glyphs) const {
     // Six capitals that differ between subsets of one face, as readers expect of a subset's name.
     QCryptographicHash hash(QCryptographicHash::Md5);
-    for (size_t g = 0; g < used_.size(); ++g)
-        if (used_[g])
-            hash.addData(QByteArrayView(reinterpret_cast<const char*>(&g), sizeof g));
+    for (const quint32 glyph : glyphs) {
+        const size_t g = glyph;
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(&g), sizeof g));
+    }
     const QByteArray digest = hash.result();
     QByteArray tag;
     for (int i = 0; i < 6; ++i)
@@ -100,37 +114,33 @@ QByteArray PdfFont::SubsetName() const {
     return tag + '+' + NameOf(program_.PostScriptName());
 }
 
-QByteArray PdfFont::Widths() const {
+QByteArray PdfFont::Widths(const std::vector<quint32>& glyphs) const {
     // Runs of consecutive glyphs share one array: [first [w w w] first [w] ...], 1000 units per em.
     QByteArray out("[");
     const double scale = 1000.0 / program_.UnitsPerEm();
-    size_t g = 0;
-    while (g < used_.size()) {
-        if (!used_[g]) {
-            ++g;
-            continue;
-        }
-        out.append(QByteArray::number(qulonglong(g))).append(" [");
-        for (; g < used_.size() && used_[g]; ++g)
-            out.append(QByteArray::number(qRound(program_.Advance(quint32(g)) * scale))).append(' ');
+    for (size_t i = 0; i < glyphs.size();) {
+        out.append(QByteArray::number(qulonglong(glyphs[i]))).append(" [");
+        do
+            out.append(QByteArray::number(qRound(program_.Advance(glyphs[i]) * scale))).append(' ');
+        while (++i < glyphs.size() && glyphs[i] == glyphs[i - 1] + 1);
         out.append("] ");
     }
     return out + "]";
 }
 
-QByteArray PdfFont::ToUnicodeMap(int variant) const {
+QByteArray PdfFont::ToUnicodeMap(int variant, const std::vector<quint32>& glyphs) const {
     QByteArray map("/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
                    "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
                    "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
                    "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n");
     std::vector<std::pair<quint32, QString>> mapped;
     if (variant == 0) {
-        for (size_t g = 0; g < characterOfGlyph_.size(); ++g) {
+        for (const quint32 g : glyphs) {
             const char32_t u = characterOfGlyph_[g];
             if (u == kText)
-                mapped.emplace_back(quint32(g), textOfGlyph_.at(quint32(g)));
+                mapped.emplace_back(g, textOfGlyph_.at(g));
             else if (u != 0)
-                mapped.emplace_back(quint32(g), QString::fromUcs4(&u, 1));
+                mapped.emplace_back(g, QString::fromUcs4(&u, 1));
         }
     } else {
         mapped.assign(variants_[variant - 1].begin(), variants_[variant - 1].end());
@@ -157,12 +167,13 @@ QByteArray PdfFont::ToUnicodeMap(int variant) const {
 
 bool PdfFont::Write(PdfWriter& writer, int first, QByteArray& resources) const {
     const int cidFont = first + 1, descriptor = first + 2, file = first + 3, toUnicode = first + 4;
-    const QByteArray name = SubsetName();
+    const std::vector<quint32> glyphs = UsedInOrder();
+    const QByteArray name = SubsetName(glyphs);
     const auto ref = [](int object) { return QByteArray::number(object) + " 0 R"; };
     const double scale = 1000.0 / program_.UnitsPerEm();
     const auto units = [scale](int v) { return QByteArray::number(qRound(v * scale)); };
     const QRect box = program_.BoundingBox();
-    const QByteArray fontFile = program_.Subset(used_);
+    const QByteArray fontFile = program_.Subset(glyphs);
     // A CFF face goes in whole as OpenType, where its CIDs are its glyph numbers.
     const bool cff = program_.Kind() == FontProgram::Outlines::Cff;
     const auto type0 = [&](int object, int map) {
@@ -173,7 +184,7 @@ bool PdfFont::Write(PdfWriter& writer, int first, QByteArray& resources) const {
     resources.append('/' + resourceName_ + ' ' + ref(first) + ' ');
     for (size_t v = 1; v <= variants_.size(); ++v) {
         const int font = writer.NewObject(), map = writer.NewObject();
-        if (!type0(font, map) || !writer.WriteStream(map, QByteArray(), ToUnicodeMap(int(v))))
+        if (!type0(font, map) || !writer.WriteStream(map, QByteArray(), ToUnicodeMap(int(v), glyphs)))
             return false;
         resources.append('/' + ResourceName(int(v)) + ' ' + ref(font) + ' ');
     }
@@ -184,7 +195,7 @@ bool PdfFont::Write(PdfWriter& writer, int first, QByteArray& resources) const {
                                            " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) "
                                            "/Supplement 0 >> /FontDescriptor " +
                                            ref(descriptor) + (cff ? "" : " /CIDToGIDMap /Identity") +
-                                           " /DW 0 /W " + Widths() + " >>") &&
+                                           " /DW 0 /W " + Widths(glyphs) + " >>") &&
            writer.WriteObject(descriptor,
                               "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox [" +
                                   units(box.left()) + ' ' + units(box.top()) + ' ' + units(box.right()) +
@@ -196,7 +207,7 @@ bool PdfFont::Write(PdfWriter& writer, int first, QByteArray& resources) const {
                               cff ? QByteArray("/Subtype /OpenType")
                                   : "/Length1 " + QByteArray::number(fontFile.size()),
                               fontFile) &&
-           writer.WriteStream(toUnicode, QByteArray(), ToUnicodeMap(0));
+           writer.WriteStream(toUnicode, QByteArray(), ToUnicodeMap(0, glyphs));
 }
 
 } // namespace telmo

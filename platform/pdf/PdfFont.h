@@ -55,9 +55,12 @@ public:
     static constexpr int kObjectCount = 5;
 
 private:
-    QByteArray Widths() const;
-    QByteArray ToUnicodeMap(int variant) const;
-    QByteArray SubsetName() const;
+    void MarkUsed(quint32 glyph);
+    std::vector<quint32> UsedInOrder() const;
+    // Of the glyphs drawn, in order (a CJK face has some 65,000; a document draws a few).
+    QByteArray Widths(const std::vector<quint32>& glyphs) const;
+    QByteArray ToUnicodeMap(int variant, const std::vector<quint32>& glyphs) const;
+    QByteArray SubsetName(const std::vector<quint32>& glyphs) const;
 
     QRawFont face_;
     FontProgram program_;
@@ -65,7 +68,8 @@ private:
     std::unique_ptr<Type3Font> type3_;
     QByteArray resourceName_;
     std::vector<quint32> glyphOfCharacter_; // by UTF-16 code unit; kUnknown until looked up
-    std::vector<bool> used_;
+    std::vector<bool> used_;                // by glyph
+    std::vector<quint32> usedGlyphs_;       // the same, in the order first drawn
     // The font's own map: a character per glyph (0 none yet, kText: see textOfGlyph_).
     std::vector<char32_t> characterOfGlyph_;
     std::unordered_map<quint32, QString> textOfGlyph_;
