@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QString>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace telmo {
@@ -15,6 +16,22 @@ namespace telmo {
 // HarfBuzz: metrics in font units, and a subset that holds only the glyphs a document drew
 // (with the parts of composite glyphs) under their own numbers, so text written in the
 // face's glyph numbers needs no table to map it. TrueType and CFF outlines alike.
+// A subset font file, and where the glyphs drawn went in it. The subsetter packs the glyphs
+// it keeps into the first numbers (a CJK face's subset would otherwise hold 65,535 empty
+// metrics and outlines), while the pages were written in the face's own numbers: a
+// TrueType font gets a /CIDToGIDMap from them; a CID-keyed CFF face goes in as a bare CFF
+// table, whose charset keeps each glyph's CID, and is drawn by CID. A name-keyed CFF face
+// keeps its numbers, as a PDF reads its codes as glyph numbers there.
+struct FontSubset {
+    QByteArray program;
+    // (face's glyph, the number a reader draws it by in the subset), sorted.
+    std::vector<std::pair<quint32, quint32>> numbers;
+
+    quint32 GlyphOf(quint32 faceGlyph) const; // 0 for a glyph not kept
+    // Two bytes big-endian for each of the face's glyph numbers up to the last one drawn.
+    QByteArray CidToGidMap() const;
+};
+
 class FontProgram {
 public:
     enum class Outlines { None, TrueType, Cff };
@@ -25,6 +42,8 @@ public:
     // CFF2, or tables that do not add up.
     Outlines Kind() const { return kind_; }
     bool IsValid() const { return kind_ != Outlines::None; }
+    // True for a CID-keyed CFF face, whose subset is a bare CFF table.
+    bool IsCidKeyed() const { return cidKeyed_; }
     // True when the face has bitmap glyphs (colour emoji and the like).
     bool HasBitmaps() const { return tables_->HasBitmaps(); }
     int UnitsPerEm() const { return unitsPerEm_; }
@@ -35,10 +54,10 @@ public:
     int Descent() const { return descent_; } // negative below the baseline
     QString PostScriptName() const { return postScriptName_; }
 
-    // A font file holding the glyphs given and the parts of composite glyphs among them;
-    // glyph 0 is always kept, as renderers draw it for gaps. An OpenType file: glyf outlines
-    // for TrueType, a CFF table for CFF. Empty on failure.
-    QByteArray Subset(const std::vector<quint32>& glyphs) const;
+    // A font file holding the glyphs given (sorted) and the parts of composite glyphs among
+    // them; glyph 0 is always kept, as renderers draw it for gaps. An OpenType file: glyf
+    // outlines for TrueType, a CFF table for CFF. Its program is empty on failure.
+    FontSubset Subset(const std::vector<quint32>& glyphs) const;
 
 private:
     std::shared_ptr<const FaceTables> tables_;
@@ -48,6 +67,7 @@ private:
     QRect box_;
     int ascent_ = 0, descent_ = 0;
     QString postScriptName_;
+    bool cidKeyed_ = false;
 };
 
 } // namespace telmo

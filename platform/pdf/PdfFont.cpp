@@ -173,9 +173,13 @@ bool PdfFont::Write(PdfWriter& writer, int first, QByteArray& resources) const {
     const double scale = 1000.0 / program_.UnitsPerEm();
     const auto units = [scale](int v) { return QByteArray::number(qRound(v * scale)); };
     const QRect box = program_.BoundingBox();
-    const QByteArray fontFile = program_.Subset(glyphs);
-    // A CFF face goes in whole as OpenType, where its CIDs are its glyph numbers.
+    const FontSubset subset = program_.Subset(glyphs);
+    const QByteArray& fontFile = subset.program;
+    // A CFF face goes in as OpenType, where its CIDs are its glyph numbers, or, CID-keyed, as a
+    // bare CFF table drawn by CID; a TrueType face's subset numbers its glyphs anew, and a map
+    // from the face's numbers comes along.
     const bool cff = program_.Kind() == FontProgram::Outlines::Cff;
+    const int glyphMap = cff ? 0 : writer.NewObject();
     const auto type0 = [&](int object, int map) {
         return writer.WriteObject(object, "<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
                                               " /Encoding /Identity-H /DescendantFonts [" + ref(cidFont) +
@@ -194,7 +198,7 @@ bool PdfFont::Write(PdfWriter& writer, int first, QByteArray& resources) const {
                                            " /BaseFont /" + name +
                                            " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) "
                                            "/Supplement 0 >> /FontDescriptor " +
-                                           ref(descriptor) + (cff ? "" : " /CIDToGIDMap /Identity") +
+                                           ref(descriptor) + (cff ? "" : " /CIDToGIDMap " + ref(glyphMap)) +
                                            " /DW 0 /W " + Widths(glyphs) + " >>") &&
            writer.WriteObject(descriptor,
                               "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox [" +
@@ -203,10 +207,12 @@ bool PdfFont::Write(PdfWriter& writer, int first, QByteArray& resources) const {
                                   units(program_.Ascent()) + " /Descent " + units(program_.Descent()) +
                                   " /CapHeight " + units(program_.Ascent()) + " /StemV 80 " +
                                   (cff ? "/FontFile3 " : "/FontFile2 ") + ref(file) + " >>") &&
-           writer.WriteStream(file,
-                              cff ? QByteArray("/Subtype /OpenType")
-                                  : "/Length1 " + QByteArray::number(fontFile.size()),
-                              fontFile) &&
+           writer.WriteStream(
+               file,
+               cff ? QByteArray(program_.IsCidKeyed() ? "/Subtype /CIDFontType0C" : "/Subtype /OpenType")
+                   : "/Length1 " + QByteArray::number(fontFile.size()),
+               fontFile) &&
+           (cff || writer.WriteStream(glyphMap, QByteArray(), subset.CidToGidMap())) &&
            writer.WriteStream(toUnicode, QByteArray(), ToUnicodeMap(0, glyphs));
 }
 
