@@ -11,15 +11,6 @@
 namespace telmo {
 namespace {
 
-// Flate at its fastest level: page streams are many and repetitive, so a higher level costs
-// half as much time again for a file 5% smaller (measured on order lists of 20,000 rows).
-constexpr int kCompressionLevel = 1;
-
-QByteArray Deflated(const QByteArray& data) {
-    // qCompress prefixes the zlib stream with its length in four bytes.
-    return qCompress(data, kCompressionLevel).mid(4);
-}
-
 QByteArray Number(double value) {
     QByteArray text;
     AppendPdfNumber(text, value);
@@ -107,7 +98,10 @@ bool PdfWriter::WriteObject(int number, const QByteArray& body) {
 }
 
 bool PdfWriter::WriteStream(int number, const QByteArray& entries, const QByteArray& data) {
-    const QByteArray packed = Deflated(data);
+    return WritePacked(number, entries, Deflater::Deflate(data));
+}
+
+bool PdfWriter::WritePacked(int number, const QByteArray& entries, const QByteArray& packed) {
     return WriteObject(number, "<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode " +
                                    entries + " >>\nstream\n" + packed + "\nendstream");
 }
@@ -151,14 +145,25 @@ bool PdfWriter::EndPage() {
             ordered.append(QByteArrayView(content_).sliced(block.begin, end - block.begin));
     }
     blocks_.clear();
-    const bool ok =
-        WriteStream(contents, QByteArray(), ordered.isEmpty() ? content_ : ordered) &&
-        WriteObject(page, "<< /Type /Page /Parent " + QByteArray::number(pageTree_) + " 0 R /MediaBox [0 0 " +
-                              Number(pageSize_.width()) + ' ' + Number(pageSize_.height()) + "] /Resources " +
-                              QByteArray::number(resources_) + " 0 R /Contents " +
-                              QByteArray::number(contents) + " 0 R >>");
-    content_.resize(0); // keeps its capacity for the next page
-    return ok;
+    // The page is packed while the next one is drawn, and written when that one ends.
+    if (!WritePendingPage())
+        return false;
+    deflater_.Start(ordered.isEmpty() ? content_ : ordered);
+    pending_ = PendingPage{contents, page,
+                           "<< /Type /Page /Parent " + QByteArray::number(pageTree_) +
+                               " 0 R /MediaBox [0 0 " + Number(pageSize_.width()) + ' ' +
+                               Number(pageSize_.height()) + "] /Resources " + QByteArray::number(resources_) +
+                               " 0 R /Contents " + QByteArray::number(contents) + " 0 R >>"};
+    content_.clear();
+    return !failed_;
+}
+
+bool PdfWriter::WritePendingPage() {
+    if (!pending_)
+        return !failed_;
+    const PendingPage page = std::move(*pending_);
+    pending_.reset();
+    return WritePacked(page.contents, QByteArray(), deflater_.Take()) && WriteObject(page.page, page.body);
 }
 
 QByteArray PdfWriter::ImageFor(const QString& key, const std::function<QImage()>& draw) {
@@ -225,7 +230,7 @@ PdfFont& PdfWriter::FontFor(const QRawFont& face) {
 }
 
 bool PdfWriter::Finish() {
-    if (inPage_ && !EndPage())
+    if ((inPage_ && !EndPage()) || !WritePendingPage())
         return false;
     QByteArray fontEntries;
     for (const FontEntry& entry : fonts_) {

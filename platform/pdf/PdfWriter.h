@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/pdf/Deflater.h"
 #include "platform/pdf/PdfFont.h"
 
 #include <QByteArray>
@@ -12,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace telmo {
@@ -66,6 +68,8 @@ public:
 
 private:
     bool Write(const QByteArray& bytes);
+    bool WritePacked(int number, const QByteArray& entries, const QByteArray& packed);
+    bool WritePendingPage();
 
     QIODevice& out_;
     bool failed_ = false;
@@ -84,6 +88,12 @@ private:
     bool inPage_ = false;
     QSizeF pageSize_;
     std::vector<int> pages_;
+    struct PendingPage {
+        int contents, page;
+        QByteArray body; // the page object's
+    };
+    std::optional<PendingPage> pending_; // its content is in the deflater
+    Deflater deflater_;
 
     struct FontEntry {
         QString key;
