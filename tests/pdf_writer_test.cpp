@@ -81,11 +81,11 @@ TEST(FontProgramTest, ASubsetDrawsTheUsedGlyphsAsTheFaceDoesAndNothingElse) {
 // zero width as a faint quarter pixel.
 TEST(PdfWriterTest, EveryKindOfFacePrintsTextThatReadsBack) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("faces.pdf"));
+    const QString path = dir.filePath("faces.pdf");
     const std::vector<std::pair<const char*, QString>> rows = {
-        {"Liberation Sans", QStringLiteral("Quantity 335")},
+        {"Liberation Sans", "Quantity 335"},
         {"Noto Sans CJK SC", QString::fromUtf8("你好世界")},
-        {"Nimbus Sans", QStringLiteral("Nimbus 42")},
+        {"Nimbus Sans", "Nimbus 42"},
         {"Noto Color Emoji", QString::fromUtf8("😀")}};
     Picture picture(9000, 4000);
     for (size_t i = 0; i < rows.size(); ++i)
@@ -96,7 +96,7 @@ TEST(PdfWriterTest, EveryKindOfFacePrintsTextThatReadsBack) {
         QFile file(to);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         {
-            PdfWriter writer(file, QStringLiteral("Faces"), QString());
+            PdfWriter writer(file, "Faces", QString());
             writer.BeginPage(QSizeF(595, 842), QPointF(0, 0));
             PdfPainter(writer).Play(picture);
             EXPECT_TRUE(writer.Finish());
@@ -104,10 +104,9 @@ TEST(PdfWriterTest, EveryKindOfFacePrintsTextThatReadsBack) {
         file.close();
         // The same document again, its faces now loaded: the same bytes but for the date and ID.
         file.open(QIODevice::ReadOnly);
-        return QString::fromLatin1(file.readAll())
-            .remove(QRegularExpression(QStringLiteral("\\(D:.*\\)|/ID \\[.*\\]")));
+        return QString::fromLatin1(file.readAll()).remove(QRegularExpression("\\(D:.*\\)|/ID \\[.*\\]"));
     };
-    ASSERT_TRUE(write(path) == write(dir.filePath(QStringLiteral("again.pdf")))) << "the second one differs";
+    ASSERT_TRUE(write(path) == write(dir.filePath("again.pdf"))) << "the second one differs";
     const test::PdfDoc pdf = test::ReadPdf(path);
     ASSERT_EQ(pdf.pages, 1) << pdf.error.toStdString();
     const QString mupdf = test::MuPdfText(path);
@@ -117,27 +116,25 @@ TEST(PdfWriterTest, EveryKindOfFacePrintsTextThatReadsBack) {
         EXPECT_TRUE(mupdf.contains(text)) << family << " in mutool:\n" << mupdf.toStdString();
     }
     QProcess fonts, images, render;
-    fonts.start(QStringLiteral("pdffonts"), {path});
-    images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), path});
-    const QString png = dir.filePath(QStringLiteral("page.png"));
-    render.start(QStringLiteral("mutool"),
-                 {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("96"),
-                  QStringLiteral("-o"), png, path});
+    fonts.start("pdffonts", {path});
+    images.start("pdfimages", {"-list", path});
+    const QString png = dir.filePath("page.png");
+    render.start("mutool", {"draw", "-q", "-r", "96", "-o", png, path});
     ASSERT_TRUE(fonts.waitForFinished() && images.waitForFinished() && render.waitForFinished());
     const QString fontList = QString::fromUtf8(fonts.readAllStandardOutput());
-    EXPECT_TRUE(fontList.contains(QStringLiteral("CID Type 0C (OT)"))) << fontList.toStdString();
-    EXPECT_TRUE(fontList.contains(QStringLiteral("CID TrueType"))) << fontList.toStdString();
-    EXPECT_GE(QString::fromUtf8(images.readAllStandardOutput()).count(QStringLiteral(" image ")), 1);
+    EXPECT_TRUE(fontList.contains("CID Type 0C (OT)")) << fontList.toStdString();
+    EXPECT_TRUE(fontList.contains("CID TrueType")) << fontList.toStdString();
+    EXPECT_GE(QString::fromUtf8(images.readAllStandardOutput()).count(" image "), 1);
     const QImage page(png);
     ASSERT_FALSE(page.isNull());
     int ink = 0; // 255 for each pixel of black across the line
     for (int y = 236; y <= 244; ++y)
         ink += 255 - qGray(page.pixel(300, y));
     EXPECT_GT(ink, 200) << "the line's ink adds up to a pixel";
-    QFont nimbus(QStringLiteral("Nimbus Sans"));
+    QFont nimbus("Nimbus Sans");
     if (!QRawFont::fromFont(nimbus).fontTable("head").isEmpty())
         GTEST_SKIP() << "Nimbus Sans is not a Type 1 face here (fonts-urw-base35 not installed)";
-    EXPECT_TRUE(fontList.contains(QStringLiteral("Type 3"))) << fontList.toStdString();
+    EXPECT_TRUE(fontList.contains("Type 3")) << fontList.toStdString();
 }
 
 TEST(PdfWriterTest, NumbersHaveAtMostThreeDecimalsAndNoExponent) {

@@ -221,9 +221,8 @@ TEST_F(PrintStatusTest, PrintingWithoutAGridIsReportedByTheRequest) {
     printer->ShowPreview();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(std::tuple(messages[0].text, messages[0].title),
-              std::tuple(QStringLiteral("Please Assign the Source Grid to print or preview"),
-                         QStringLiteral("TELMO Preview")));
-    EXPECT_EQ(State().CurrentAction, QStringLiteral("show preview"));
+              std::tuple("Please Assign the Source Grid to print or preview", "TELMO Preview"));
+    EXPECT_EQ(State().CurrentAction, "show preview");
     EXPECT_FALSE(State().IsPreviewMode || State().frmPreview.IsLoaded());
     EXPECT_EQ(LogText(), logged);
 }

@@ -38,7 +38,7 @@ protected:
     }
     void TearDown() override { Printers::SetPdfOutputFile(QString()); }
 
-    QString OutputPath(const QString& name = QStringLiteral("out.pdf")) const { return dir_.filePath(name); }
+    QString OutputPath(const QString& name = "out.pdf") const { return dir_.filePath(name); }
     // Where twips coordinates start on the PDF page, in points.
     QPointF Origin() { return printer.Native().pageLayout().paintRect(QPageLayout::Point).topLeft(); }
     // Ink (darker than mid grey) or pure white within 2 points of each probe on page 1, rendered at

@@ -23,7 +23,6 @@
 #include <QWidget>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,15 +35,10 @@ const char* const kMembers[] = {"HasPrinter",  "CurrDate",         "Title1",    
                                 "ShowPreview", "PrintReport",      "TitleSeprator", "ErrorLogFile"};
 constexpr size_t kMemberCount = sizeof kMembers / sizeof *kMembers;
 
-class Input {
+class Input : public fuzz::Bytes {
 public:
-    Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool Done() const { return pos_ >= size_; }
-    uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    int16_t Short() {
-        const int high = Byte();
-        return static_cast<int16_t>(high << 8 | Byte());
-    }
+    using Bytes::Bytes;
+    int16_t Short() { return static_cast<int16_t>(Word()); }
     QString Text() {
         const int length = Byte() % 12;
         QString text;
@@ -52,11 +46,6 @@ public:
             text += QChar(static_cast<char16_t>(Byte() % 4 == 0 ? 0x400 + Byte() : 0x20 + Byte() % 95));
         return text;
     }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
 };
 
 using telmo::test::CallbackGrid;

@@ -12,7 +12,6 @@
 #include "support/CallbackGrid.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <QWidget>
