@@ -6,6 +6,7 @@
 #include "component/Variant.h"
 #include "platform/RuntimeError.h"
 #include "platform/ui/MessageBox.h"
+#include "support/AutomationError.h"
 #include "support/CommandRun.h"
 
 #include <QTemporaryDir>
@@ -30,17 +31,7 @@ Stored Snapshot() {
     // clang-format on
 }
 
-// The automation error number the call raised, or 0. Any other exception is a failure of
-// the component: hosts only understand automation errors.
-int32_t ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const RuntimeError& e) {
-        EXPECT_FALSE(e.Description().isEmpty()) << e.Number();
-        return e.Number();
-    }
-    return 0;
-}
+using test::ErrorOf;
 
 class LateBindingAbuseTest : public ::testing::Test {
 protected:

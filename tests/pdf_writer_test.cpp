@@ -3,13 +3,13 @@
 #include "platform/pdf/FontProgram.h"
 #include "platform/pdf/PdfPainter.h"
 #include "platform/pdf/PdfWriter.h"
+#include "support/CommandRun.h"
 #include "support/PdfText.h"
 
 #include <QFile>
 #include <QFont>
 #include <QImage>
 #include <QPainterPath>
-#include <QProcess>
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -93,18 +93,16 @@ TEST(PdfWriterTest, EveryKindOfFacePrintsTextThatReadsBack) {
                         rows[i].second);
     picture.AddLine(QPointF(0, 3600), QPointF(9000, 3600)); // 180 pt below the top, 2.5 inches
     const auto write = [&picture](const QString& to) {
-        QFile file(to);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         {
+            QFile file(to);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
             PdfWriter writer(file, "Faces", QString());
             writer.BeginPage(QSizeF(595, 842), QPointF(0, 0));
             PdfPainter(writer).Play(picture);
             EXPECT_TRUE(writer.Finish());
         }
-        file.close();
         // The same document again, its faces now loaded: the same bytes but for the date and ID.
-        file.open(QIODevice::ReadOnly);
-        return QString::fromLatin1(file.readAll()).remove(QRegularExpression("\\(D:.*\\)|/ID \\[.*\\]"));
+        return QString::fromLatin1(test::ReadFile(to)).remove(QRegularExpression("\\(D:.*\\)|/ID \\[.*\\]"));
     };
     ASSERT_TRUE(write(path) == write(dir.filePath("again.pdf"))) << "the second one differs";
     const test::PdfDoc pdf = test::ReadPdf(path);
@@ -115,16 +113,12 @@ TEST(PdfWriterTest, EveryKindOfFacePrintsTextThatReadsBack) {
                                                      << pdf.pageTexts[0].toStdString();
         EXPECT_TRUE(mupdf.contains(text)) << family << " in mutool:\n" << mupdf.toStdString();
     }
-    QProcess fonts, images, render;
-    fonts.start("pdffonts", {path});
-    images.start("pdfimages", {"-list", path});
-    const QString png = dir.filePath("page.png");
-    render.start("mutool", {"draw", "-q", "-r", "96", "-o", png, path});
-    ASSERT_TRUE(fonts.waitForFinished() && images.waitForFinished() && render.waitForFinished());
-    const QString fontList = QString::fromUtf8(fonts.readAllStandardOutput());
-    EXPECT_TRUE(fontList.contains("CID Type 0C (OT)")) << fontList.toStdString();
-    EXPECT_TRUE(fontList.contains("CID TrueType")) << fontList.toStdString();
-    EXPECT_GE(QString::fromUtf8(images.readAllStandardOutput()).count(" image "), 1);
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString fontList = test::RunProgram("pdffonts", {path}, env).out, png = dir.filePath("page.png");
+    EXPECT_TRUE(fontList.contains("CID Type 0C (OT)") && fontList.contains("CID TrueType"))
+        << fontList.toStdString();
+    EXPECT_GE(test::RunProgram("pdfimages", {"-list", path}, env).out.count(" image "), 1);
+    test::RunProgram("mutool", {"draw", "-q", "-r", "96", "-o", png, path}, env);
     const QImage page(png);
     ASSERT_FALSE(page.isNull());
     int ink = 0; // 255 for each pixel of black across the line
@@ -138,21 +132,13 @@ TEST(PdfWriterTest, EveryKindOfFacePrintsTextThatReadsBack) {
 }
 
 TEST(PdfWriterTest, NumbersHaveAtMostThreeDecimalsAndNoExponent) {
+    // clang-format off
     const std::vector<std::pair<double, const char*>> cases = {
-        {0, "0"},
-        {-0.0001, "0"},
-        {1, "1"},
-        {-1.5, "-1.5"},
-        {-0.25, "-0.25"},
-        {0.05, "0.05"},
-        {0.005, "0.005"},
-        {1.0004, "1"},
-        {2.9996, "3"},
-        {12345.678, "12345.678"},
-        {1e-9, "0"},
-        {1e12, "1000000000000"},
+        {0, "0"}, {-0.0001, "0"}, {1, "1"}, {-1.5, "-1.5"}, {-0.25, "-0.25"}, {0.05, "0.05"}, {0.005, "0.005"},
+        {1.0004, "1"}, {2.9996, "3"}, {12345.678, "12345.678"}, {1e-9, "0"}, {1e12, "1000000000000"},
         {-15762.1718, "-15762.172"},
     };
+    // clang-format on
     for (const auto& [value, text] : cases) {
         QByteArray out("x ");
         AppendPdfNumber(out, value);

@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (flags & 8)
         args << "--landscape";
     if (flags & 16)
-        args << "--fixed-rows" << "0";
+        args << "--fixed-rows"
+             << "0";
     for (const auto& [flag, option] : {std::pair(32, "--col-widths"), std::pair(64, "--row-heights")})
         if (flags & flag) {
             const int first = Twips(h), second = Twips(h);
