@@ -11,6 +11,7 @@
 
 #include <QBuffer>
 #include <QRegularExpression>
+#include <QtEndian>
 #include <cstddef>
 #include <cstdint>
 
@@ -72,13 +73,10 @@ void CheckStructure(const QByteArray& pdf) {
         const qsizetype length = m.captured(1).toLongLong(), begin = m.capturedEnd();
         if (pdf.mid(begin + length, 10) != "\nendstream")
             fuzz::Fail("a stream is not as long as its /Length");
-        QByteArray packed = pdf.mid(begin, length);
         // qUncompress wants the inflated length first; a guess will do, it grows as needed.
-        const quint32 guess = quint32(length) * 8 + 64;
-        packed.prepend(char(guess & 0xff))
-            .prepend(char(guess >> 8 & 0xff))
-            .prepend(char(guess >> 16 & 0xff))
-            .prepend(char(guess >> 24));
+        QByteArray packed(4, '\0');
+        qToBigEndian(quint32(length) * 8 + 64, packed.data());
+        packed += pdf.mid(begin, length);
         const QByteArray data = qUncompress(packed);
         if (data.isEmpty())
             fuzz::Fail("a stream does not inflate");
