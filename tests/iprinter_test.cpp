@@ -50,13 +50,10 @@ protected:
 
 TEST(VariantTest, ConversionsFollowTheAutomationRules) {
     // Whole numbers round halves to even; a boolean is its raw value, true -1.
-    for (const auto& [value, whole] : std::vector<std::pair<Variant, int>>{{Variant(), 0},
-                                                                           {true, -1},
-                                                                           {"2.5", 2},
-                                                                           {3.5, 4},
-                                                                           {-2.5f, -2},
-                                                                           {" -7 ", -7},
-                                                                           {Variant::Boolean(1), 1}})
+    const std::vector<std::pair<Variant, int>> wholes{
+        {Variant(), 0},          {true, -1}, {"2.5", 2}, {3.5, 4}, {-2.5f, -2}, {" -7 ", -7},
+        {Variant::Boolean(1), 1}};
+    for (const auto& [value, whole] : wholes)
         EXPECT_EQ(value.ToInteger(), whole) << value.Describe().toStdString();
     for (const auto& [value, text] : std::vector<std::pair<Variant, QString>>{
              {true, "True"}, {Variant(), ""}, {70000, "70000"}, {0.1f, "0.1"}, {1e20, "1E+20"}})

@@ -48,16 +48,15 @@ TEST(ItemModelGridTest, HeadingColumnComesFromTheVerticalHeaderOnlyWhenItHasLabe
     const QStringList plainHeading{"Name", "Qty", "Price"}, plainRow{"Bolt", "10", "1.50"};
     const QStringList labelledHeading{"", "Name", "Qty", "Price"}, labelledRow{"A-1", "Bolt", "10", "1.50"};
     const QStringList numberedRow{"1", "Bolt", "10", "1.50"};
+    using enum ItemModelGrid::HeadingColumn;
+    // clang-format off
     const Case cases[] = {
-        {"numbers only: first column", false, ItemModelGrid::HeadingColumn::Automatic, plainHeading,
-         plainRow},
-        {"own labels: vertical header", true, ItemModelGrid::HeadingColumn::Automatic, labelledHeading,
-         labelledRow},
-        {"labels, first column asked for", true, ItemModelGrid::HeadingColumn::FirstColumn, plainHeading,
-         plainRow},
-        {"numbers, vertical header asked for", false, ItemModelGrid::HeadingColumn::VerticalHeader,
-         labelledHeading, numberedRow},
+        {"numbers only: first column", false, Automatic, plainHeading, plainRow},
+        {"own labels: vertical header", true, Automatic, labelledHeading, labelledRow},
+        {"labels, first column asked for", true, FirstColumn, plainHeading, plainRow},
+        {"numbers, vertical header asked for", false, VerticalHeader, labelledHeading, numberedRow},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto model = Products();
