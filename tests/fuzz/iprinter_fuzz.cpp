@@ -1,9 +1,7 @@
-// Fuzz target: the component driven late-bound, as an automation host calls it: member names
-// (real ones, in any case, cut short or mangled), call kinds and argument lists of every
-// variant kind, grids of odd shapes, and grids whose cells run a further call while a report is
-// being made (a second run, another grid, a start row). Every input ends: no crash, no hang
-// (the preview window and the print dialog are closed as soon as they wait), and
-// no report saved after an error was reported in its run.
+// Fuzz target: the component driven late-bound: member names (in any case, cut short, mangled),
+// call kinds, arguments of every variant kind, odd grids, and grids whose cells make a further
+// call during a report. Every input ends without a crash or a hang (waiting windows are closed),
+// and no report is saved after an error was reported in its run.
 #include "FuzzApp.h"
 #include "component/BatchHost.h"
 #include "component/IPrinter.h"

@@ -1,9 +1,7 @@
-// Fuzz target: the built-in PDF printer's text path. The input is a few texts of any code
-// points (every plane, combining marks, bidi and other controls, lone surrogates, unassigned
-// ones) in faces of every kind the machine has (TrueType, CFF, Type 1, colour bitmaps),
-// drawn as a title and cells onto a PDF page; the PDF must then hold together: every object
-// where the cross-reference table says, every stream as long as its /Length and inflating,
-// text objects and marked content closed.
+// Fuzz target: the built-in PDF printer's text path: a few texts of any code points in faces of
+// every kind the machine has (TrueType, CFF, Type 1, colour bitmaps) drawn onto a PDF page,
+// which must then hold together: objects where the cross-reference table says, streams as long
+// as their /Length and inflating, text objects and marked content closed.
 #include "FuzzApp.h"
 #include "platform/pdf/PdfPainter.h"
 #include "platform/pdf/PdfWriter.h"
