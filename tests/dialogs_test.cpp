@@ -1,5 +1,5 @@
-// The page number options, page selection and printer setup dialogs, opened as their callers open
-// them and answered with real clicks and keys (the system print dialog by a stand-in).
+// The page number, page selection and printer setup dialogs, opened as their callers open them
+// and answered with real clicks and keys (the system print dialog by a stand-in).
 #include "component/JobState.h"
 #include "dialogs/PageSelectionDialog.h"
 #include "dialogs/PageSettingsDialog.h"
@@ -16,11 +16,9 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <functional>
 #include <optional>
 
 using namespace telmo;
@@ -88,14 +86,13 @@ class DialogsTest : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        previousPdf = Printers::PdfOutputFile();
         Printers::SetPdfOutputFile(dir.filePath("setup.pdf")); // not there yet: no overwrite question
     }
     void TearDown() override {
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is left up";
         SetPrintDialogRunner(nullptr);
         Printers::SetBuiltInPdfListed(true);
-        Printers::SetPdfOutputFile(previousPdf);
+        Printers::SetPdfOutputFile(QString());
         EngineTest::TearDown();
     }
     // Opens the dialog of `form` as its caller does, a refresh pending before it.
@@ -124,7 +121,6 @@ protected:
     }
     std::optional<std::tuple<QWidget*, uint32_t, DeviceMode>> seen;
     QTemporaryDir dir;
-    QString previousPdf;
 };
 
 } // namespace

@@ -1,8 +1,6 @@
 #include "platform/grid/GridControl.h"
 
 #include <QFontMetricsF>
-#include <QImage>
-#include <QPainter>
 #include <algorithm>
 #include <gtest/gtest.h>
 

@@ -2,7 +2,6 @@
 #include "component/JobState.h"
 #include "component/Variant.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -21,7 +20,7 @@ using Line = std::tuple<QString, int, QString, int>;
 
 struct FakeGrid : AutomationObject {};
 
-const QString kTimes = QStringLiteral("Times New Roman");
+const QString kTimes = "Times New Roman";
 
 // Line n of the title block; 0 is the date line (alignment 0).
 Line Stored(int n) {
@@ -51,13 +50,10 @@ protected:
 
 TEST(VariantTest, ConversionsFollowTheAutomationRules) {
     // Whole numbers round halves to even; a boolean is its raw value, true -1.
-    for (const auto& [value, whole] : std::vector<std::pair<Variant, int>>{{Variant(), 0},
-                                                                           {true, -1},
-                                                                           {"2.5", 2},
-                                                                           {3.5, 4},
-                                                                           {-2.5f, -2},
-                                                                           {" -7 ", -7},
-                                                                           {Variant::Boolean(1), 1}})
+    const std::vector<std::pair<Variant, int>> wholes{
+        {Variant(), 0},          {true, -1}, {"2.5", 2}, {3.5, 4}, {-2.5f, -2}, {" -7 ", -7},
+        {Variant::Boolean(1), 1}};
+    for (const auto& [value, whole] : wholes)
         EXPECT_EQ(value.ToInteger(), whole) << value.Describe().toStdString();
     for (const auto& [value, text] : std::vector<std::pair<Variant, QString>>{
              {true, "True"}, {Variant(), ""}, {70000, "70000"}, {0.1f, "0.1"}, {1e20, "1E+20"}})
@@ -89,7 +85,7 @@ TEST_F(IPrinterTest, CreationResetsOnlyTheStylesMarginsFixedRowsAndSeparator) {
     EXPECT_EQ(std::tuple(s.HeaderLeftMargin, s.HeaderRightMargin, s.FixedRowCount, s.TitleSepratorFlag),
               std::tuple(100, 100, int16_t{0}, kAutomationFalse));
     EXPECT_EQ(std::tuple(s.SourceGridObj, s.StartRowValue, created.ErrorLogFile()),
-              std::tuple(ObjectRef(grid), 8.0f, QStringLiteral("/tmp/x.log")));
+              std::tuple(ObjectRef(grid), 8.0f, "/tmp/x.log"));
 }
 
 TEST_F(IPrinterTest, ObjectsOfAThreadShareTheStateAndAnotherThreadHasItsOwn) {
@@ -99,7 +95,7 @@ TEST_F(IPrinterTest, ObjectsOfAThreadShareTheStateAndAnotherThreadHasItsOwn) {
     IPrinter second;
     EXPECT_EQ(Stored(2), Line("Here", 2, kTimes, 12)); // the text shared, the style reset for both
     EXPECT_EQ(std::tuple(second.StartRow(), second.ErrorLogFile()),
-              std::tuple(Variant(4.0f), QStringLiteral("/tmp/first.log")));
+              std::tuple(Variant(4.0f), "/tmp/first.log"));
     QStringList there; // start row, fixed rows, line 2, log, page number corner, fonts, date size
     std::thread([&] {
         IPrinter other;
@@ -110,7 +106,7 @@ TEST_F(IPrinterTest, ObjectsOfAThreadShareTheStateAndAnotherThreadHasItsOwn) {
     }).join();
     EXPECT_EQ(there, (QStringList{Variant(0.0f).Describe(), Variant(int16_t{0}).Describe(), "", "", "", "",
                                   "", "0"}));
-    EXPECT_EQ(State().Title2Message, QStringLiteral("Here"));
+    EXPECT_EQ(State().Title2Message, "Here");
     EXPECT_EQ(p.StartRow(), Variant(4.0f));
 }
 

@@ -15,8 +15,7 @@ namespace {
 // Three products in three columns: name, quantity, price.
 std::unique_ptr<QStandardItemModel> Products() {
     auto model = std::make_unique<QStandardItemModel>(3, 3);
-    model->setHorizontalHeaderLabels(
-        {QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Price")});
+    model->setHorizontalHeaderLabels({"Name", "Qty", "Price"});
     const char* names[] = {"Bolt", "Nut", "Washer"};
     for (int r = 0; r < 3; ++r) {
         model->setItem(r, 0, new QStandardItem(QString::fromLatin1(names[r])));
@@ -49,16 +48,15 @@ TEST(ItemModelGridTest, HeadingColumnComesFromTheVerticalHeaderOnlyWhenItHasLabe
     const QStringList plainHeading{"Name", "Qty", "Price"}, plainRow{"Bolt", "10", "1.50"};
     const QStringList labelledHeading{"", "Name", "Qty", "Price"}, labelledRow{"A-1", "Bolt", "10", "1.50"};
     const QStringList numberedRow{"1", "Bolt", "10", "1.50"};
+    using enum ItemModelGrid::HeadingColumn;
+    // clang-format off
     const Case cases[] = {
-        {"numbers only: first column", false, ItemModelGrid::HeadingColumn::Automatic, plainHeading,
-         plainRow},
-        {"own labels: vertical header", true, ItemModelGrid::HeadingColumn::Automatic, labelledHeading,
-         labelledRow},
-        {"labels, first column asked for", true, ItemModelGrid::HeadingColumn::FirstColumn, plainHeading,
-         plainRow},
-        {"numbers, vertical header asked for", false, ItemModelGrid::HeadingColumn::VerticalHeader,
-         labelledHeading, numberedRow},
+        {"numbers only: first column", false, Automatic, plainHeading, plainRow},
+        {"own labels: vertical header", true, Automatic, labelledHeading, labelledRow},
+        {"labels, first column asked for", true, FirstColumn, plainHeading, plainRow},
+        {"numbers, vertical header asked for", false, VerticalHeader, labelledHeading, numberedRow},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto model = Products();
@@ -68,7 +66,7 @@ TEST(ItemModelGridTest, HeadingColumnComesFromTheVerticalHeaderOnlyWhenItHasLabe
         EXPECT_EQ(std::tuple(grid->Rows(), grid->Cols(), grid->FixedRows(), grid->FixedCols()),
                   std::tuple(4, int(c.row0.size()), 1, 1));
         EXPECT_EQ(std::tuple(Row(*grid, 0), Row(*grid, 1)), std::tuple(c.row0, c.row1));
-        EXPECT_EQ(grid->TextMatrix(3, grid->Cols() - 3), QStringLiteral("Washer"));
+        EXPECT_EQ(grid->TextMatrix(3, grid->Cols() - 3), "Washer");
     }
 }
 
@@ -101,17 +99,15 @@ TEST(ItemModelGridTest, AViewsFontIsTheFirstCellsElseItsOwnAndItsLabelledHeaderI
     model->setVerticalHeaderLabels({"A-1", "A-2", "B-7"});
     QTableView view;
     view.setModel(model.get());
-    view.setFont(QFont(QStringLiteral("Courier New"), 13));
+    view.setFont(QFont("Courier New", 13));
     auto grid = ItemModelGrid::FromView(view);
-    EXPECT_EQ(std::tuple(grid->FontName(), grid->FontSize()),
-              std::tuple(QStringLiteral("Courier New"), 13.f));
+    EXPECT_EQ(std::tuple(grid->FontName(), grid->FontSize()), std::tuple("Courier New", 13.f));
     EXPECT_EQ(Row(*grid, 1), (QStringList{"A-1", "Bolt", "10", "1.50"}));
     EXPECT_GT(grid->ColWidth(0), 0);
-    model->item(0, 0)->setFont(QFont(QStringLiteral("Times New Roman"), 9));
+    model->item(0, 0)->setFont(QFont("Times New Roman", 9));
     view.verticalHeader()->hide();
     grid = ItemModelGrid::FromView(view);
-    EXPECT_EQ(std::tuple(grid->FontName(), grid->FontSize()),
-              std::tuple(QStringLiteral("Times New Roman"), 9.f));
+    EXPECT_EQ(std::tuple(grid->FontName(), grid->FontSize()), std::tuple("Times New Roman", 9.f));
     EXPECT_EQ(Row(*grid, 1), (QStringList{"Bolt", "10", "1.50"}));
 }
 

@@ -6,10 +6,10 @@
 #include "component/Variant.h"
 #include "platform/RuntimeError.h"
 #include "platform/ui/MessageBox.h"
+#include "support/AutomationError.h"
+#include "support/CommandRun.h"
 
-#include <QFile>
 #include <QTemporaryDir>
-#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -25,30 +25,19 @@ struct NotAGrid : AutomationObject {};
 using Stored = std::tuple<QString, int, QString, int, QString, int, float, int, QString, bool>;
 Stored Snapshot() {
     const JobState& s = State();
-    return {s.Title1Message,    s.Title1Alignment,
-            s.Title1FontName,   s.Title1FontSize,
-            s.CurrDateMessage,  s.CurrDateFontSize,
-            s.StartRowValue,    s.TitleSepratorFlag,
-            s.ErrorLogFilePath, static_cast<bool>(s.SourceGridObj)};
+    // clang-format off
+    return {s.Title1Message, s.Title1Alignment, s.Title1FontName, s.Title1FontSize, s.CurrDateMessage,
+            s.CurrDateFontSize, s.StartRowValue, s.TitleSepratorFlag, s.ErrorLogFilePath, bool(s.SourceGridObj)};
+    // clang-format on
 }
 
-// The automation error number the call raised, or 0. Any other exception is a failure of
-// the component: hosts only understand automation errors.
-int32_t ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const RuntimeError& e) {
-        EXPECT_FALSE(e.Description().isEmpty()) << e.Number();
-        return e.Number();
-    }
-    return 0;
-}
+using test::ErrorOf;
 
 class LateBindingAbuseTest : public ::testing::Test {
 protected:
     void SetUp() override {
         JobState& s = State();
-        s.Title1Message = QStringLiteral("Before");
+        s.Title1Message = "Before";
         s.CurrDateMessage = s.ErrorLogFilePath = s.CurrentAction = QString();
         s.CurrDateFontSize = 10;
         s.StartRowValue = 0;
@@ -127,7 +116,7 @@ TEST_F(LateBindingAbuseTest, EveryMisuseRaisesItsAutomationErrorAndStoresNothing
         EXPECT_EQ(ErrorOf([&] { p.Invoke(QString::fromUtf8(c.member), c.args, c.kind); }), c.error);
         Stored expected = before;
         if (c.storesMessage)
-            std::get<0>(expected) = QStringLiteral("New");
+            std::get<0>(expected) = "New";
         if (c.error == 0 && std::string(c.member) == "Title1")
             std::get<3>(expected) = std::get<3>(Snapshot()); // the size is what a success stores
         if (c.error == 0 && std::string(c.member) == "TitleSeprator")
@@ -142,8 +131,7 @@ TEST_F(LateBindingAbuseTest, EveryMisuseRaisesItsAutomationErrorAndStoresNothing
 // first is still in progress is refused (400).
 TEST_F(LateBindingAbuseTest, CallsBackFromTheErrorMessageBoxAreServedAndFailCleanly) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString log = dir.filePath(QStringLiteral("errors.log"));
+    const QString log = dir.filePath("errors.log");
     p.ErrorLogFile(log);
     p.Invoke("SourceGrid", {Variant(ObjectRef(std::make_shared<NotAGrid>()))}, Kind::PropertyPutRef);
     std::vector<QString> messages;
@@ -165,18 +153,16 @@ TEST_F(LateBindingAbuseTest, CallsBackFromTheErrorMessageBoxAreServedAndFailClea
     });
     EXPECT_EQ(ErrorOf([&] { p.Invoke("ShowPreview"); }), 0);
     MessageBox::SetSink(nullptr);
-    const QString failed = QStringLiteral(
-        "Unable to show preview\r\nError: 438 - Object doesn't support this property or method");
-    const QString refused = QStringLiteral("Unable to show preview\r\nError: 400 - Form already displayed; "
-                                           "can't show modally: a preview or print is already in progress; "
-                                           "this request was ignored");
+    const QString failed =
+        "Unable to show preview\r\nError: 438 - Object doesn't support this property or method";
+    const QString refused =
+        "Unable to show preview\r\nError: 400 - Form already displayed; can't show modally: a "
+        "preview or print is already in progress; this request was ignored";
     EXPECT_EQ(messages, (std::vector<QString>{failed, refused, refused}));
     EXPECT_EQ(innerErrors, (std::vector<int32_t>{94, 438, 0, 94, 438, 0, 94, 438, 0}));
     // The start row of 40000 is accepted as 39999 (a single, not an Integer).
     EXPECT_EQ(p.Invoke("StartRow", {}, Kind::PropertyGet), Variant(39999.0f));
-    QFile file(log);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = test::ReadFile(log).split('\n');
     ASSERT_EQ(lines.size(), 4); // three lines and what follows the last line end
     // Each report's box comes before its log line, so the refusals inside it are logged first.
     for (int i = 0; i < 2; ++i)

@@ -80,20 +80,19 @@ TEST_F(CopyGridTest, SizesAlignmentMergeAndFontAreCopied) {
     // other columns are not copied.
     source->SetGridLines(Grid::kGridInset);
     source->SetMergeCells(Grid::kMergeFree);
-    source->SetFontName(QStringLiteral("Liberation Mono"));
+    source->SetFontName("Liberation Mono");
     source->SetWidth(7777);
     source->SetColWidth(0, 2345);
     source->SetRowHeight(0, 567);
     source->SetColAlignment(0, 4);
     source->SetMergeRow(6, true);
     source->SetMergeCol(3, true);
-    source->SetTextMatrix(0, 0, QStringLiteral("corner"));
+    source->SetTextMatrix(0, 0, "corner");
     CopyGrid(work, sc, ec, sr, er);
     EXPECT_EQ(std::tuple(work.GridLines(), work.MergeCells(), work.FontName(), work.Width()),
-              std::tuple(int16_t(Grid::kGridInset), int16_t(Grid::kMergeFree),
-                         QStringLiteral("Liberation Mono"), 7777));
+              std::tuple(int16_t(Grid::kGridInset), int16_t(Grid::kMergeFree), "Liberation Mono", 7777));
     EXPECT_EQ(std::tuple(work.ColWidth(0), work.RowHeight(0), work.ColAlignment(0), work.TextMatrix(0, 0)),
-              std::tuple(2345, 567, 4, QStringLiteral("corner")));
+              std::tuple(2345, 567, 4, "corner"));
     EXPECT_EQ(std::tuple(work.MergeRow(2), work.MergeCol(1)), std::tuple(false, false));
     EXPECT_TRUE(messages.empty());
 }
@@ -103,7 +102,7 @@ TEST_F(CopyGridTest, NoSourceGridIsReported) {
     float sc = 1, ec = 2, sr = 1, er = 2;
     CopyGrid(work, sc, ec, sr, er);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(LogText().contains(QStringLiteral("PrinterComponent.9007.CopyGrid\t91\t")));
+    EXPECT_TRUE(LogText().contains("PrinterComponent.9007.CopyGrid\t91\t"));
 }
 
 using PrintDataSettingsTest = EngineTest;
@@ -157,8 +156,7 @@ TEST_F(PrintDataSettingsTest, APageTallerThanSixteenBitsIsReportedAndTheRunGoesO
     UsePrinter(11520, 40000);
     MakeSourceGrid(400, 3, 1000, 970);
     CalculagePrintDataSettings();
-    EXPECT_TRUE(
-        LogText().contains(QStringLiteral("PrinterComponent.9007.CalculageDataInfoForPage\t6\tOverflow")))
+    EXPECT_TRUE(LogText().contains("PrinterComponent.9007.CalculageDataInfoForPage\t6\tOverflow"))
         << LogText().toStdString();
     EXPECT_EQ(std::tuple(State().PaginationMode, State().CurrentPage), std::tuple(kRowsSplit, 1));
 }
@@ -166,7 +164,7 @@ TEST_F(PrintDataSettingsTest, APageTallerThanSixteenBitsIsReportedAndTheRunGoesO
 using PreviewCompositionTest = EngineTest;
 
 TEST_F(PreviewCompositionTest, PageNumberTitlesAndTheFramedGridImageOnTheFullSizePage) {
-    State().Title1Message = QStringLiteral("Quarterly");
+    State().Title1Message = "Quarterly";
     MakeSourceGrid(5, 3, 1000, 300);
     CalculagePrintDataSettings();
     PreviewWindow* preview = State().frmPreview.IfLoaded();
@@ -175,12 +173,12 @@ TEST_F(PreviewCompositionTest, PageNumberTitlesAndTheFramedGridImageOnTheFullSiz
     EXPECT_EQ(QSizeF(preview->pbTempData->Width(), preview->pbTempData->Height()), QSizeF(12240, 15840));
     const PlacedOps page = Flatten(*preview->pbTempData->Picture());
     // The page number sits on the full page's scale area, 1200 from its right edge.
-    const PlacedText* number = page.FindText(QStringLiteral("Page 1 of 1"));
+    const PlacedText* number = page.FindText("Page 1 of 1");
     ASSERT_NE(number, nullptr);
     EXPECT_EQ(number->at, QPointF(12240 - 1200, 15840 - 500));
-    EXPECT_EQ(number->font, (FontSpec{QStringLiteral("Times New Roman"), 8, false}));
-    ASSERT_TRUE(page.FindText(QStringLiteral("Quarterly")) && page.FindText(QStringLiteral("r4c2")));
-    EXPECT_EQ(page.FindText(QStringLiteral("Quarterly"))->at.y(), 300);
+    EXPECT_EQ(number->font, (FontSpec{"Times New Roman", 8, false}));
+    ASSERT_TRUE(page.FindText("Quarterly") && page.FindText("r4c2"));
+    EXPECT_EQ(page.FindText("Quarterly")->at.y(), 300);
     // The grid image (3 columns of 1000, 5 rows of 300) centred on the printer's width, at 1500.
     EXPECT_TRUE(std::ranges::any_of(page.pictures, [](const PlacedPicture& placed) {
         return placed.rect == QRectF((11520 - 3000) / 2, 1500, 3000, 1500);
@@ -195,8 +193,8 @@ TEST_F(PreviewCompositionTest, PageNumberTitlesAndTheFramedGridImageOnTheFullSiz
 
 TEST_F(PreviewCompositionTest, DisplayHeaderDrawsTitleFourNearTheFootAndItsOwnSeparator) {
     JobState& s = State();
-    s.Title3Message = QStringLiteral("Three");
-    s.Title4Message = QStringLiteral("Footer");
+    s.Title3Message = "Three";
+    s.Title4Message = "Footer";
     s.Title4Alignment = 1;
     s.TitleSepratorFlag = kAutomationTrue;
     MakeSourceGrid(3, 2);
@@ -226,7 +224,7 @@ TEST_F(PreviewCompositionTest, AWindowThatFailedToLoadIsNotDrawnIntoAgain) {
     CalculagePrintDataSettings();
     // The load reported its error once and unloaded the window; the layout still completed.
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(LogText().contains(QStringLiteral("PrinterComponent.9003.Load\t482\t")));
+    EXPECT_TRUE(LogText().contains("PrinterComponent.9003.Load\t482\t"));
     EXPECT_FALSE(State().frmPreview.IsLoaded());
     EXPECT_EQ(std::tuple(State().PaginationMode, State().CurrentPage), std::tuple(kRowsSplit, 1));
     EXPECT_GT(State().TotalPages, 1);

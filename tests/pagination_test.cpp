@@ -1,6 +1,6 @@
 // The layout rules on plain sizes: no grid object, no printer, no window.
 #include "engine/Pagination.h"
-#include "platform/RuntimeError.h"
+#include "support/AutomationError.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -136,21 +136,14 @@ TEST(Measuring, TotalsEstimatesAndArithmeticLimits) {
     EXPECT_EQ(EstimateRowPages(12120, 15120), 1) << "exactly the usable height is one page";
     EXPECT_EQ(EstimateRowPages(12121, 15120), 2);
     EXPECT_EQ(EstimateRowPages(24240, 15120), 3) << "integer part plus one";
-    try {
-        EstimateRowPages(10, 3000);
-        FAIL() << "no division by zero";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.Number(), err::kDivisionByZero);
-    }
+    EXPECT_EQ(test::ErrorOf([] { (void)EstimateRowPages(10, 3000); }), err::kDivisionByZero);
     // A page taller than 16 bits overflows and leaves the band count alone.
     std::vector<PageBlock> blocks(1);
     float bands = 7;
-    try {
-        PaginateRows(Sizes(10, 2, {}, 240), 35768, kRowsSplit, 0, {0}, {0}, blocks, bands);
-        FAIL() << "no overflow";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.Number(), err::kOverflow);
-    }
+    EXPECT_EQ(test::ErrorOf([&] {
+                  PaginateRows(Sizes(10, 2, {}, 240), 35768, kRowsSplit, 0, {0}, {0}, blocks, bands);
+              }),
+              err::kOverflow);
     EXPECT_EQ(bands, 7);
     // 32767 + 3000 is the largest page height that still fits.
     EXPECT_NO_THROW(PaginateRows(Sizes(10, 2, {}, 240), 35767, kRowsSplit, 0, {0}, {0}, blocks, bands));

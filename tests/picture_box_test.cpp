@@ -28,7 +28,7 @@ TEST(PictureBoxTest, ImageIsBackgroundPictureAndWhatWasDrawnSince) {
     box.SetPicture(picture);
     box.SetCurrentX(300);
     box.SetCurrentY(400);
-    box.Print(QStringLiteral("Drawn"));
+    box.Print("Drawn");
     const PicturePtr image = box.Image();
     ASSERT_EQ(image->Ops().size(), 3u);
     const auto* fill = std::get_if<Picture::FillOp>(&image->Ops()[0]);
@@ -40,7 +40,7 @@ TEST(PictureBoxTest, ImageIsBackgroundPictureAndWhatWasDrawnSince) {
     ASSERT_EQ(drawn->picture->Ops().size(), 1u);
     const auto* text = std::get_if<Picture::TextOp>(&drawn->picture->Ops()[0]);
     ASSERT_NE(text, nullptr);
-    EXPECT_EQ(std::tuple(text->text, text->topLeft), std::tuple(QStringLiteral("Drawn"), QPointF(300, 400)));
+    EXPECT_EQ(std::tuple(text->text, text->topLeft), std::tuple("Drawn", QPointF(300, 400)));
     box.Line(0, 0, 200, 200);
     EXPECT_EQ(drawn->picture->Ops().size(), 1u);
     box.SetPicture(box.Image());

@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QMenu>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>

@@ -72,13 +72,10 @@ protected:
     size_t Count(OpKind kind) const { return sampler->OpsOf(kind).size(); }
     Counts NewPagesAndDocs() const { return {Count(OpKind::NewPage), Count(OpKind::EndDoc)}; }
     // A grid of one page, or of three row bands (of 600-twip rows) on the recording printer's page.
-    void SetGrid(int pages) {
+    void Print(int pages) {
         printer->SourceGrid(pages == 1
                                 ? MakeSourceGrid(6, 3)
                                 : MakeSourceGrid(RowsForRowBands(3, sampler->ScaleHeight()), 4, 1500, 600));
-    }
-    void Print(int pages) {
-        SetGrid(pages);
         printer->PrintReport(kAutomationFalse);
     }
     SamplingPrinter* sampler = nullptr;
@@ -221,9 +218,8 @@ TEST_F(PrintStatusTest, PrintingWithoutAGridIsReportedByTheRequest) {
     printer->ShowPreview();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(std::tuple(messages[0].text, messages[0].title),
-              std::tuple(QStringLiteral("Please Assign the Source Grid to print or preview"),
-                         QStringLiteral("TELMO Preview")));
-    EXPECT_EQ(State().CurrentAction, QStringLiteral("show preview"));
+              std::tuple("Please Assign the Source Grid to print or preview", "TELMO Preview"));
+    EXPECT_EQ(State().CurrentAction, "show preview");
     EXPECT_FALSE(State().IsPreviewMode || State().frmPreview.IsLoaded());
     EXPECT_EQ(LogText(), logged);
 }

@@ -1,34 +1,25 @@
 // The Qt printer binding on the built-in PDF printer, read back with poppler.
-#include "platform/RuntimeError.h"
 #include "platform/print/QtPrinter.h"
+#include "support/AutomationError.h"
 #include "support/PdfText.h"
-
-#include <algorithm>
 
 #include <QFile>
 #include <QImage>
 #include <QPageLayout>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace telmo {
 namespace {
 
+using test::ErrorOf;
 using test::PdfDoc;
 using test::PdfWord;
 using test::ReadPdf;
 
 using Probes = std::vector<std::tuple<double, double, bool>>; // x, y in twips; ink expected
-
-template <typename F> int32_t ErrorNumberOf(F&& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
 
 class PdfPrinterTest : public ::testing::Test {
 protected:
@@ -38,7 +29,7 @@ protected:
     }
     void TearDown() override { Printers::SetPdfOutputFile(QString()); }
 
-    QString OutputPath(const QString& name = QStringLiteral("out.pdf")) const { return dir_.filePath(name); }
+    QString OutputPath(const QString& name = "out.pdf") const { return dir_.filePath(name); }
     // Where twips coordinates start on the PDF page, in points.
     QPointF Origin() { return printer.Native().pageLayout().paintRect(QPageLayout::Point).topLeft(); }
     // Ink (darker than mid grey) or pure white within 2 points of each probe on page 1, rendered at
@@ -46,7 +37,7 @@ protected:
     void ExpectInk(const Probes& probes) {
         QProcess pdftoppm;
         pdftoppm.start("pdftoppm",
-                       QStringLiteral("-r 72 -gray -png -aa no -aaVector no -f 1 -l 1 -singlefile").split(' ')
+                       QString("-r 72 -gray -png -aa no -aaVector no -f 1 -l 1 -singlefile").split(' ')
                            << OutputPath() << dir_.filePath("raster"));
         ASSERT_TRUE(pdftoppm.waitForFinished(60000) && pdftoppm.exitCode() == 0);
         const QImage image = QImage(dir_.filePath("raster.png")).convertToFormat(QImage::Format_Grayscale8);
@@ -113,10 +104,10 @@ TEST_F(PdfPrinterTest, NothingDrawnWritesNothingAndAnUnwritableOutputIsAPrinterE
     printer.EndDoc();
     EXPECT_FALSE(QFile::exists(OutputPath()));
     Printers::SetPdfOutputFile(dir_.filePath("missing-folder/out.pdf"));
-    EXPECT_EQ(ErrorNumberOf([&] { printer.Print("x"); }), 482);
+    EXPECT_EQ(ErrorOf([&] { printer.Print("x"); }), 482);
     // Told once: the rest of the document is dropped without a word until it ends.
     EXPECT_TRUE(printer.InDocument());
-    EXPECT_EQ(ErrorNumberOf([&] {
+    EXPECT_EQ(ErrorOf([&] {
                   printer.NewPage();
                   printer.Print("y");
               }),
@@ -131,34 +122,33 @@ TEST_F(PdfPrinterTest, NothingDrawnWritesNothingAndAnUnwritableOutputIsAPrinterE
 
 TEST_F(PdfPrinterTest, PaperCodesAndOrientationGiveThePageAndAQuarterInchLessPrintableArea) {
     printer.SetOrientation(Printer::kPortrait);
-    const std::tuple<int16_t, float, float> papers[] = {{Printer::kPaperA4, 11906, 16838},
-                                                        {Printer::kPaperLegal, 12240, 20160},
-                                                        {Printer::kPaperA3, 16838, 23811},
-                                                        {Printer::kPaperA5, 8391, 11906},
-                                                        {Printer::kPaperLetter, 12240, 15840}};
+    // clang-format off
+    const std::tuple<int16_t, float, float> papers[] = {{Printer::kPaperA4, 11906, 16838}, {Printer::kPaperLegal, 12240, 20160},
+        {Printer::kPaperA3, 16838, 23811}, {Printer::kPaperA5, 8391, 11906}, {Printer::kPaperLetter, 12240, 15840}};
+    // clang-format on
     for (const auto& [code, width, height] : papers) {
         printer.SetPaperSize(code);
         EXPECT_EQ(printer.PaperSize(), code);
         EXPECT_NEAR(printer.Width(), width, 20) << "paper " << code;
         EXPECT_NEAR(printer.Height(), height, 20) << "paper " << code;
     }
-    EXPECT_EQ(ErrorNumberOf([&] { printer.SetPaperSize(0); }), 380);
-    EXPECT_EQ(ErrorNumberOf([&] { printer.SetPaperSize(9999); }), 380);
+    EXPECT_EQ(ErrorOf([&] { printer.SetPaperSize(0); }), 380);
+    EXPECT_EQ(ErrorOf([&] { printer.SetPaperSize(9999); }), 380);
     EXPECT_EQ(printer.PaperSize(), Printer::kPaperLetter);
     EXPECT_NEAR(printer.ScaleWidth(), 12240 - 720, 2);
     EXPECT_NEAR(printer.ScaleHeight(), 15840 - 720, 2);
     printer.SetOrientation(Printer::kLandscape);
     EXPECT_EQ(QSizeF(printer.Width(), printer.Height()).toSize(), QSize(15840, 12240));
     EXPECT_NEAR(printer.ScaleWidth(), 15840 - 720, 2);
-    EXPECT_EQ(ErrorNumberOf([&] { printer.SetOrientation(3); }), 380);
+    EXPECT_EQ(ErrorOf([&] { printer.SetOrientation(3); }), 380);
     EXPECT_EQ(printer.Orientation(), Printer::kLandscape);
 }
 
 TEST_F(PdfPrinterTest, CopiesAndDuplexCodesAndSettingsApplyFromTheNextPageOrDocument) {
     EXPECT_EQ(std::tuple(printer.Copies(), printer.Duplex()), std::tuple(1, Printer::kSimplex));
     printer.SetDuplex(Printer::kDuplexLongEdge);
-    EXPECT_EQ(ErrorNumberOf([&] { printer.SetCopies(0); }), 380);
-    EXPECT_EQ(ErrorNumberOf([&] { printer.SetDuplex(4); }), 380);
+    EXPECT_EQ(ErrorOf([&] { printer.SetCopies(0); }), 380);
+    EXPECT_EQ(ErrorOf([&] { printer.SetDuplex(4); }), 380);
     EXPECT_EQ(std::tuple(printer.Copies(), printer.Duplex()), std::tuple(1, Printer::kDuplexLongEdge));
     printer.SetPaperSize(Printer::kPaperA4);
     printer.SetOrientation(Printer::kPortrait);

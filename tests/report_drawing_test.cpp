@@ -32,12 +32,12 @@ protected:
 
 TEST_F(ReportHeaderTest, TitlesDateAndSeparatorAtTheirPlacesInDrawingOrder) {
     JobState& s = State();
-    s.Title1Message = QStringLiteral("Report"); // 16 pt bold, centred by default
-    s.Title2Message = QStringLiteral("Sub");
+    s.Title1Message = "Report"; // 16 pt bold, centred by default
+    s.Title2Message = "Sub";
     s.Title2Alignment = 1;
-    s.Title2FontName = QStringLiteral("Arial");
-    s.CurrDateMessage = QStringLiteral("2026-12-06");
-    s.Title3Message = QStringLiteral("Third");
+    s.Title2FontName = "Arial";
+    s.CurrDateMessage = "2026-12-06";
+    s.Title3Message = "Third";
     s.Title3Alignment = 3;
     s.TitleSepratorFlag = kAutomationTrue;
     PrintReportHeader();
@@ -53,8 +53,8 @@ TEST_F(ReportHeaderTest, TitlesDateAndSeparatorAtTheirPlacesInDrawingOrder) {
                             {Kind::Line, "", {100, 240 + 800 + 240}}}));
     const auto& ops = Recorder().Ops();
     ASSERT_EQ(ops.size(), 5u);
-    EXPECT_EQ(ops[0].font, (FontSpec{QStringLiteral("Times New Roman"), 16, true}));
-    EXPECT_EQ(ops[1].font, (FontSpec{QStringLiteral("Arial"), 12, true}));
+    EXPECT_EQ(ops[0].font, (FontSpec{"Times New Roman", 16, true}));
+    EXPECT_EQ(ops[1].font, (FontSpec{"Arial", 12, true}));
     EXPECT_EQ(ops[3].font.sizePt, 10);
     EXPECT_EQ(ops[4].to, QPointF(11520, 1280));
 }
@@ -74,8 +74,8 @@ TEST_F(ReportHeaderTest, EmptyTitlesDrawNothingButTheSeparatorStillComes) {
 
 TEST_F(ReportHeaderTest, DateWithoutTitleTwoEndsAtTheRightMarginAndTitleThreeStillMovesDown) {
     JobState& s = State();
-    s.CurrDateMessage = QStringLiteral("Today");
-    s.Title3Message = QStringLiteral("T3");
+    s.CurrDateMessage = "Today";
+    s.Title3Message = "T3";
     s.Title3Alignment = 7; // not an alignment: title 3 starts where Print left the position
     PrintReportHeader();
     EXPECT_EQ(Ops(),
@@ -83,13 +83,13 @@ TEST_F(ReportHeaderTest, DateWithoutTitleTwoEndsAtTheRightMarginAndTitleThreeSti
 }
 
 TEST_F(ReportHeaderTest, AFailingPrinterIsReportedAndTheLinesDrawnStay) {
-    State().Title1Message = QStringLiteral("Report");
-    State().Title2Message = QStringLiteral("Sub");
+    State().Title1Message = "Report";
+    State().Title2Message = "Sub";
     Recorder().FailOn(Kind::Text, 2);
     PrintReportHeader();
     EXPECT_EQ(Ops(), (Drawn{{Kind::Text, "Report", {5280, 300}}}));
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(LogText().contains(QStringLiteral("PrinterComponent.9007.PrintReportHeader\t482\t")))
+    EXPECT_TRUE(LogText().contains("PrinterComponent.9007.PrintReportHeader\t482\t"))
         << LogText().toStdString();
 }
 
@@ -114,7 +114,7 @@ TEST_F(PageNumberTest, FourCornersInEightPointRegularAndAnUnknownTextAtThePositi
         ASSERT_EQ(Recorder().Ops().size(), 1u);
         const auto& op = Recorder().Ops()[0];
         EXPECT_EQ(std::tuple(op.text, op.from, op.font.sizePt, op.font.bold),
-                  std::tuple(QStringLiteral("Page 3 of 12"), at, 8.f, false));
+                  std::tuple("Page 3 of 12", at, 8.f, false));
     }
     Recorder().ClearOps();
     Recorder().SetFontSize(14);
@@ -169,8 +169,8 @@ TEST_F(PrintAllPagesTest, ThreePagesThreeSheetsInOrderNoneOnlyEndsAndAMissingBlo
     MakeSourceGrid(7, 3, 1000, 300);
     JobState& s = State();
     s.TotalPages = 3;
-    s.PageNoPosition = QStringLiteral("Bottom Right");
-    s.Title1Message = QStringLiteral("Title");
+    s.PageNoPosition = "Bottom Right";
+    s.Title1Message = "Title";
     s.PageBlocks = {{}, {1, 2, 1, 2, 1}, {3, 4, 1, 2, 2}, {5, 6, 1, 2, 3}};
     PrintAllPages(work, box);
     std::vector<std::pair<Kind, QString>> drawn, expected;
@@ -202,8 +202,7 @@ TEST_F(PrintAllPagesTest, ThreePagesThreeSheetsInOrderNoneOnlyEndsAndAMissingBlo
     EXPECT_TRUE(Recorder().OpsOf(Kind::EndDoc).empty());
     EXPECT_EQ(Recorder().OpsOf(Kind::NewPage).size(), 2u);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(
-        LogText().contains(QStringLiteral("PrinterComponent.9007.PrintAllPages\t9\tSubscript out of range")));
+    EXPECT_TRUE(LogText().contains("PrinterComponent.9007.PrintAllPages\t9\tSubscript out of range"));
 
     // The page number is 16-bit: after page 32767 the loop overflows, which is reported, and
     // the document is not ended.
@@ -217,6 +216,6 @@ TEST_F(PrintAllPagesTest, ThreePagesThreeSheetsInOrderNoneOnlyEndsAndAMissingBlo
     EXPECT_EQ(Recorder().OpsOf(Kind::NewPage).size(), size_t(INT16_MAX));
     EXPECT_TRUE(Recorder().OpsOf(Kind::EndDoc).empty());
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(LogText().contains(QStringLiteral("PrinterComponent.9007.PrintAllPages\t6\tOverflow")));
+    EXPECT_TRUE(LogText().contains("PrinterComponent.9007.PrintAllPages\t6\tOverflow"));
     Recorder().ClearOps();
 }

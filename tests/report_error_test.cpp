@@ -2,15 +2,13 @@
 #include "component/ReportError.h"
 #include "platform/RuntimeError.h"
 #include "platform/ui/MessageBox.h"
+#include "support/CommandRun.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
-#include <functional>
 #include <gtest/gtest.h>
-#include <new>
 #include <stdexcept>
 
 namespace telmo {
@@ -22,14 +20,11 @@ struct Shown {
     bool operator==(const Shown&) const = default;
 };
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::ReadFile;
 
 // The log split at CR LF: a log whose every line ends in CR LF ends in an empty element.
 QStringList Lines(const QString& path) {
-    return QString::fromLocal8Bit(ReadAll(path)).split("\r\n");
+    return QString::fromLocal8Bit(ReadFile(path)).split("\r\n");
 }
 
 class ReportErrorTest : public ::testing::Test {
@@ -41,7 +36,7 @@ protected:
         State().ErrorLogFilePath = logPath;
         MessageBox::SetSink([this](const QString& text, const QString& title, int style) {
             shown.push_back({text, title, style});
-            logAtMessageTime.push_back(ReadAll(logPath));
+            logAtMessageTime.push_back(ReadFile(logPath));
         });
     }
     void TearDown() override { MessageBox::SetSink(nullptr); }
@@ -53,11 +48,7 @@ protected:
 };
 
 TEST_F(ReportErrorTest, LogLinesAreAppendedInOrderEachAfterItsMessage) {
-    {
-        QFile file(logPath);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("earlier line\r\n");
-    }
+    test::WriteFile(logPath, "earlier line\r\n");
     const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
     ReportError("6", "Overflow", "9007.PrintPageNo");
     ReportError("11", "Division by zero", "9007.CalculageDataInfoForPage");
@@ -65,11 +56,9 @@ TEST_F(ReportErrorTest, LogLinesAreAppendedInOrderEachAfterItsMessage) {
 
     const QStringList lines = Lines(logPath);
     ASSERT_EQ(lines.size(), 4) << lines.join('|').toStdString();
-    EXPECT_EQ(lines[0], "earlier line");
-    EXPECT_EQ(lines[1].section('\t', 1), "PrinterComponent.9007.PrintPageNo\t6\tOverflow");
-    EXPECT_EQ(lines[2].section('\t', 1),
-              "PrinterComponent.9007.CalculageDataInfoForPage\t11\tDivision by zero");
-    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ((QStringList{lines[0], lines[1].section('\t', 1), lines[2].section('\t', 1), lines[3]}),
+              (QStringList{"earlier line", "PrinterComponent.9007.PrintPageNo\t6\tOverflow",
+                           "PrinterComponent.9007.CalculageDataInfoForPage\t11\tDivision by zero", ""}));
     // Each message is shown before its line is written.
     EXPECT_EQ(
         logAtMessageTime,
@@ -90,17 +79,17 @@ TEST_F(ReportErrorTest, LogLinesAreAppendedInOrderEachAfterItsMessage) {
 TEST_F(ReportErrorTest, AnUnwritableLogIsSaidOncePerPathAndTheUserIsStillTold) {
     const QString missing = dir.filePath("no/such/folder/errors.log");
     testing::internal::CaptureStderr();
-    for (const QString& path : {QString(), dir.path(), missing, QStringLiteral("/dev/full")}) {
+    for (const QString& path : QStringList{QString(), dir.path(), missing, "/dev/full"}) {
         State().ErrorLogFilePath = path;
         ReportError("53", "File not found", "9007.PrintAllPages");
         ReportError("53", "File not found", "9007.PrintAllPages");
     }
     const QString err = QString::fromStdString(testing::internal::GetCapturedStderr());
     ASSERT_EQ(shown.size(), 8u);
-    EXPECT_EQ(shown[7].text, QStringLiteral("Unable to \r\nError: 53 - File not found"));
+    EXPECT_EQ(shown[7].text, "Unable to \r\nError: 53 - File not found");
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
     EXPECT_FALSE(QFile::exists(missing));
-    for (const QString& path : {dir.path(), missing, QStringLiteral("/dev/full")})
+    for (const QString& path : QStringList{dir.path(), missing, "/dev/full"})
         EXPECT_EQ(err.count('"' + path + '"'), 1) << err.toStdString();
     EXPECT_EQ(err.count("error log"), 3) << err.toStdString();
 }

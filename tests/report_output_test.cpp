@@ -25,22 +25,16 @@ namespace {
 
 constexpr int kOk = 0, kReported = 1;
 
-QByteArray TableCsv(int rows) {
-    return telmo::test::TableCsv(rows, 3);
-}
-
 // A small filesystem of its own, mounted for one test and unmounted after it. Mounting needs
 // privileges; without them the test says so and skips.
 class ScratchMount {
 public:
     ScratchMount(const QString& path, const QString& options) : path_(path) {
         QDir().mkpath(path);
-        QProcess mount;
-        mount.start("mount", {"-t", "tmpfs", "-o", options, "tmpfs", path});
-        mounted_ = mount.waitForFinished(10000) && mount.exitStatus() == QProcess::NormalExit &&
-                   mount.exitCode() == 0;
-        if (!mounted_)
-            why_ = QString::fromLocal8Bit(mount.readAllStandardError()).trimmed();
+        const RunResult r = RunProgram("mount", {"-t", "tmpfs", "-o", options, "tmpfs", path},
+                                       QProcessEnvironment::systemEnvironment());
+        mounted_ = r.exitCode == 0;
+        why_ = r.err.trimmed();
     }
     ~ScratchMount() {
         if (mounted_)
@@ -57,7 +51,6 @@ private:
 class ReportOutputTest : public ::testing::Test {
 protected:
     QString Path(const QString& name) const { return dir.filePath(name); }
-    static QString Write(const QString& path, const QByteArray& bytes) { return WriteFile(path, bytes); }
     // Without XDG_RUNTIME_DIR, as from a shell without one: Qt's note about it stays away.
     QProcessEnvironment Environment() const { return CommandEnvironment(dir.path(), false); }
     RunResult Run(const QStringList& arguments) {
@@ -83,7 +76,7 @@ protected:
 
 // Where nothing can be written: told at the first page, no file made, no temporary file left.
 TEST_F(ReportOutputTest, ATargetThatCannotBeWrittenIsNamedOnceAndGetsNothing) {
-    const QString csv = Write(Path("t.csv"), TableCsv(400));
+    const QString csv = WriteFile(Path("t.csv"), TableCsv(400, 3));
     ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
     // clang-format off
     const std::vector<std::pair<QString, QString>> cases = { // target, reason
@@ -105,7 +98,7 @@ TEST_F(ReportOutputTest, ATargetThatCannotBeWrittenIsNamedOnceAndGetsNothing) {
     // The same command to a folder it can write prints the whole report, under the longest name
     // the folder allows; the temporary file of an earlier run that was killed outright goes.
     const QString longest = Path(QString(251, 'n') + ".pdf");
-    Write(longest.left(longest.size() - 21) + ".7ffffffe-abcdef.part", "left by a killed run");
+    WriteFile(longest.left(longest.size() - 21) + ".7ffffffe-abcdef.part", "left by a killed run");
     const RunResult r = Run({csv, "--pdf", longest});
     EXPECT_EQ(r.exitCode, kOk) << S(r.err);
     EXPECT_GT(ReadPdf(longest).pages, 1);
@@ -116,30 +109,21 @@ TEST_F(ReportOutputTest, ATargetThatCannotBeWrittenIsNamedOnceAndGetsNothing) {
 // earlier report under the same name is left as it was. The error log on the same full disk is
 // told once, after the error it could not log.
 TEST_F(ReportOutputTest, ADiskThatFillsMidRunLeavesNoHalfReportAndTellsItOnce) {
-    const QString csv = Write(Path("t.csv"), TableCsv(3000)), disk = Path("disk");
+    const QString csv = WriteFile(Path("t.csv"), TableCsv(3000, 3)), disk = Path("disk");
     ScratchMount mount(disk, "size=64k");
     if (!mount.Mounted())
         GTEST_SKIP() << mount.Why();
     const QString target = disk + "/report.pdf";
-    Write(target, "an earlier report");
+    WriteFile(target, "an earlier report");
     RunResult r = Run({csv, "--pdf", target});
     ExpectToldOnce(r, target, "No space left on device");
     static const QRegularExpression page("while page (\\d+) was written");
     EXPECT_GT(page.match(r.err).captured(1).toInt(), 1) << "fills after some pages:\n" << S(r.err);
-    QFile old(target);
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), "an earlier report");
-    old.close();
+    EXPECT_EQ(ReadFile(target), "an earlier report");
     EXPECT_TRUE(Leftovers(disk).isEmpty()) << S(Leftovers(disk).join(' '));
 
     // Full to the last byte: the report fails at once, and so does its log.
-    {
-        QFile fill(disk + "/fill");
-        ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
-        const QByteArray block(4096, 'x');
-        while (fill.write(block) == block.size() && fill.flush()) {
-        }
-    }
+    QProcess::execute("dd", {"if=/dev/zero", "of=" + disk + "/fill", "bs=4k", "status=none"});
     const QString log = disk + "/errors.log";
     r = Run({csv, "--pdf", disk + "/again.pdf", "--error-log", log});
     EXPECT_EQ(r.exitCode, kReported);
@@ -152,8 +136,8 @@ TEST_F(ReportOutputTest, ADiskThatFillsMidRunLeavesNoHalfReportAndTellsItOnce) {
 // Ended by a signal while the pages are written (a second Ctrl-C, the file size limit among
 // them): neither the report nor its temporary file stays.
 TEST_F(ReportOutputTest, ARunEndedBySignalLeavesNoFile) {
-    const QString csv = Write(Path("t.csv"), TableCsv(60000)), target = Path("big.pdf");
-    const QString command = QStringLiteral("ulimit -f %1; exec \"$0\" \"$@\"");
+    const QString csv = WriteFile(Path("t.csv"), TableCsv(60000, 3)), target = Path("big.pdf");
+    const QString command = "ulimit -f %1; exec \"$0\" \"$@\"";
     // clang-format off
     const std::vector<std::tuple<int, int, const char*>> cases = { // signal, times sent, ulimit -f
         {SIGTERM, 1, "unlimited"}, {SIGQUIT, 1, "unlimited"}, {SIGUSR1, 1, "unlimited"},
@@ -184,10 +168,10 @@ TEST_F(ReportOutputTest, ARunEndedBySignalLeavesNoFile) {
 TEST_F(ReportOutputTest, LinksInASharedFolderAreNotFollowed) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "making a link owned by another user needs root";
-    const QString csv = Write(Path("t.csv"), TableCsv(50)), shared = Path("shared");
+    const QString csv = WriteFile(Path("t.csv"), TableCsv(50, 3)), shared = Path("shared");
     QDir().mkpath(shared);
     ::chmod(QFile::encodeName(shared).constData(), 01777);
-    const QString victim = Write(Path("victim"), "not yours");
+    const QString victim = WriteFile(Path("victim"), "not yours");
     for (const QString name : {"telmo-report.pdf", "given.pdf"}) {
         const QByteArray link = QFile::encodeName(shared + '/' + name);
         ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), link.constData()), 0);
@@ -201,14 +185,12 @@ TEST_F(ReportOutputTest, LinksInASharedFolderAreNotFollowed) {
     r = RunProgram(TELMO_REPORT_BINARY, {csv, "--pdf", shared + "/given.pdf"}, env);
     EXPECT_EQ(r.exitCode, kReported);
     EXPECT_TRUE(r.err.contains("symbolic link that another user made")) << S(r.err);
-    QFile file(victim);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "not yours");
+    EXPECT_EQ(ReadFile(victim), "not yours");
 }
 
 // Once the report is renamed into place its folder is synced, so the rename survives a power loss.
 TEST_F(ReportOutputTest, TheFolderIsSyncedAfterTheRename) {
-    const QString csv = Write(Path("t.csv"), TableCsv(50)), log = Path("strace.log");
+    const QString csv = WriteFile(Path("t.csv"), TableCsv(50, 3)), log = Path("strace.log");
     // The leak checker of a sanitizer build cannot work under a tracer.
     QProcessEnvironment env = Environment();
     env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
@@ -217,9 +199,7 @@ TEST_F(ReportOutputTest, TheFolderIsSyncedAfterTheRename) {
                                     TELMO_REPORT_BINARY, csv, "--pdf", Path("o.pdf")},
                                    env);
     ASSERT_EQ(r.exitCode, kOk) << S(r.err);
-    QFile file(log);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString trace = QString::fromLocal8Bit(file.readAll());
+    const QString trace = QString::fromLocal8Bit(ReadFile(log));
     const qsizetype renamed = trace.indexOf("\", \"" + Path("o.pdf") + "\") = 0");
     ASSERT_GE(renamed, 0) << S(trace.right(2000));
     static const QRegularExpression folderOpened(
@@ -231,23 +211,11 @@ TEST_F(ReportOutputTest, TheFolderIsSyncedAfterTheRename) {
     EXPECT_TRUE(synced.match(trace, opened.capturedEnd()).hasMatch()) << S(trace.mid(renamed, 2000));
 }
 
-namespace {
-
-// True while the scheduler holds an unfinished job: the one a run is sending.
-bool SchedulerHasAJob(const QProcessEnvironment& env) {
-    QProcess lpstat;
-    lpstat.setProcessEnvironment(env);
-    lpstat.start("lpstat", {"-o"});
-    return lpstat.waitForFinished(10000) && !lpstat.readAllStandardOutput().trimmed().isEmpty();
-}
-
-} // namespace
-
 // The scheduler stops while a long report is sent: the queue is named, the run ends; a run begun
 // without a scheduler is told there is none; with a scheduler back, what the queue gets is what
 // --pdf writes, under the file's name, and runs that overlap each watch their own job.
 TEST_F(ReportOutputTest, ASchedulerStoppedMidJobIsToldAndTheNextRunsPrintWhatTheFileHolds) {
-    const QString big = Write(Path("big.csv"), TableCsv(300000));
+    const QString big = WriteFile(Path("big.csv"), TableCsv(300000, 3));
     auto scheduler = std::make_unique<PrivateCups>(TELMO_PRIVATE_CUPS_SCRIPT);
     if (scheduler->status == 77)
         GTEST_SKIP() << "no private CUPS scheduler: " << S(scheduler->why);
@@ -258,8 +226,10 @@ TEST_F(ReportOutputTest, ASchedulerStoppedMidJobIsToldAndTheNextRunsPrintWhatThe
     process.setProcessEnvironment(env);
     process.start(TELMO_REPORT_BINARY, {big, "--printer", "pdfout"});
     ASSERT_TRUE(process.waitForStarted());
-    ASSERT_TRUE(SeenWhileRunning(process, [&] { return SchedulerHasAJob(env); }))
-        << "the run ended before its job was seen being sent";
+    // The scheduler holds an unfinished job: the one the run is sending.
+    ASSERT_TRUE(SeenWhileRunning(process, [&] {
+        return !RunProgram("lpstat", {"-o"}, env).out.trimmed().isEmpty();
+    })) << "the run ended before its job was seen being sent";
     scheduler->Stop();
     ASSERT_TRUE(process.waitForFinished(60000)) << "the run hangs without its scheduler";
     QString err = QString::fromUtf8(process.readAllStandardError());
@@ -270,7 +240,7 @@ TEST_F(ReportOutputTest, ASchedulerStoppedMidJobIsToldAndTheNextRunsPrintWhatThe
             .match(err)
             .hasMatch())
         << S(err);
-    const QString small = Write(Path("small.csv"), TableCsv(100));
+    const QString small = WriteFile(Path("small.csv"), TableCsv(100, 3));
     RunResult r = RunProgram(TELMO_REPORT_BINARY, {small, "--printer", "pdfout"}, env);
     EXPECT_EQ(r.exitCode, kReported) << S(r.err);
     EXPECT_TRUE(r.err.contains("is not running or does not answer, so printer \"pdfout\" cannot be reached"))

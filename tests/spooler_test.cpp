@@ -67,10 +67,7 @@ protected:
                 jobs << QDir(Out()).filePath(file);
         return jobs;
     }
-    static QString JobInfo(QString pdfPath) {
-        QFile info(pdfPath.replace(".pdf", ".info"));
-        return info.open(QIODevice::ReadOnly) ? QString::fromUtf8(info.readAll()) : QString();
-    }
+    static QString JobInfo(QString pdfPath) { return ReadFile(pdfPath.replace(".pdf", ".info")); }
     // Prints a report of `rows` rows to the named queue through the public interface.
     void PrintReportTo(const QString& queue, int rows) {
         Printers::SelectByName(queue);

@@ -62,8 +62,8 @@ TEST(TerminalProgressTest, WritesNothingOffATerminalOrWithoutPages) {
 TEST(TerminalProgressTest, TheCommandShowsItOnATerminal) {
     QTemporaryDir dir;
     const QString csv = telmo::test::WriteFile(dir.filePath("t.csv"), telmo::test::TableCsv(201, 2));
-    const QString command = QStringLiteral("'%1' '%2' --pdf '%3'")
-                                .arg(QStringLiteral(TELMO_REPORT_BINARY), csv, dir.filePath("t.pdf"));
+    const QString command =
+        QString("'%1' '%2' --pdf '%3'").arg(TELMO_REPORT_BINARY, csv, dir.filePath("t.pdf"));
     QProcess tty;
     tty.start("script", {"-qec", command, "/dev/null"});
     ASSERT_TRUE(tty.waitForFinished(120000));

@@ -27,26 +27,11 @@ QString CsvPath() {
     return path;
 }
 
-// Reads the sizes from the front of the input; an input too short for them has none.
-class Header {
-public:
-    Header(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool Take(size_t n) { return pos_ + n <= size_; }
-    uint8_t Byte() { return Take(1) ? data_[pos_++] : 0; }
-    // Twips up to a little over the command's own limit of 1,000,000, so that refused sizes are
-    // tried too.
-    int Twips() {
-        const int high = Byte();
-        const int low = Byte();
-        return (high << 8 | low) * 16;
-    }
-    size_t Position() const { return pos_; }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
+// Twips up to a little over the command's own limit of 1,000,000, so that refused sizes are
+// tried too.
+int Twips(fuzz::Bytes& h) {
+    return h.Word() * 16;
+}
 
 } // namespace
 
@@ -66,29 +51,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Header h(data, size);
+    fuzz::Bytes h(data, size);
     const uint8_t flags = h.Byte();
     static const char* const papers[] = {"A4", "Letter", "Legal", "A3", "A5"};
-    QStringList args{CsvPath(),
-                     QStringLiteral("--layout"),
-                     QStringLiteral("--printer"),
-                     QStringLiteral("PDF"),
-                     QStringLiteral("--paper"),
-                     QString::fromLatin1(papers[(flags & 7) % 5])};
+    QStringList args{CsvPath(), "--layout", "--printer", "PDF", "--paper", papers[(flags & 7) % 5]};
     if (flags & 8)
-        args << QStringLiteral("--landscape");
+        args << "--landscape";
     if (flags & 16)
-        args << QStringLiteral("--fixed-rows") << QStringLiteral("0");
-    if (flags & 32) {
-        const int first = h.Twips(), second = h.Twips();
-        args << QStringLiteral("--col-widths") << QStringLiteral("%1,%2").arg(first).arg(second);
-    }
-    if (flags & 64) {
-        const int first = h.Twips(), second = h.Twips();
-        args << QStringLiteral("--row-heights") << QStringLiteral("%1,%2").arg(first).arg(second);
-    }
+        args << "--fixed-rows"
+             << "0";
+    for (const auto& [flag, option] : {std::pair(32, "--col-widths"), std::pair(64, "--row-heights")})
+        if (flags & flag) {
+            const int first = Twips(h), second = Twips(h);
+            args << option << QString("%1,%2").arg(first).arg(second);
+        }
     if (flags & 128)
-        args << QStringLiteral("--grid-size") << QString::number(1 + h.Byte() / 2);
+        args << "--grid-size" << QString::number(1 + h.Byte() / 2);
     const size_t csvStart = h.Position();
 
     // Rows times the widest row, bounded as in the reader's target: the size of a grid is not

@@ -1,9 +1,7 @@
-// Fuzz target: the built-in PDF printer's text path. The input is a few texts of any code
-// points (every plane, combining marks, bidi and other controls, lone surrogates, unassigned
-// ones) in faces of every kind the machine has (TrueType, CFF, Type 1, colour bitmaps),
-// drawn as a title and cells onto a PDF page; the PDF must then hold together: every object
-// where the cross-reference table says, every stream as long as its /Length and inflating,
-// text objects and marked content closed.
+// Fuzz target: the built-in PDF printer's text path: a few texts of any code points in faces of
+// every kind the machine has (TrueType, CFF, Type 1, colour bitmaps) drawn onto a PDF page,
+// which must then hold together: objects where the cross-reference table says, streams as long
+// as their /Length and inflating, text objects and marked content closed.
 #include "FuzzApp.h"
 #include "platform/pdf/PdfPainter.h"
 #include "platform/pdf/PdfWriter.h"
@@ -11,6 +9,7 @@
 
 #include <QBuffer>
 #include <QRegularExpression>
+#include <QtEndian>
 #include <cstddef>
 #include <cstdint>
 
@@ -72,13 +71,10 @@ void CheckStructure(const QByteArray& pdf) {
         const qsizetype length = m.captured(1).toLongLong(), begin = m.capturedEnd();
         if (pdf.mid(begin + length, 10) != "\nendstream")
             fuzz::Fail("a stream is not as long as its /Length");
-        QByteArray packed = pdf.mid(begin, length);
         // qUncompress wants the inflated length first; a guess will do, it grows as needed.
-        const quint32 guess = quint32(length) * 8 + 64;
-        packed.prepend(char(guess & 0xff))
-            .prepend(char(guess >> 8 & 0xff))
-            .prepend(char(guess >> 16 & 0xff))
-            .prepend(char(guess >> 24));
+        QByteArray packed(4, '\0');
+        qToBigEndian(quint32(length) * 8 + 64, packed.data());
+        packed += pdf.mid(begin, length);
         const QByteArray data = qUncompress(packed);
         if (data.isEmpty())
             fuzz::Fail("a stream does not inflate");

@@ -62,8 +62,7 @@ set -- -S "$source/tests/package/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PA
 [ "$(loads_from "$work/consumer/telmo_consumer")" = "$(realpath "$libdir")" ] ||
     fail "consumer does not load $libdir's library"
 
-QT_QPA_PLATFORM=offscreen "$work/consumer/telmo_consumer" "$work/grid.pdf" "$work/model.pdf" ||
-    fail "consumer failed"
+QT_QPA_PLATFORM=offscreen "$work/consumer/telmo_consumer" "$work/model.pdf" || fail "consumer failed"
 check_pdf() {
     pages=$(pdfinfo "$1" | sed -n 's/^Pages: *//p')
     [ "${pages:-0}" -ge 1 ] || fail "$1 has no pages"
@@ -73,7 +72,6 @@ check_pdf() {
         printf '%s\n' "$text" | grep -qw "$word" || fail "'$word' not printed"
     done
 }
-check_pdf "$work/grid.pdf" Toolshed Item Count Shelf Hammer Saw Pliers 12 40 C3
 check_pdf "$work/model.pdf" Visitors City Lisbon Porto 5120 2210
 # The README's example runs as shown, from its own folder.
 (cd "$work" && QT_QPA_PLATFORM=offscreen "$work/consumer/readme_example" readme.pdf) ||
@@ -82,4 +80,4 @@ check_pdf "$work/readme.pdf" Inventory Report Hammer Saw A1 B2
 mkdir "$work/abuse"
 QT_QPA_PLATFORM=offscreen timeout 300 "$work/consumer/telmo_consumer" abuse "$work/abuse" ||
     fail "the library did not hold up under the host's abuse (above)"
-echo "package_test: installed into $prefix, consumer printed both reports, the README example its own, abuse held up"
+echo "package_test: installed into $prefix, consumer printed its model, the README example its grid, abuse held up"

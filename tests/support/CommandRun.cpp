@@ -44,6 +44,11 @@ QString WriteFile(const QString& path, const QByteArray& bytes) {
     return path;
 }
 
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 bool SeenWhileRunning(const QProcess& process, const std::function<bool()>& seen) {
     for (int i = 0; i < 2400 && process.state() == QProcess::Running; ++i, QThread::msleep(25))
         if (seen())

@@ -25,8 +25,10 @@ QProcessEnvironment CommandEnvironment(const QString& folder, bool runtimeDir = 
 // is killed and is a test failure.
 RunResult RunProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& env);
 
-// Writes bytes to a file (a test failure when it cannot) and returns its path.
+// Writes bytes to a file (a test failure when it cannot) and returns its path; reads a whole
+// file (nothing when it cannot be read).
 QString WriteFile(const QString& path, const QByteArray& bytes);
+QByteArray ReadFile(const QString& path);
 
 // Whether `seen` came true, polled for up to a minute while the process runs.
 bool SeenWhileRunning(const QProcess& process, const std::function<bool()>& seen);

@@ -1,4 +1,5 @@
 #include "support/EngineFixture.h"
+#include "support/CommandRun.h"
 
 #include "component/JobState.h"
 #include "dialogs/PageSelectionDialog.h"
@@ -28,11 +29,7 @@ void UnloadAllForms() {
 
 int RowsForRowBands(int bands, float scaleHeight) {
     for (int rows = 2; rows < 2000; ++rows) {
-        GridSizes sizes;
-        sizes.rows = rows;
-        sizes.cols = 4;
-        sizes.rowHeight = [](int32_t) { return 600; };
-        sizes.colWidth = [](int32_t) { return 1500; };
+        const GridSizes sizes{rows, 4, [](int32_t) { return 600; }, [](int32_t) { return 1500; }};
         std::vector<PageBlock> blocks(1);
         float found = 0;
         pagination::PaginateRows(sizes, scaleHeight, kRowsSplit, 0, {0}, {0}, blocks, found);
@@ -51,27 +48,17 @@ void EngineTest::SetUp() {
     UsePrinter(11520, 15120);
     JobState& s = State();
     s.ResetOnCreate();
-    s.Title1Message.clear();
-    s.Title2Message.clear();
-    s.Title3Message.clear();
-    s.Title4Message.clear();
-    s.CurrDateMessage.clear();
+    s.Title1Message = s.Title2Message = s.Title3Message = s.Title4Message = s.CurrDateMessage = QString();
+    s.PageNoPosition = s.DataFontName = QString();
     s.CurrDateFontName = QStringLiteral("Times New Roman");
     s.CurrDateFontSize = 10;
     s.SourceGridObj.reset();
-    s.StartRowValue = 0;
+    s.StartRowValue = s.RowBandCount = s.ColBandCount = 0;
     s.IsPreviewMode = true;
     s.ErrorLogFilePath = logDir_.filePath(QStringLiteral("errors.log"));
     QFile::remove(s.ErrorLogFilePath);
-    s.PageNoPosition.clear();
-    s.DataFontName.clear();
     s.RefreshPending = false;
-    s.PaginationMode = 0;
-    s.TotalPages = 0;
-    s.CurrentPage = 0;
-    s.RowPageEstimate = 0;
-    s.RowBandCount = 0;
-    s.ColBandCount = 0;
+    s.PaginationMode = s.TotalPages = s.CurrentPage = s.RowPageEstimate = 0;
     s.ColBandStart.assign(1, 0.0f);
     s.ColBandEnd.assign(1, 0.0f);
     s.PageBlocks.assign(1, PageBlock{});
@@ -92,10 +79,7 @@ Printer& EngineTest::UseBuiltInPdf(const QString& pdfPath) {
 }
 
 QString EngineTest::LogText() const {
-    QFile log(State().ErrorLogFilePath);
-    if (!log.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLocal8Bit(log.readAll());
+    return QString::fromLocal8Bit(ReadFile(State().ErrorLogFilePath));
 }
 
 RecordingPrinter& EngineTest::UsePrinter(float scaleWidth, float scaleHeight, float width, float height) {

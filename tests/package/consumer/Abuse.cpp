@@ -12,7 +12,6 @@
 #include "support/CallbackGrid.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <QWidget>
@@ -22,14 +21,10 @@
 #include <memory>
 #include <utility>
 
-namespace {
-
-using telmo::GridControl;
-using telmo::IPrinter;
-using telmo::Printers;
-using telmo::Variant;
-
+using namespace telmo;
 using telmo::test::CallbackGrid;
+
+namespace {
 
 template <class G = GridControl> std::shared_ptr<G> Filled(int rows, int cols) {
     auto grid = std::make_shared<G>();
@@ -59,17 +54,17 @@ struct Case {
     const char* told; // a text every case's messages must contain ("" for none but where it was saved)
 };
 
-void PrintTo(IPrinter& printer, const QString& target, const std::shared_ptr<telmo::Grid>& grid) {
+void PrintTo(IPrinter& printer, const QString& target, const std::shared_ptr<Grid>& grid) {
     Printers::SetPdfOutputFile(target);
     printer.SourceGrid(grid);
-    printer.PrintReport(telmo::kAutomationFalse);
+    printer.PrintReport(kAutomationFalse);
 }
 
 } // namespace
 
 int RunAbuseCases(const QString& dir, int only) {
     QStringList messages;
-    telmo::MessageBox::SetSink([&](const QString& text, const QString&, int) { messages << text; });
+    MessageBox::SetSink([&](const QString& text, const QString&, int) { messages << text; });
     Printers::SelectByName(Printers::BuiltInPdfName());
     const std::vector<Case> cases = {
         {"a grid callback assigns another grid and drops the printed one",
@@ -79,7 +74,7 @@ int RunAbuseCases(const QString& dir, int only) {
              Printers::SetPdfOutputFile(target);
              p.SourceGrid(grid);
              grid.reset(); // only the component holds it now
-             p.PrintReport(telmo::kAutomationFalse);
+             p.PrintReport(kAutomationFalse);
          },
          true, ""},
         {"a report past the page count after an earlier report",
@@ -111,7 +106,7 @@ int RunAbuseCases(const QString& dir, int only) {
              grid->onFirstText = [&p, dir] {
                  Printers::SetPdfOutputFile(dir + "/inner.pdf");
                  Printers::SelectByName(Printers::BuiltInPdfName());
-                 p.PrintReport(telmo::kAutomationFalse);
+                 p.PrintReport(kAutomationFalse);
              };
              PrintTo(p, target, grid);
              if (QFile::exists(dir + "/inner.pdf"))
@@ -120,7 +115,7 @@ int RunAbuseCases(const QString& dir, int only) {
          true, "Error: 400"},
         {"a timer starts a second run",
          [](IPrinter& p, const QString& target, const QString&) {
-             QTimer::singleShot(0, [&p] { p.PrintReport(telmo::kAutomationFalse); });
+             QTimer::singleShot(0, [&p] { p.PrintReport(kAutomationFalse); });
              PrintTo(p, target, Filled(40, 3));
          },
          true, "Error: 400"},
@@ -174,7 +169,7 @@ int RunAbuseCases(const QString& dir, int only) {
                          savedNew ? "a new PDF was saved" : "nothing new was saved", qPrintable(told));
         }
     }
-    telmo::MessageBox::SetSink(nullptr);
+    MessageBox::SetSink(nullptr);
     std::fprintf(stderr, "abuse: %d of %zu cases failed\n", failed, cases.size());
     return failed == 0 ? 0 : 1;
 }
