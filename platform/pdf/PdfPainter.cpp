@@ -61,10 +61,10 @@ void PdfPainter::Num(double value) {
 
 PdfFont& PdfPainter::FontOf(const CachedFont& cached) {
     for (const auto& [from, font] : fonts_)
-        if (from == &cached)
+        if (from == cached.serial)
             return *font;
     PdfFont& font = writer_.FontFor(cached.raw);
-    fonts_.emplace_back(&cached, &font);
+    fonts_.emplace_back(cached.serial, &font);
     return font;
 }
 

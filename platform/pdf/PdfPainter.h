@@ -47,9 +47,9 @@ private:
     const void* textFont_ = nullptr; // a PdfFont or a Type3Font
     int textVariant_ = 0;
     double textSize_ = 0;
-    std::optional<QPointF> lineStart_; // of the text object's current line, once set
-    std::vector<std::pair<const CachedFont*, PdfFont*>> fonts_;
-    std::vector<quint32> glyphs_; // of the text being written
+    std::optional<QPointF> lineStart_;                // of the text object's current line, once set
+    std::vector<std::pair<quint64, PdfFont*>> fonts_; // by the cached font's serial
+    std::vector<quint32> glyphs_;                     // of the text being written
 };
 
 } // namespace telmo

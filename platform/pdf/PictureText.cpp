@@ -6,21 +6,45 @@
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <cmath>
-#include <deque>
+#include <list>
 #include <tuple>
 #include <vector>
 
 namespace telmo {
 
+namespace {
+
+// How many fonts, and fonts for a script, a thread keeps. Each holds Qt's font engines and
+// their fallback lists (megabytes for a face with many fallbacks), and a grid may give every
+// cell a size of its own.
+constexpr size_t kKeptFonts = 64;
+
+// The entry for the key, found from the most recent, moved to the back, or made there
+// (dropping the least recent past the bound). A list, because callers hold on to an entry
+// while they look up the next one: moving or dropping another leaves it where it is.
+template <typename Key, typename Value, typename Make>
+const Value& Recent(std::list<std::pair<Key, Value>>& kept, const Key& key, Make make) {
+    for (auto it = kept.end(); it != kept.begin();) {
+        if ((--it)->first == key) {
+            kept.splice(kept.end(), kept, it);
+            return it->second;
+        }
+    }
+    if (kept.size() >= kKeptFonts)
+        kept.pop_front();
+    kept.emplace_back(key, make());
+    return kept.back().second;
+}
+
+} // namespace
+
 const CachedFont& FontFor(const FontSpec& spec) {
-    // A deque, because callers hold on to a font while they look up the next one.
-    thread_local std::deque<std::pair<FontSpec, CachedFont>> cache;
-    for (const auto& entry : cache)
-        if (entry.first == spec)
-            return entry.second;
-    QFont font = ToTwipsFont(spec);
-    cache.emplace_back(spec, CachedFont{font, QFontMetricsF(font).ascent(), QRawFont::fromFont(font)});
-    return cache.back().second;
+    thread_local std::list<std::pair<FontSpec, CachedFont>> kept;
+    thread_local quint64 made = 0;
+    return Recent(kept, spec, [&] {
+        QFont font = ToTwipsFont(spec);
+        return CachedFont{font, QFontMetricsF(font).ascent(), QRawFont::fromFont(font), ++made};
+    });
 }
 
 bool PlacesGlyphBesideGlyph(const QString& text) {
@@ -79,30 +103,28 @@ const QFont& FontForScriptOf(const CachedFont& cached, const QString& text) {
     }
     if (writingSystem < 0)
         return cached.font;
-    thread_local std::deque<std::tuple<QString, int, QFont>> chosen;
+    thread_local std::list<std::pair<std::tuple<QString, int, int, bool>, QFont>> kept;
     const QString family = cached.font.family();
-    for (const auto& [f, ws, font] : chosen)
-        if (ws == writingSystem && f == family && font.pixelSize() == cached.font.pixelSize() &&
-            font.bold() == cached.font.bold())
-            return font;
-    const auto system = QFontDatabase::WritingSystem(writingSystem);
-    QFont font = cached.font;
-    if (!QFontDatabase::writingSystems(QFontInfo(font).family()).contains(system)) {
-        // A plain sans face where there is one: decorated ones (looped, slanted, serif) come
-        // first in the list by name alone, and some give marks widths readers take for gaps.
-        const QStringList families = QFontDatabase::families(system);
-        QString chosen = families.value(0);
-        for (const QString& f : families)
-            if (f.contains(QLatin1String("Sans")) && !f.contains(QLatin1String("Looped")) &&
-                !f.contains(QLatin1String("UI"))) {
-                chosen = f;
-                break;
-            }
-        if (!chosen.isEmpty())
-            font.setFamilies({chosen, family}); // the text's Latin letters may fall back
-    }
-    chosen.emplace_back(family, writingSystem, font);
-    return std::get<2>(chosen.back());
+    const auto key = std::tuple(family, writingSystem, cached.font.pixelSize(), cached.font.bold());
+    return Recent(kept, key, [&] {
+        const auto system = QFontDatabase::WritingSystem(writingSystem);
+        QFont font = cached.font;
+        if (!QFontDatabase::writingSystems(QFontInfo(font).family()).contains(system)) {
+            // A plain sans face where there is one: decorated ones (looped, slanted, serif) come
+            // first in the list by name alone, and some give marks widths readers take for gaps.
+            const QStringList families = QFontDatabase::families(system);
+            QString chosen = families.value(0);
+            for (const QString& f : families)
+                if (f.contains(QLatin1String("Sans")) && !f.contains(QLatin1String("Looped")) &&
+                    !f.contains(QLatin1String("UI"))) {
+                    chosen = f;
+                    break;
+                }
+            if (!chosen.isEmpty())
+                font.setFamilies({chosen, family}); // the text's Latin letters may fall back
+        }
+        return font;
+    });
 }
 
 namespace {

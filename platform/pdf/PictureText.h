@@ -15,12 +15,13 @@ namespace telmo {
 // How the text of a picture becomes glyphs, shared by the painter playback and the PDF
 // writer so that both place every glyph alike.
 
-// A font of the report with what playback needs of it. The few fonts of a report are kept
-// for the life of the thread; references stay valid.
+// A font of the report with what playback needs of it. The fonts used last are kept by the
+// thread (64 of them); a reference stays valid while fewer other fonts are looked up.
 struct CachedFont {
     QFont font;
     qreal ascent;
-    QRawFont raw; // the same face, for drawing glyph runs
+    QRawFont raw;   // the same face, for drawing glyph runs
+    quint64 serial; // never the same for two fonts of a thread, as an address may be
 };
 const CachedFont& FontFor(const FontSpec& spec);
 
