@@ -124,8 +124,7 @@ TEST_F(PreviewWindowTest, NavigationFollowsTheButtonTableAndComposesEachPage) {
     EXPECT_EQ(RepaintLock::Holder(), nullptr);
 }
 
-// A grid with only its heading column, wider than the page, has no page: the layout says so
-// and the window shows an empty page, not the page of the report it showed before.
+// A heading column wider than the page alone: no page, and the window shows none of the report before.
 TEST_F(PreviewWindowTest, ALayoutWithNoPageShowsNoPageOfTheReportBefore) {
     GridOfPages(3);
     PreviewWindow& preview = OpenPreview();
@@ -365,9 +364,8 @@ TEST(RepaintLockTest, OneWidgetAtATimeAndTheScopedLockReleasesOnlyItsOwn) {
     EXPECT_TRUE(RepaintLock::Holder() == nullptr && second.updatesEnabled());
 }
 
-// Every way of moving added to the buttons, in one sequence on a five-page report: keys,
-// the wheel, the page box and the zoom box. Each row: the page then shown, the zoom (0:
-// fitted) and the vertical scroll position (-1: not looked at, -2: its maximum).
+// Keys, wheel, page box and zoom box in one sequence on five pages. Each row: the page shown, the
+// zoom (0: fitted) and the vertical scroll position (-1: not looked at, -2: its maximum).
 TEST_F(PreviewWindowTest, KeysWheelAndBoxesTurnPagesScrollAndZoom) {
     GridOfPages(5);
     PreviewWindow& preview = OpenPreview();

@@ -32,8 +32,7 @@ protected:
     QString OutputPath(const QString& name = "out.pdf") const { return dir_.filePath(name); }
     // Where twips coordinates start on the PDF page, in points.
     QPointF Origin() { return printer.Native().pageLayout().paintRect(QPageLayout::Point).topLeft(); }
-    // Ink (darker than mid grey) or pure white within 2 points of each probe on page 1, rendered at
-    // 72 dpi without anti-aliasing.
+    // Ink (darker than mid grey) or pure white within 2 points of each probe, 72 dpi, no anti-aliasing.
     void ExpectInk(const Probes& probes) {
         QProcess pdftoppm;
         pdftoppm.start("pdftoppm",
@@ -107,11 +106,7 @@ TEST_F(PdfPrinterTest, NothingDrawnWritesNothingAndAnUnwritableOutputIsAPrinterE
     EXPECT_EQ(ErrorOf([&] { printer.Print("x"); }), 482);
     // Told once: the rest of the document is dropped without a word until it ends.
     EXPECT_TRUE(printer.InDocument());
-    EXPECT_EQ(ErrorOf([&] {
-                  printer.NewPage();
-                  printer.Print("y");
-              }),
-              0);
+    EXPECT_EQ(ErrorOf([&] { printer.NewPage(), printer.Print("y"); }), 0);
     printer.EndDoc();
     EXPECT_FALSE(printer.InDocument());
     Printers::SetPdfOutputFile(OutputPath());
