@@ -47,9 +47,8 @@ TEST_F(PdfReportTest, AThreePageReportReadsBackPageByPage) {
                 << text.toStdString();
 }
 
-// Each script reads back by poppler and MuPDF as its cell holds it (clusters, right-to-left, beyond the
-// first plane, decomposed marks, a soft hyphen), with no Qt warning of a font lacking the script.
-// Compared after NFC, without the bidi marks pdftotext wraps right-to-left lines in.
+// Every script reads back in poppler and MuPDF as its cell holds it (after NFC, without pdftotext's bidi
+// marks), with no Qt warning of a font lacking the script.
 TEST_F(PdfReportTest, EveryScriptReadsBackAsItsCellHoldsIt) {
     const QStringList texts = {
         "Crème brûlée",   "bru\u0302le\u0301e", "Καλημέρα κόσμε", "Привет мир", "مرحبا بالعالم",  "שלום עולם",

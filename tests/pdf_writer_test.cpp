@@ -70,9 +70,8 @@ TEST(FontProgramTest, ASubsetDrawsTheUsedGlyphsAsTheFaceDoesAndNothingElse) {
     }
 }
 
-// Every kind of face reads back: TrueType and CFF embedded, Type 1 (no tables from Qt) as Type 3 of
-// its outlines, colour bitmaps as images under unseen text. Lines are a pixel wide at 96 dpi in MuPDF
-// too, which draws a zero width as a faint quarter pixel.
+// Every kind of face reads back: Type 1 (no tables from Qt) as Type 3, colour bitmaps as images under
+// unseen text. Lines are a pixel wide in MuPDF too, which draws a zero width as a faint quarter pixel.
 TEST(PdfWriterTest, EveryKindOfFacePrintsTextThatReadsBack) {
     QTemporaryDir dir;
     const QString path = dir.filePath("faces.pdf");

@@ -90,12 +90,10 @@ TEST_F(PdfPrinterTest, PagesHoldTextAndLinesWhereTheTwipsSayAndBreaksMakeNoTrail
     EXPECT_TRUE(doc.WordsOn(2).empty());
     ExpectAt(doc.Find("BetaPage", 3), 2880, 720);
     // On the line, 10 points below it, on the box's left, right and top edges, inside the box.
-    ExpectInk({{2000, 4000, true},
-               {2000, 4200, false},
-               {1000, 5500, true},
-               {3000, 5500, true},
-               {2000, 5000, true},
+    // clang-format off
+    ExpectInk({{2000, 4000, true}, {2000, 4200, false}, {1000, 5500, true}, {3000, 5500, true}, {2000, 5000, true},
                {2000, 5500, false}});
+    // clang-format on
 }
 
 TEST_F(PdfPrinterTest, NothingDrawnWritesNothingAndAnUnwritableOutputIsAPrinterError) {

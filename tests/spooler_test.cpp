@@ -13,7 +13,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 
 using namespace telmo;

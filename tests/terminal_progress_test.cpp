@@ -1,8 +1,6 @@
 #include "app/TerminalProgress.h"
 #include "support/CommandRun.h"
 
-#include <QByteArray>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>

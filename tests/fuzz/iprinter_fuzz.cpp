@@ -1,6 +1,5 @@
-// Fuzz target: late-bound calls (names in any case, cut short, mangled; every call and variant kind),
-// odd grids and grids whose cells call in during a report. No crash, no hang (waiting windows are
-// closed), and no report saved after an error was reported in its run.
+// Fuzz target: late-bound calls of any name, kind and arguments, odd grids, grids that call in mid-report:
+// no crash, no hang (waiting windows are closed), no report saved after an error was reported in its run.
 #include "FuzzApp.h"
 #include "component/BatchHost.h"
 #include "component/IPrinter.h"

@@ -1,6 +1,5 @@
 // Fuzz target: texts of any code points in every kind of face (TrueType, CFF, Type 1, colour bitmaps)
-// drawn onto a PDF page, which must hold together: objects where the cross-reference table says,
-// streams as long as their /Length and inflating, text objects and marked content closed.
+// drawn onto a PDF page, which must hold together as a reader parses it (see CheckStructure).
 #include "FuzzApp.h"
 #include "platform/pdf/PdfPainter.h"
 #include "platform/pdf/PdfWriter.h"

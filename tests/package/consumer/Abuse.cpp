@@ -1,6 +1,5 @@
-// A host that abuses the installed library as real hosts do by mistake (grid callbacks that assign a
-// grid or start a run, a timer that starts one, odd start rows and grids, dialogs with no display).
-// Each case says what the target file must hold and what the user was told; anything else fails.
+// A host that abuses the installed library as real hosts do by mistake; each case says what the target
+// file must hold and what the user was told, and anything else (a crash, a hang) fails.
 #include "Abuse.h"
 
 #include "component/IPrinter.h"
