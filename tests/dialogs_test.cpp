@@ -107,8 +107,7 @@ protected:
         State().PrintDialogAccepted = false;
         return dynamic_cast<LogPrinter&>(Printers::Current());
     }
-    // A stand-in for the system dialog: notes what it is given, answers with the user's choice of
-    // 3 copies, long-edge duplex, landscape and `paper`.
+    // The system dialog's stand-in notes what it is given; the user chose 3 copies, duplex, landscape.
     void Run(bool accept, const QString& device, int16_t paper = Printer::kPaperLegal,
              QWidget* owner = nullptr, int16_t flags = kPrintSetupFlag) {
         SetPrintDialogRunner([=, this](QWidget* o, uint32_t f, DeviceMode& mode) {

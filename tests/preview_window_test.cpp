@@ -212,8 +212,7 @@ TEST_F(PreviewWindowTest, EscClosesTheWindowFromAnyControlAndEndsTheModalLoop) {
     IPrinter().ShowPreview();
     EXPECT_TRUE(PreviewClosed());
     EXPECT_TRUE(messages.empty());
-    // Where no program drives them, a dialog of the preview is reported and ends the preview; a
-    // dialog that waits after all fails the test and is closed.
+    // Undriven, a dialog of the preview is reported and ends it; one that waits fails and is closed.
     QTimer guard;
     guard.callOnTimeout([] {
         ADD_FAILURE() << "a dialog waited";
@@ -299,8 +298,7 @@ TEST_F(PreviewWindowTest, OptionOkRefitsAtPage1AndSetupCancelledStillLaysOutInTh
     const auto flat = Flatten(*preview.pbTempData->Picture());
     ASSERT_NE(flat.FindText("Page 1 of 3"), nullptr);
     EXPECT_LT(flat.FindText("Page 1 of 3")->at.y(), 1500);
-    // Setup cancelled still lays the report out again, from page 1, in the view in force, and the
-    // caption names the printer now current at once, not at the next activation.
+    // Setup cancelled still lays out again from page 1 in the view in force, naming the new printer at once.
     Click(preview.cmdMove[2]);
     Click(preview.cmdOperations[2]);
     QWidget* owner = nullptr;

@@ -356,19 +356,15 @@ TEST_F(ReportCommandTest, EveryCellPrintsOnThePaperOrTheUserIsToldWhichDoesNot) 
         int pages;
         QString warning; // empty: no warning, and every word lies on the paper
     } cases[] = {
+        // clang-format off
         {{longText}, 1, ""},
         {{longText, "--paper", "A5", "--grid-size", "14"}, 1, ""},
-        {{narrow, "--col-widths", "9000,9000,600", "--paper", "Letter"},
-         2,
-         "warning: column 2 of " + narrow +
-             " is too wide to print beside the heading column (9000 twips) "
-             "on a printable width of 11520 twips"},
-        {{narrow, "--row-heights", "300,300,16000,300", "--paper", "Letter"},
-         3,
-         "warning: line 3 of " + narrow},
-        {{Write("five.csv", TableCsv(6, 2)), "--row-heights", "240,7000"}, // the last row joins page 4
-         4,
+        {{narrow, "--col-widths", "9000,9000,600", "--paper", "Letter"}, 2, "warning: column 2 of " + narrow +
+         " is too wide to print beside the heading column (9000 twips) on a printable width of 11520 twips"},
+        {{narrow, "--row-heights", "300,300,16000,300", "--paper", "Letter"}, 3, "warning: line 3 of " + narrow},
+        {{Write("five.csv", TableCsv(6, 2)), "--row-heights", "240,7000"}, 4, // the last row joins page 4
          "warning: line 6 of " + Path("five.csv") + " is laid out on page 4 below the room"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(S(c.arguments.join(' ')));

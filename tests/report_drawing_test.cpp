@@ -202,8 +202,7 @@ TEST_F(PrintAllPagesTest, ThreePagesThreeSheetsInOrderNoneOnlyEndsAndAMissingBlo
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(LogText().contains("PrinterComponent.9007.PrintAllPages\t9\tSubscript out of range"));
 
-    // The page number is 16-bit: after page 32767 the loop overflows, which is reported, and
-    // the document is not ended.
+    // The page number is 16-bit: past page 32767 the loop overflows, reported; the document is not ended.
     messages.clear();
     s.TotalPages = INT16_MAX;
     s.PageBlocks.assign(INT16_MAX + 1, PageBlock{1, 1, 1, 1, 1});
