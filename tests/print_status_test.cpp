@@ -83,8 +83,7 @@ protected:
 
 } // namespace
 
-// The window names each page as it is finished (sampled then, and once more at the end of
-// the document); each page starts the bar afresh at half and fills it once its body is on the paper.
+// Each page is named as it is finished, its bar starting afresh at half and full once its body is drawn.
 TEST_F(PrintStatusTest, TheWindowNamesEachPageInTurn) {
     Print(1);
     EXPECT_EQ(std::tuple(sampler->texts, sampler->barFull, sampler->visible, NewPagesAndDocs()),

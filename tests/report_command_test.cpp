@@ -248,8 +248,7 @@ TEST_P(ReportLayoutTest, AgreesLineByLineWithTheEngine) {
 INSTANTIATE_TEST_SUITE_P(Shapes, ReportLayoutTest, ::testing::ValuesIn(kShapes),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A printed report says on stderr where it went and how many pages, and nothing else; with no
-// printer set up it names the built-in PDF printer's file it fell back to, which holds those pages.
+// A printed report says only where it went (with no printer, the built-in PDF printer's file) and its pages.
 TEST_F(ReportCommandTest, APrintedReportSaysWhereItWentAndHowManyPages) {
     const RunResult r =
         Run({Write("w.csv", TableCsv(120, 3))}, false); // as from a shell without XDG_RUNTIME_DIR
@@ -497,8 +496,7 @@ TEST_F(ReportCommandTest, NumberColumnsAreAlignedRight) {
     EXPECT_FALSE(numbersRight({{"h", "n"}, {"1", QString(1000, u'0') + u'1'}}, 1, {}));
 }
 
-// --fit-width shrinks the grid font until the report is one page wide, or says it cannot at
-// the smallest size and prints at that size; --columns picks and orders the columns.
+// --fit-width shrinks the font to one page wide or says it cannot; --columns picks and orders columns.
 TEST_F(ReportCommandTest, FitWidthColumnsAndTitleFromFile) {
     const auto wide = [&](const QString& name, int cols, const QByteArray& cell) {
         QByteArray csv = "id";

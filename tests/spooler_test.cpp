@@ -103,8 +103,7 @@ TEST_F(SpoolerTest, TheQueuesAreSeenAndAnUnknownOneIsRefused) {
     EXPECT_EQ(Printers::Current().DeviceName(), "pdfout");
 }
 
-// A report of several pages arrives as one job, written by the component's own PDF writer,
-// named in the queue by title 1, with the copies, orientation and paper chosen in the dialog.
+// A report arrives as one job of the component's PDF, named by title 1, with the dialog's settings.
 TEST_F(SpoolerTest, AReportArrivesAsOneJobWithTheSettingsChosenInTheSetupDialog) {
     Printers::SelectByName("pdfout");
     bool cancel = true;

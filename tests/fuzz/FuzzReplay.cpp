@@ -1,5 +1,4 @@
-// Runs a fuzz target's inputs (files or folders of them) without libFuzzer, so the seeds and every
-// input that once crashed stay tests in every build.
+// Replays a fuzz target's inputs without libFuzzer: the seeds and every crash found stay tests.
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
