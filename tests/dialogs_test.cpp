@@ -107,8 +107,7 @@ protected:
         State().PrintDialogAccepted = false;
         return dynamic_cast<LogPrinter&>(Printers::Current());
     }
-    // A stand-in for the system dialog: notes what it is given, answers with the user's choice of
-    // 3 copies, long-edge duplex, landscape and `paper`.
+    // The system dialog's stand-in notes what it is given; the user chose 3 copies, duplex, landscape.
     void Run(bool accept, const QString& device, int16_t paper = Printer::kPaperLegal,
              QWidget* owner = nullptr, int16_t flags = kPrintSetupFlag) {
         SetPrintDialogRunner([=, this](QWidget* o, uint32_t f, DeviceMode& mode) {
@@ -125,9 +124,8 @@ protected:
 
 } // namespace
 
-// OK (clicked or Enter) stores the corner, or nothing with the box unchecked, and asks for a refresh;
-// Cancel stores nothing and clears it; both only hide, and the same dialog comes back as the user
-// left it. Esc and the close box store nothing and unload it; a load shows the stored position.
+// OK stores the corner (nothing if unchecked) and asks for a refresh, Cancel stores nothing; both
+// hide, keeping the dialog as left. Esc and the close box unload it; a load shows the stored position.
 TEST_F(DialogsTest, PageSettingsWaysOutStoreOrNotAndHideOrUnload) {
     enum Outcome { kStored, kCleared, kHidden, kUnloaded };
     const std::tuple<std::function<void(Settings&)>, int, Outcome> cases[] = {
@@ -223,9 +221,8 @@ TEST_F(DialogsTest, PrinterSetupTheDialogIsGivenTheCurrentPrinterAndCancelChange
     EXPECT_TRUE(messages.empty());
 }
 
-// Accepted, copies, duplex, orientation and paper are applied in that order under the hourglass.
-// The chosen name, up to its first zero character and upper-cased, selects a listed printer without
-// regard to case, unless it is the current one's; a name not in the list keeps the current one.
+// Accepted, the settings are applied in order under the hourglass; the chosen name (to its first zero)
+// selects a listed printer in any case unless it is the current one's; an unlisted name changes none.
 TEST_F(DialogsTest, PrinterSetupAcceptAppliesTheSettingsToTheChosenPrinter) {
     struct Case {
         QString current, chosen;
@@ -255,9 +252,8 @@ TEST_F(DialogsTest, PrinterSetupAcceptAppliesTheSettingsToTheChosenPrinter) {
     EXPECT_TRUE(messages.empty());
 }
 
-// Qt's own dialog over a record for the built-in printer: Esc leaves the record, OK gives back the
-// choice as the record's values. The setup form offers no choice of pages, its button sets up, and it
-// asks nothing of a file that is there already; the print form keeps Qt's range.
+// Qt's dialog over a record: Esc leaves it, OK gives back the choice. The setup form offers no page
+// range, its button sets up, and it asks nothing of a file there already; the print form keeps Qt's.
 TEST_F(DialogsTest, SystemPrintDialogAcceptingReturnsTheChoiceAndCancellingLeavesTheRecord) {
     const QString pdf = Printers::BuiltInPdfName();
     for (const auto& [accept, flags, orientation] : {std::tuple(false, 64u, Printer::kLandscape),

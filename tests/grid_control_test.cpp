@@ -46,10 +46,9 @@ TEST(GridControl, MergeJoinsEqualCellsAndRestrictModesLimitIt) {
         grid.SetTextMatrix(r, 2, r < 4 ? "x" : "Z");
     }
     grid.SetMergeCol(1, true);
-    // Mode (0 never, 1 free, 2 restrict rows, 3 restrict columns, 4 both), the text of cell
-    // (2, 1), whether column 2, row 3 and row 4 may merge, then how often A, x and Z are drawn.
-    // Restrict columns: a cell joins downwards only where the merged column to its left did;
-    // restrict rows: a row merges only the columns the merged row above it merged.
+    // Mode (0 never, 1 free, 2 restrict rows, 3 restrict columns, 4 both), cell (2, 1), whether column 2,
+    // row 3 and row 4 may merge, then how often A, x and Z are drawn. Restricted, a cell joins only
+    // where the merged column to its left (or a row, the merged row above) did.
     const std::vector<std::tuple<int16_t, QString, bool, bool, bool, size_t, size_t, size_t>> cases{
         {0, "A", 1, 0, 1, 3, 3, 2}, {1, "A", 1, 0, 1, 1, 1, 1}, {1, "A", 0, 0, 0, 1, 3, 2},
         {1, "C", 1, 1, 1, 2, 1, 1}, {3, "A", 1, 0, 1, 1, 1, 1}, {3, "C", 1, 0, 1, 2, 3, 1},

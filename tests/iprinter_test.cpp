@@ -33,8 +33,7 @@ Line Stored(int n) {
     return lines[n];
 }
 
-// Starts from what a host sees after creating an object; the fields that survive creation
-// are cleared by hand.
+// What a host sees after creating an object; the fields that survive creation are cleared by hand.
 class IPrinterTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -1,5 +1,4 @@
-// Qt item models as the report's grid: cells, headings, alignment, font and sizes from a model
-// and a view.
+// Qt item models as the report's grid: cells, headings, alignment, font and sizes from model and view.
 #include "platform/grid/ItemModelGrid.h"
 
 #include <QHeaderView>
@@ -70,8 +69,7 @@ TEST(ItemModelGridTest, HeadingColumnComesFromTheVerticalHeaderOnlyWhenItHasLabe
     }
 }
 
-// The codes other cases do not meet: no vertical alignment is the middle, trailing is right,
-// justified is left, and top-left is 0.
+// Codes other cases miss: no vertical alignment is the middle, trailing right, justified left, top-left 0.
 TEST(ItemModelGridTest, AlignmentCodesForTrailingJustifiedAndNoVerticalAlignment) {
     const std::pair<Qt::Alignment, int16_t> cases[] = {{Qt::Alignment(), 1},
                                                        {Qt::AlignTrailing, 7},

@@ -1,6 +1,5 @@
-// Late-bound calls as a careless or hostile host makes them: every one ends in an automation
-// error number the host can act on, with the print job state as the member's store order
-// leaves it, and never in a crash, also when the error's own message box calls back in.
+// Late-bound calls as a careless or hostile host makes them: each ends in an automation error, the
+// job state as the member's store order leaves it, never a crash, even when its message box calls in.
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "component/Variant.h"
@@ -52,13 +51,11 @@ protected:
 };
 
 struct AbuseCase {
-    const char* what;
-    const char* member;
+    const char *what, *member;
     Args args;
     Kind kind;
     int32_t error;
-    // Members store their arguments in order: a late argument failing leaves the text stored.
-    bool storesMessage = false;
+    bool storesMessage = false; // members store in order: a late argument failing leaves the text stored
 };
 
 TEST_F(LateBindingAbuseTest, EveryMisuseRaisesItsAutomationErrorAndStoresNothingItShouldNot) {
@@ -125,10 +122,8 @@ TEST_F(LateBindingAbuseTest, EveryMisuseRaisesItsAutomationErrorAndStoresNothing
     }
 }
 
-// A run that fails reports through the message box; a host whose message handler calls the
-// component again, over and over or with calls that fail themselves, gets its errors and
-// every report in order, and the run still returns. A second run started from there while the
-// first is still in progress is refused (400).
+// A host whose message handler calls the component again, with calls that fail or a second run
+// (refused, 400), gets its errors and every report in order, and the run still returns.
 TEST_F(LateBindingAbuseTest, CallsBackFromTheErrorMessageBoxAreServedAndFailCleanly) {
     QTemporaryDir dir;
     const QString log = dir.filePath("errors.log");

@@ -1,5 +1,4 @@
-// The layout engine against a real grid control, the recording printer and the real
-// (hidden) preview window: page block table, navigation state and page composition.
+// The layout engine with a real grid, the recording printer and the real (hidden) preview window.
 #include "component/JobState.h"
 #include "engine/GridSnapshot.h"
 #include "engine/PrintDataSettings.h"
@@ -76,8 +75,7 @@ TEST_F(CopyGridTest, SizesAlignmentMergeAndFontAreCopied) {
               std::tuple(1234, 456, 7, true));
     EXPECT_EQ(std::tuple(work.FontSize(), sc, ec, sr, er), std::tuple(11.f, 3.f, 4.f, 5.f, 9.f));
 
-    // The grid-wide settings and the heading column's own fields; row merges and the merge of
-    // other columns are not copied.
+    // Grid-wide settings and the heading column's fields are copied; row merges and other columns' not.
     source->SetGridLines(Grid::kGridInset);
     source->SetMergeCells(Grid::kMergeFree);
     source->SetFontName("Liberation Mono");

@@ -67,24 +67,19 @@ TEST(RowPagination, BandBoundaries) {
 }
 
 TEST(ColumnPagination, BandBoundaries) {
+    constexpr int16_t kCols = kColumnsSplit;
     const struct {
         const char* why;
         int16_t mode;
         GridSizes g;
         Ranges expected;
     } cases[] = {
-        {"last column alone", kColumnsSplit, Sizes(9, 5, {}, 240, {970}, 1970), {{1, 3}, {4, 4}}},
-        {"wider than page",
-         kColumnsSplit,
-         Sizes(3, 6, {}, 240, {970, 500, 12000}, 500),
-         {{1, 1}, {2, 2}, {3, 5}}},
-        {"heading only", kColumnsSplit, Sizes(3, 1, {}, 240), {}},
+        {"last column alone", kCols, Sizes(9, 5, {}, 240, {970}, 1970), {{1, 3}, {4, 4}}},
+        {"wider than page", kCols, Sizes(3, 6, {}, 240, {970, 500, 12000}, 500), {{1, 1}, {2, 2}, {3, 5}}},
+        {"heading only", kCols, Sizes(3, 1, {}, 240), {}},
         // Column 1 costs 3520: with two more the page holds 1000 + 7520 = 8520 exactly.
-        {"sum exactly at the limit",
-         kColumnsSplit,
-         Sizes(3, 6, {}, 240, {970, 3490}, 1970),
-         {{1, 3}, {4, 5}}},
-        {"one twip over", kColumnsSplit, Sizes(3, 6, {}, 240, {970, 3491}, 1970), {{1, 2}, {3, 5}}},
+        {"sum exactly at the limit", kCols, Sizes(3, 6, {}, 240, {970, 3490}, 1970), {{1, 3}, {4, 5}}},
+        {"one twip over", kCols, Sizes(3, 6, {}, 240, {970, 3491}, 1970), {{1, 2}, {3, 5}}},
         // Mode 4 records the bands in the arrays and makes no blocks.
         {"mode 4", kRowsAndColumnsSplit, Sizes(9, 8, {}, 240, {970}, 1970), {{1, 3}, {4, 6}, {7, 7}}},
     };

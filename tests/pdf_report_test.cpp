@@ -1,5 +1,4 @@
-// A whole report through the public interface onto the built-in PDF printer, read back with
-// poppler and MuPDF.
+// A whole report through the public interface onto the built-in PDF printer, read back.
 #include "component/IPrinter.h"
 #include "component/JobState.h"
 #include "platform/grid/GridControl.h"
@@ -40,20 +39,16 @@ TEST_F(PdfReportTest, AThreePageReportReadsBackPageByPage) {
     const PdfDoc pdf = ReadPdf(pdfPath);
     ASSERT_EQ(pdf.pages, 3) << pdf.error.toStdString();
     const QStringList muPdf = MuPdfText(pdfPath).split('\f'), raw = RawPdfText(pdfPath).split('\f');
-    for (int page = 1; page <= 3; ++page) {
-        // Read in the order written too (MuPDF, pdftotext -raw): titles, rows, the page number.
+    // Read in the order written too (MuPDF, pdftotext -raw): titles, rows, the page number.
+    for (int page = 1; page <= 3; ++page)
         for (const QString& text : {pdf.pageTexts[page - 1], muPdf.value(page - 1), raw.value(page - 1)})
             EXPECT_TRUE(text.trimmed().startsWith("Inventory") &&
                         text.trimmed().endsWith(QString("Page %1 of 3").arg(page)))
                 << text.toStdString();
-    }
 }
 
-// Each script as its cell holds it, read back by poppler and by MuPDF: shaped clusters,
-// right-to-left words, characters beyond the first plane, combining marks (decomposed),
-// a soft hyphen beside a title with a real hyphen; with no warning from Qt about fonts
-// without the script. Compared after NFC, without the bidi marks pdftotext wraps
-// right-to-left lines in. The title is the document's title.
+// Every script reads back in poppler and MuPDF as its cell holds it (after NFC, without pdftotext's bidi
+// marks), with no Qt warning of a font lacking the script.
 TEST_F(PdfReportTest, EveryScriptReadsBackAsItsCellHoldsIt) {
     const QStringList texts = {
         "Crème brûlée",   "bru\u0302le\u0301e", "Καλημέρα κόσμε", "Привет мир", "مرحبا بالعالم",  "שלום עולם",

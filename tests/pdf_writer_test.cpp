@@ -1,5 +1,4 @@
-// The pieces of the PDF writer: the numbers it writes, and the font subsets it embeds,
-// loaded back as fonts of their own.
+// The PDF writer's numbers, and the font subsets it embeds loaded back as fonts of their own.
 #include "platform/pdf/FontProgram.h"
 #include "platform/pdf/PdfPainter.h"
 #include "platform/pdf/PdfWriter.h"
@@ -24,10 +23,8 @@ quint32 GlyphOf(const QRawFont& font, QChar ch) {
     return glyphs.size() == 1 ? glyphs[0] : 0;
 }
 
-// Each kind of face the reports meet: the glyphs a document drew keep their outlines and
-// advances, packed into the first numbers (composite glyphs bring the glyphs they are built
-// from), and nothing else comes along. TrueType (one whose last long metric is unused, so later glyphs
-// take its advance) and CFF alike.
+// TrueType and CFF: the glyphs drawn keep their outlines and advances, packed into the first numbers
+// (composites bring their parts), nothing else comes along; a TrueType whose last long metric is unused.
 TEST(FontProgramTest, ASubsetDrawsTheUsedGlyphsAsTheFaceDoesAndNothingElse) {
     struct Face {
         const char* family;
@@ -73,10 +70,8 @@ TEST(FontProgramTest, ASubsetDrawsTheUsedGlyphsAsTheFaceDoesAndNothingElse) {
     }
 }
 
-// Every kind of face prints as text that reads back: TrueType and CFF faces embedded, a Type 1
-// face (Qt gives no tables for it) as a Type 3 font of its outlines, a colour bitmap face as
-// images under unseen text. Lines are a pixel wide at 96 dpi in MuPDF too, which draws a
-// zero width as a faint quarter pixel.
+// Every kind of face reads back: Type 1 (no tables from Qt) as Type 3, colour bitmaps as images under
+// unseen text. Lines are a pixel wide in MuPDF too, which draws a zero width as a faint quarter pixel.
 TEST(PdfWriterTest, EveryKindOfFacePrintsTextThatReadsBack) {
     QTemporaryDir dir;
     const QString path = dir.filePath("faces.pdf");

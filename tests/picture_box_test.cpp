@@ -1,5 +1,4 @@
-// The picture box the preview composes its pages in: twips geometry with its border, the
-// Image a page is made of, and what the widget paints.
+// The picture box pages are composed in: twips geometry with its border, its Image, what it paints.
 #include "platform/ui/PictureBox.h"
 
 #include <QImage>
@@ -10,21 +9,14 @@
 namespace telmo {
 namespace {
 
-std::shared_ptr<Picture> TwoLines(double width, double height) {
-    auto picture = std::make_shared<Picture>(width, height);
-    picture->AddLine(QPointF(0, 0), QPointF(width, 0));
-    picture->AddLine(QPointF(0, height), QPointF(width, height));
-    return picture;
-}
-
-// The Image is the background, the picture and what was drawn since, as layers; drawing later
-// does not change an Image taken before; the preview composes a page by making the Image the
-// picture, which starts the drawing over.
+// The Image layers background, picture and what was drawn since; an Image taken is not changed by
+// later drawing; making the Image the picture (as the preview composes) starts the drawing over.
 TEST(PictureBoxTest, ImageIsBackgroundPictureAndWhatWasDrawnSince) {
     PictureBox box;
     box.SetBorder(false);
     box.Move(0, 0, 3000, 2000);
-    const auto picture = TwoLines(1500, 900);
+    const auto picture = std::make_shared<Picture>(1500, 900);
+    picture->AddLine(QPointF(0, 0), QPointF(1500, 900));
     box.SetPicture(picture);
     box.SetCurrentX(300);
     box.SetCurrentY(400);

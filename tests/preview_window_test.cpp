@@ -124,8 +124,7 @@ TEST_F(PreviewWindowTest, NavigationFollowsTheButtonTableAndComposesEachPage) {
     EXPECT_EQ(RepaintLock::Holder(), nullptr);
 }
 
-// A grid with only its heading column, wider than the page, has no page: the layout says so
-// and the window shows an empty page, not the page of the report it showed before.
+// A heading column wider than the page alone: no page, and the window shows none of the report before.
 TEST_F(PreviewWindowTest, ALayoutWithNoPageShowsNoPageOfTheReportBefore) {
     GridOfPages(3);
     PreviewWindow& preview = OpenPreview();
@@ -213,8 +212,7 @@ TEST_F(PreviewWindowTest, EscClosesTheWindowFromAnyControlAndEndsTheModalLoop) {
     IPrinter().ShowPreview();
     EXPECT_TRUE(PreviewClosed());
     EXPECT_TRUE(messages.empty());
-    // Where no program drives them, a dialog of the preview is reported and ends the preview; a
-    // dialog that waits after all fails the test and is closed.
+    // Undriven, a dialog of the preview is reported and ends it; one that waits fails and is closed.
     QTimer guard;
     guard.callOnTimeout([] {
         ADD_FAILURE() << "a dialog waited";
@@ -300,8 +298,7 @@ TEST_F(PreviewWindowTest, OptionOkRefitsAtPage1AndSetupCancelledStillLaysOutInTh
     const auto flat = Flatten(*preview.pbTempData->Picture());
     ASSERT_NE(flat.FindText("Page 1 of 3"), nullptr);
     EXPECT_LT(flat.FindText("Page 1 of 3")->at.y(), 1500);
-    // Setup cancelled still lays the report out again, from page 1, in the view in force, and the
-    // caption names the printer now current at once, not at the next activation.
+    // Setup cancelled still lays out again from page 1 in the view in force, naming the new printer at once.
     Click(preview.cmdMove[2]);
     Click(preview.cmdOperations[2]);
     QWidget* owner = nullptr;
@@ -365,9 +362,8 @@ TEST(RepaintLockTest, OneWidgetAtATimeAndTheScopedLockReleasesOnlyItsOwn) {
     EXPECT_TRUE(RepaintLock::Holder() == nullptr && second.updatesEnabled());
 }
 
-// Every way of moving added to the buttons, in one sequence on a five-page report: keys,
-// the wheel, the page box and the zoom box. Each row: the page then shown, the zoom (0:
-// fitted) and the vertical scroll position (-1: not looked at, -2: its maximum).
+// Keys, wheel, page box and zoom box in one sequence on five pages. Each row: the page shown, the
+// zoom (0: fitted) and the vertical scroll position (-1: not looked at, -2: its maximum).
 TEST_F(PreviewWindowTest, KeysWheelAndBoxesTurnPagesScrollAndZoom) {
     GridOfPages(5);
     PreviewWindow& preview = OpenPreview();

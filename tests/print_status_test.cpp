@@ -20,9 +20,8 @@ using Counts = std::pair<size_t, size_t>;
 
 namespace {
 
-// A recording printer that samples the progress window as each page is finished (a new page or the
-// end of the document), and can run a step of the test at the first. The bar is also read as each
-// page's body is painted, to see it step through the page.
+// Samples the progress window as each page is finished (and can run a test step at the first), and
+// reads the bar as each body is painted too, to see it step through the page.
 class SamplingPrinter : public RecordingPrinter {
 public:
     void NewPage() override { Sample(), RecordingPrinter::NewPage(); }
@@ -84,8 +83,7 @@ protected:
 
 } // namespace
 
-// The window names each page as it is finished (sampled then, and once more at the end of
-// the document); each page starts the bar afresh at half and fills it once its body is on the paper.
+// Each page is named as it is finished, its bar starting afresh at half and full once its body is drawn.
 TEST_F(PrintStatusTest, TheWindowNamesEachPageInTurn) {
     Print(1);
     EXPECT_EQ(std::tuple(sampler->texts, sampler->barFull, sampler->visible, NewPagesAndDocs()),
@@ -130,10 +128,8 @@ TEST_F(PrintStatusTest, EscOrCancelDuringTheRunStopsItBetweenPages) {
         sampler->onFirstNewPage = [&] {
             PrintStatusWindow* window = State().frmPrintStatus.IfLoaded();
             ASSERT_NE(window, nullptr);
-            if (esc)
-                QTest::keyClick(window, Qt::Key_Escape);
-            else
-                QTest::mouseClick(window->cmdCancel, Qt::LeftButton);
+            esc ? QTest::keyClick(window, Qt::Key_Escape)
+                : QTest::mouseClick(window->cmdCancel, Qt::LeftButton);
             QApplication::processEvents();
             stillOpenAfterCancel = State().frmPrintStatus.IsLoaded() && window->CancelRequested();
         };
@@ -167,9 +163,7 @@ TEST_F(PrintStatusTest, ARunThatFailsHalfwayEndsItsDocumentSoTheNextRunStartsAfr
     sampler->FailOn(OpKind::NewPage, 2);
     Print(3);
     EXPECT_EQ(messages.size(), 1u);
-    // The pages drawn are sent as their own document.
-    EXPECT_FALSE(sampler->InDocument());
-    ASSERT_FALSE(sampler->Ops().empty());
+    ASSERT_FALSE(sampler->InDocument() || sampler->Ops().empty()); // the pages drawn sent as a document
     EXPECT_EQ(sampler->Ops().back().kind, OpKind::EndDoc);
 
     sampler->ClearOps();

@@ -32,8 +32,7 @@ protected:
     QString OutputPath(const QString& name = "out.pdf") const { return dir_.filePath(name); }
     // Where twips coordinates start on the PDF page, in points.
     QPointF Origin() { return printer.Native().pageLayout().paintRect(QPageLayout::Point).topLeft(); }
-    // Ink (darker than mid grey) or pure white within 2 points of each probe on page 1, rendered at
-    // 72 dpi without anti-aliasing.
+    // Ink (darker than mid grey) or pure white within 2 points of each probe, 72 dpi, no anti-aliasing.
     void ExpectInk(const Probes& probes) {
         QProcess pdftoppm;
         pdftoppm.start("pdftoppm",
@@ -91,12 +90,10 @@ TEST_F(PdfPrinterTest, PagesHoldTextAndLinesWhereTheTwipsSayAndBreaksMakeNoTrail
     EXPECT_TRUE(doc.WordsOn(2).empty());
     ExpectAt(doc.Find("BetaPage", 3), 2880, 720);
     // On the line, 10 points below it, on the box's left, right and top edges, inside the box.
-    ExpectInk({{2000, 4000, true},
-               {2000, 4200, false},
-               {1000, 5500, true},
-               {3000, 5500, true},
-               {2000, 5000, true},
+    // clang-format off
+    ExpectInk({{2000, 4000, true}, {2000, 4200, false}, {1000, 5500, true}, {3000, 5500, true}, {2000, 5000, true},
                {2000, 5500, false}});
+    // clang-format on
 }
 
 TEST_F(PdfPrinterTest, NothingDrawnWritesNothingAndAnUnwritableOutputIsAPrinterError) {
@@ -107,11 +104,7 @@ TEST_F(PdfPrinterTest, NothingDrawnWritesNothingAndAnUnwritableOutputIsAPrinterE
     EXPECT_EQ(ErrorOf([&] { printer.Print("x"); }), 482);
     // Told once: the rest of the document is dropped without a word until it ends.
     EXPECT_TRUE(printer.InDocument());
-    EXPECT_EQ(ErrorOf([&] {
-                  printer.NewPage();
-                  printer.Print("y");
-              }),
-              0);
+    EXPECT_EQ(ErrorOf([&] { printer.NewPage(), printer.Print("y"); }), 0);
     printer.EndDoc();
     EXPECT_FALSE(printer.InDocument());
     Printers::SetPdfOutputFile(OutputPath());

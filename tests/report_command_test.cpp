@@ -148,12 +148,11 @@ TEST_F(ReportCommandTest, ReportedErrorsAreExitOneLoggedAndToldEvenWhenTheLogCan
     EXPECT_EQ(Run({csv, "--pdf", Path("fine.pdf"), "--error-log", badLog}).exitCode, kOk);
     EXPECT_TRUE(QFile::exists(Path("fine.pdf")));
 
-    // A printer that does not exist: nothing where the built-in PDF printer (the fallback without a
-    // spooler) writes by default, as it does without --printer.
+    // A printer that does not exist: no fall back to the built-in PDF printer's default file.
     r = Run({csv, "--printer", "No Such Printer"});
     EXPECT_EQ(r.exitCode, kReported);
     EXPECT_TRUE(r.err.contains("\"No Such Printer\"")) << S(r.err);
-    EXPECT_FALSE(QFile::exists(Path("telmo-report.pdf"))); // where a plain run writes (next test)
+    EXPECT_FALSE(QFile::exists(Path("telmo-report.pdf")));
 
     // A layout that standard output cannot take (a full disk) is no layout: exit 1, one line.
     r = RunProgram("sh", {"-c", "exec \"$0\" \"$@\" >/dev/full", TELMO_REPORT_BINARY, csv, "--layout"},
@@ -237,10 +236,9 @@ TEST_P(ReportLayoutTest, AgreesLineByLineWithTheEngine) {
     EXPECT_EQ(got.Pages(), s.TotalPages);
     const auto n = [](float v) { return QString::number(static_cast<double>(v)); };
     QStringList want;
-    for (int page = 1; page <= s.TotalPages; ++page) {
-        const PageBlock& b = s.PageBlocks[static_cast<size_t>(page)];
-        want << QStringList{"page", n(page), n(b.StartRow), n(b.EndRow), n(b.StartCol), n(b.EndCol)}.join(
-            '\t');
+    for (int p = 1; p <= s.TotalPages; ++p) {
+        const PageBlock& b = s.PageBlocks[static_cast<size_t>(p)];
+        want << QStringList{"page", n(p), n(b.StartRow), n(b.EndRow), n(b.StartCol), n(b.EndCol)}.join('\t');
     }
     EXPECT_EQ(got.pageLines, want);
     EXPECT_EQ(s.PaginationMode, shape.expectMode);
@@ -250,8 +248,7 @@ TEST_P(ReportLayoutTest, AgreesLineByLineWithTheEngine) {
 INSTANTIATE_TEST_SUITE_P(Shapes, ReportLayoutTest, ::testing::ValuesIn(kShapes),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A printed report says on stderr where it went and how many pages, and nothing else; with no
-// printer set up it names the built-in PDF printer's file it fell back to, which holds those pages.
+// A printed report says only where it went (with no printer, the built-in PDF printer's file) and its pages.
 TEST_F(ReportCommandTest, APrintedReportSaysWhereItWentAndHowManyPages) {
     const RunResult r =
         Run({Write("w.csv", TableCsv(120, 3))}, false); // as from a shell without XDG_RUNTIME_DIR
@@ -264,9 +261,8 @@ TEST_F(ReportCommandTest, APrintedReportSaysWhereItWentAndHowManyPages) {
     EXPECT_EQ(ReadPdf(Path("telmo-report.pdf")).pages, 3);
 }
 
-// Read from a file: UTF-8 with an optional byte order mark, records as RFC 4180 has them.
-// The file is read a chunk at a time; read also in chunks of a few bytes, every case has a
-// chunk end inside a quote pair, a CRLF, a byte order mark or a character.
+// UTF-8 with an optional byte order mark, RFC 4180 records; read also in chunks of a few bytes, so
+// every case has a chunk end inside a quote pair, a CRLF, a byte order mark or a character.
 TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
     const QByteArray utf8 = "Stadt,Menge\nZürich,3\n東京,4\n\"naïve, 😀\",5\n";
     const Rows utf8Rows = {{"Stadt", "Menge"}, {"Zürich", "3"}, {"東京", "4"}, {"naïve, 😀", "5"}};
@@ -316,8 +312,7 @@ TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
                       std::pair(c.rows, int(std::ranges::max(c.rows, {}, &QStringList::size).size())));
         }
     }
-    // Record by record, as the command reads a file into its grid, the same records come out;
-    // after an error there is no grid to print, so only the message counts.
+    // Record by record, as the command reads into its grid; after an error only the message counts.
     for (const qsizetype chunk :
          {qsizetype(1), qsizetype(2), qsizetype(3), qsizetype(5), app::kCsvChunkBytes})
         for (const Case& c : cases) {
@@ -348,9 +343,8 @@ TEST_F(ReportCommandTest, FittedGridColumnsHoldTheirWidestTextUnshortened) {
     EXPECT_EQ(grid->TextMatrix(2, 1), "iiii\nii");
 }
 
-// Whatever the texts, fitted columns print on the paper: a long text is cut with an ellipsis in
-// a column that fits beside the heading column. Widths the user gives that cannot fit print
-// as the component places them, running off the edge, and the command says which and why.
+// Fitted columns print on the paper, a long text cut with an ellipsis; widths the user gives that
+// cannot fit print as the component places them, off the edge, and the command says which and why.
 TEST_F(ReportCommandTest, EveryCellPrintsOnThePaperOrTheUserIsToldWhichDoesNot) {
     QByteArray longCsv = "id,description,qty\n";
     for (int row = 1; row <= 4; ++row)
@@ -361,19 +355,15 @@ TEST_F(ReportCommandTest, EveryCellPrintsOnThePaperOrTheUserIsToldWhichDoesNot) 
         int pages;
         QString warning; // empty: no warning, and every word lies on the paper
     } cases[] = {
+        // clang-format off
         {{longText}, 1, ""},
         {{longText, "--paper", "A5", "--grid-size", "14"}, 1, ""},
-        {{narrow, "--col-widths", "9000,9000,600", "--paper", "Letter"},
-         2,
-         "warning: column 2 of " + narrow +
-             " is too wide to print beside the heading column (9000 twips) "
-             "on a printable width of 11520 twips"},
-        {{narrow, "--row-heights", "300,300,16000,300", "--paper", "Letter"},
-         3,
-         "warning: line 3 of " + narrow},
-        {{Write("five.csv", TableCsv(6, 2)), "--row-heights", "240,7000"}, // the last row joins page 4
-         4,
+        {{narrow, "--col-widths", "9000,9000,600", "--paper", "Letter"}, 2, "warning: column 2 of " + narrow +
+         " is too wide to print beside the heading column (9000 twips) on a printable width of 11520 twips"},
+        {{narrow, "--row-heights", "300,300,16000,300", "--paper", "Letter"}, 3, "warning: line 3 of " + narrow},
+        {{Write("five.csv", TableCsv(6, 2)), "--row-heights", "240,7000"}, 4, // the last row joins page 4
          "warning: line 6 of " + Path("five.csv") + " is laid out on page 4 below the room"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(S(c.arguments.join(' ')));
@@ -400,8 +390,7 @@ TEST_F(ReportCommandTest, AScreenshotOfAPreviewPage) {
     EXPECT_GT(std::min(QImage(png).width(), QImage(png).height()), 100);
 }
 
-// The field separator is guessed from the first lines when none is given; quoted fields hold
-// separators of their own that must not count.
+// The separator is guessed from the first lines; separators inside quoted fields do not count.
 TEST_F(ReportCommandTest, TheDelimiterIsGuessedFromTheFirstLinesOutsideQuotes) {
     const struct {
         const char* text;
@@ -434,8 +423,7 @@ TEST_F(ReportCommandTest, TheDelimiterIsGuessedFromTheFirstLinesOutsideQuotes) {
     // Only the first lines count: a line with another separator further on does not.
     const QByteArray late = QByteArray("a;b\n").repeated(20) + "c,d,e\n";
     EXPECT_EQ(records(late, QChar(), 3).back(), QStringList{"c,d,e"});
-    // Through the command: a European semicolon file prints as columns without a flag, and
-    // --delimiter, --encoding and --comment take what is given.
+    // Through the command: a semicolon file without a flag; --delimiter, --encoding, --comment.
     const QString eu = Write("eu.csv", "Name;City;Amount\n\"Smith; Jo\";Köln;1.234,5\nLee;Bonn;12,75\n");
     const QString commas = Write("c.txt", "Name;x,Qty\nA;y,3\n");
     const struct {
@@ -470,11 +458,9 @@ TEST_F(ReportCommandTest, TheDelimiterIsGuessedFromTheFirstLinesOutsideQuotes) {
                                     "alike); ; would split 2 of them alike: give --delimiter ;"));
 }
 
-// A column whose data cells are all numbers is aligned right, heading included, as a
-// spreadsheet shows it; numbers written as in a locale given count too; a text column stays left.
+// A column of numbers (as in the --locale given, if any) is aligned right, heading included. Through
+// the command: right edges met, quoted fields and non-ASCII text intact, under the titles given.
 TEST_F(ReportCommandTest, NumberColumnsAreAlignedRight) {
-    // Through the command: German numbers given --locale print with their right edges met, quoted
-    // fields and non-ASCII text reach the page intact, under the titles given.
     const QString csv = Write("n.csv", "Name,Amount,Note\nSmith,\"1.234,5\",\"said \"\"hi\"\"\"\n"
                                        "Zoë Ångström,\"12,75\",\"first\r\nsecond\"\nRay,,c\n");
     const RunResult r = Run({csv, "--pdf", Path("n.pdf"), "--locale", "de_DE", "--title1", "Quarterly",
@@ -510,8 +496,7 @@ TEST_F(ReportCommandTest, NumberColumnsAreAlignedRight) {
     EXPECT_FALSE(numbersRight({{"h", "n"}, {"1", QString(1000, u'0') + u'1'}}, 1, {}));
 }
 
-// --fit-width shrinks the grid font until the report is one page wide, or says it cannot at
-// the smallest size and prints at that size; --columns picks and orders the columns.
+// --fit-width shrinks the font to one page wide or says it cannot; --columns picks and orders columns.
 TEST_F(ReportCommandTest, FitWidthColumnsAndTitleFromFile) {
     const auto wide = [&](const QString& name, int cols, const QByteArray& cell) {
         QByteArray csv = "id";
@@ -552,8 +537,7 @@ TEST_F(ReportCommandTest, FitWidthColumnsAndTitleFromFile) {
     ASSERT_TRUE(h3 && id && v0) << S(picked.pageTexts[0]);
     EXPECT_LT(h3->xMin, id->xMin);
     EXPECT_TRUE(picked.pageTexts[0].contains("thirteen.csv") && !picked.pageTexts[0].contains("heading 4"));
-    // Columns are picked from each record as it is read: a number past line 1's fields is a
-    // column of a longer line further on, and one past every line is told with the widest.
+    // Picked per record: a number past line 1's fields may be a longer line's; past every line, told.
     const QString ragged = Write("ragged.csv", "id,name\n1,Ann\n2,Bob,extra,far\n");
     r = Run({ragged, "--columns", "1,4", "--pdf", Path("r.pdf")});
     ASSERT_EQ(r.exitCode, kOk) << S(r.err);
@@ -570,9 +554,8 @@ TEST_F(ReportCommandTest, FitWidthColumnsAndTitleFromFile) {
     EXPECT_FALSE(QFile::exists(Path("x.pdf")));
 }
 
-// --wrap makes each row as tall as its wrapped texts: long descriptions print in full, a cell's
-// own lines one under the other, all on the paper; a text longer than a page keeps what fits a
-// page and ends in an ellipsis there (without --wrap every long text is cut so, see above).
+// --wrap: long texts print in full, a cell's own lines one under the other, all on the paper; a
+// text longer than a page keeps what fits and ends in an ellipsis there.
 TEST_F(ReportCommandTest, WrapPrintsLongCellsInFull) {
     const auto wrapped = [&](const QString& file) {
         const RunResult r = Run({file, "--wrap", "--pdf", Path("wrap.pdf")});
@@ -605,11 +588,9 @@ TEST_F(ReportCommandTest, WrapPrintsLongCellsInFull) {
     EXPECT_TRUE(street->yMax < city->yMax && city->yMax < country->yMax);
 }
 
-// Ctrl-C during a long run to PDF stops it between pages: exit 130, the pages printed told,
-// and the unfinished PDF not saved: an earlier report at that path stays as it was. Before the
-// run begins it prints nothing.
+// Ctrl-C stops a run between pages: exit 130, the pages printed told, no unfinished PDF saved (an
+// earlier report stays); before the run begins it prints nothing. The run lasts some seconds.
 TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndSavesNoUnfinishedPdf) {
-    // Long enough (some seconds) that Ctrl-C after the first page comes well before the end.
     const QString csv = Write("long.csv", TableCsv(400000, 3));
     const QString fifo = Path("piped.csv");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -630,8 +611,7 @@ TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndSavesNoUnfinishedPdf) {
             // The output (or a file it is written through) appears as the first page goes out.
             SeenWhileRunning(process, [&] { return QDir(Path("out")).entryList(QDir::Files).size() >= 2; });
         } else {
-            // The command opens its file once it watches for Ctrl-C; through a pipe, the file is
-            // still being read when Ctrl-C comes. The write end opens once the command reads.
+            // The command opens its input once it watches for Ctrl-C; a pipe is still being read then.
             ASSERT_TRUE(SeenWhileRunning(process, [&] {
                 return (pipe = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK)) >= 0;
             }));
@@ -664,9 +644,9 @@ TEST_F(ReportCommandTest, CtrlCStopsARunBetweenPagesAndSavesNoUnfinishedPdf) {
     }
 }
 
-// With no font for a script (fontconfig knowing only Liberation and DejaVu), Qt falls back to a
-// face of its own that has no name, no tables and no size, and draws empty boxes: the report
-// prints, and its text reads back.
+// With no font for a script (fontconfig knowing only Liberation and DejaVu), Qt falls back to a face
+// with no name, tables or size and draws boxes: the report prints, and its text reads back.
+
 TEST_F(ReportCommandTest, AScriptNoFontHasPrintsAsBoxesThatReadBack) {
     QProcessEnvironment env = CommandEnvironment(dir.path());
     env.insert("FONTCONFIG_FILE",

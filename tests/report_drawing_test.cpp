@@ -41,11 +41,9 @@ TEST_F(ReportHeaderTest, TitlesDateAndSeparatorAtTheirPlacesInDrawingOrder) {
     s.Title3Alignment = 3;
     s.TitleSepratorFlag = kAutomationTrue;
     PrintReportHeader();
-    // Title 1 centred on 11520: 5760 - 6 x 160 / 2. The date would be placed by title 2's width in
-    // the date's 10-point font, 11520 - (300 + 100), but is wider (1000) than that, so it ends
-    // at the right margin instead: 11520 - 100 - 1000. Title 3 goes below title 2's height in title
-    // 3's 10-point font (240), right-aligned. The separator adds both heights in the font of the
-    // last line drawn and ends at the right edge.
+    // Title 1 centred: 5760 - 6 x 160 / 2. The date, wider (1000) than 11520 - (300 + 100) left by
+    // title 2 in 10 pt, ends at the right margin. Title 3 goes below title 2's height in its own 10 pt
+    // (240); the separator adds both heights in the last line's font and ends at the right edge.
     EXPECT_EQ(Ops(), (Drawn{{Kind::Text, "Report", {5280, 300}},
                             {Kind::Text, "Sub", {100, 700}},
                             {Kind::Text, "2026-12-06", {11520 - 100 - 1000, 700}},
@@ -204,8 +202,7 @@ TEST_F(PrintAllPagesTest, ThreePagesThreeSheetsInOrderNoneOnlyEndsAndAMissingBlo
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(LogText().contains("PrinterComponent.9007.PrintAllPages\t9\tSubscript out of range"));
 
-    // The page number is 16-bit: after page 32767 the loop overflows, which is reported, and
-    // the document is not ended.
+    // The page number is 16-bit: past page 32767 the loop overflows, reported; the document is not ended.
     messages.clear();
     s.TotalPages = INT16_MAX;
     s.PageBlocks.assign(INT16_MAX + 1, PageBlock{1, 1, 1, 1, 1});

@@ -1,8 +1,6 @@
 #include "app/TerminalProgress.h"
 #include "support/CommandRun.h"
 
-#include <QByteArray>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -20,8 +18,7 @@ std::string Written(std::FILE* f) {
     return text;
 }
 
-// The line is rewritten at most five times a second, always for the last page, with the rate
-// of the pages after the first and the time the rest takes at that rate; it ends in a line feed.
+// At most five times a second, the last page with the rate after the first and the time left at it.
 TEST(TerminalProgressTest, RewritesOneLineWithRateAndTimeLeft) {
     std::FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
@@ -57,19 +54,17 @@ TEST(TerminalProgressTest, WritesNothingOffATerminalOrWithoutPages) {
     std::fclose(f);
 }
 
-// Through the command on a pseudo-terminal the line shows (off a terminal, the report command's
-// tests see only the one line that says where the report went).
+// Through the command on a pseudo-terminal the line shows (off one, only where the report went).
 TEST(TerminalProgressTest, TheCommandShowsItOnATerminal) {
     QTemporaryDir dir;
     const QString csv = telmo::test::WriteFile(dir.filePath("t.csv"), telmo::test::TableCsv(201, 2));
     const QString command =
         QString("'%1' '%2' --pdf '%3'").arg(TELMO_REPORT_BINARY, csv, dir.filePath("t.pdf"));
-    QProcess tty;
-    tty.start("script", {"-qec", command, "/dev/null"});
-    ASSERT_TRUE(tty.waitForFinished(120000));
-    ASSERT_EQ(tty.exitCode(), 0) << tty.readAllStandardError().toStdString();
-    const QByteArray shown = tty.readAllStandardOutput();
-    EXPECT_TRUE(shown.contains("\rpage 4 of 4") && shown.contains("wrote 4 pages")) << shown.toStdString();
+    const auto tty = telmo::test::RunProgram("script", {"-qec", command, "/dev/null"},
+                                             QProcessEnvironment::systemEnvironment());
+    ASSERT_EQ(tty.exitCode, 0) << tty.err.toStdString();
+    EXPECT_TRUE(tty.out.contains("\rpage 4 of 4") && tty.out.contains("wrote 4 pages"))
+        << tty.out.toStdString();
 }
 
 } // namespace

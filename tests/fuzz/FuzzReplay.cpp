@@ -1,5 +1,4 @@
-// Runs a fuzz target's inputs once each, without libFuzzer: the seed corpus and every input
-// that once crashed stay tests in every build. Arguments are files or folders of files.
+// Replays a fuzz target's inputs without libFuzzer: the seeds and every crash found stay tests.
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -42,8 +41,7 @@ int main(int argc, char** argv) {
                                static_cast<size_t>(bytes.size()));
     }
     std::fprintf(stderr, "%lld inputs replayed\n", static_cast<long long>(files.size()));
-    // The fuzz targets keep their application for the whole process; ended here, it frees
-    // what the font database holds, so the leak checker sees only what the inputs left.
+    // Ended here, the targets' application frees its font database: the leak checker sees the inputs'.
     delete QCoreApplication::instance();
     return 0;
 }

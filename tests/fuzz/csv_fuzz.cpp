@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every fifth length has its separator guessed from the text, as the command does by default.
     const QChar delimiter = size % 5 == 0 ? QChar() : QChar(u',');
     const bool read = ParseCsvBytes(bytes, fileName, table, error, delimiter);
-    // Read in chunks of a few bytes, so that chunks end inside quotes, line ends and
-    // characters, the file reads the same, or fails with the same message.
+    // In chunks of a few bytes (ending inside quotes, line ends, characters) it reads or fails the same.
     std::vector<QStringList> records;
     CsvError chunkedError;
     const bool chunkedRead = ParseCsvBytes(
@@ -35,21 +34,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (chunkedRead != read || chunkedError.message != error.message || (read && records != table.rows))
         fuzz::Fail("the file reads differently in small chunks");
     if (!read) {
-        // A refused file is told with its name and line.
         if (!error.message.startsWith(fileName + QLatin1Char(':')))
             fuzz::Fail("a CSV error without the file name and line");
         return 0;
     }
     if (table.rows.empty() || table.maxFields < 1)
         fuzz::Fail("an accepted file without rows");
-    // The grid is rows times the widest row; a few short lines and one long one make it
-    // quadratic in the input, which says nothing more about the reader.
-    const size_t cells = table.rows.size() * static_cast<size_t>(table.maxFields);
-    if (cells > 200000)
+    // Rows times the widest row: many short lines and one long one make it quadratic, telling nothing.
+    if (table.rows.size() * static_cast<size_t>(table.maxFields) > 200000)
         return 0;
-    GridOptions options;
-    // The input's length picks the grid's options, so that both fitted ways and both heading
-    // row choices are reached without spending input bytes on them.
+    GridOptions options; // the length picks fitting and heading row, spending no input bytes on them
     options.fixedRows = size % 3 == 0 ? 0 : 1;
     options.printableWidth = size % 2 == 0 ? 0.0f : 10800.0f;
     const std::shared_ptr<GridControl> grid = BuildReportGrid(table, options);

@@ -1,7 +1,5 @@
-// Fuzz target: the component driven late-bound: member names (in any case, cut short, mangled),
-// call kinds, arguments of every variant kind, odd grids, and grids whose cells make a further
-// call during a report. Every input ends without a crash or a hang (waiting windows are closed),
-// and no report is saved after an error was reported in its run.
+// Fuzz target: late-bound calls of any name, kind and arguments, odd grids, grids that call in mid-report:
+// no crash, no hang (waiting windows are closed), no report saved after an error was reported in its run.
 #include "FuzzApp.h"
 #include "component/BatchHost.h"
 #include "component/IPrinter.h"
@@ -71,16 +69,11 @@ std::shared_ptr<CallbackGrid> MakeGrid(Input& in) {
 
 QString MemberName(Input& in) {
     QString name = QString::fromLatin1(kMembers[in.Byte() % kMemberCount]);
-    switch (in.Byte() % 8) {
-    case 0:
-        return name.toUpper();
-    case 1:
-        return name.left(in.Byte() % (name.size() + 1));
-    case 2:
-        return in.Text();
-    default:
-        return name;
-    }
+    const int how = in.Byte() % 8; // upper-cased, cut short, made up, or as it is
+    return how == 0   ? name.toUpper()
+           : how == 1 ? name.left(in.Byte() % (name.size() + 1))
+           : how == 2 ? in.Text()
+                      : name;
 }
 
 Variant MakeArgument(Input& in, std::shared_ptr<CallbackGrid>& grid) {
@@ -121,18 +114,12 @@ QString Target() {
     return path;
 }
 
-QString LogPath() {
-    return Target() + QStringLiteral(".log");
-}
-
 QByteArray TargetBytes() {
     QFile file(Target());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int errors = 0; // messages that report an error of the run (not a refused second run)
-
-void Call(IPrinter& printer, Input& in, int depth);
 
 // One late-bound call. A run checks that nothing was saved after an error it reported.
 void Call(IPrinter& printer, Input& in, int depth) {
@@ -144,7 +131,7 @@ void Call(IPrinter& printer, Input& in, int depth) {
         arg = MakeArgument(in, grid);
     // The log goes to one file of the target's own, not to a path the input makes up.
     if (member.compare(QLatin1String("ErrorLogFile"), Qt::CaseInsensitive) == 0 && !args.empty())
-        args[0] = Variant(LogPath());
+        args[0] = Variant(Target() + QStringLiteral(".log"));
     if (grid && depth < 2 && (in.Byte() & 1)) {
         // The grid's first cell read makes a further call of the input, during the run.
         auto rest = std::make_shared<Input>(in);
@@ -202,7 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.SourceGridObj.reset();
     s.StartRowValue = 0;
     s.ErrorLogFilePath.clear();
-    QFile::remove(LogPath());
+    QFile::remove(Target() + QStringLiteral(".log"));
     Printers::SelectByName(Printers::BuiltInPdfName());
     Printers::SetPdfOutputFile(Target());
     return 0;

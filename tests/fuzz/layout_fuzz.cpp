@@ -1,7 +1,5 @@
-// Fuzz target: the report command's --layout path (reading the file, building and measuring
-// the grid, paginating it) with the paper, the column widths, the row heights, the grid font
-// size and the heading row taken from the input. The first bytes are the sizes, the rest is
-// the CSV file.
+// Fuzz target: the report command's --layout path (read, build and measure the grid, paginate) with
+// paper, column widths, row heights, font size and heading row from the first bytes; the rest is CSV.
 #include "FuzzApp.h"
 #include "app/ReportCommand.h"
 #include "component/JobState.h"
@@ -27,8 +25,7 @@ QString CsvPath() {
     return path;
 }
 
-// Twips up to a little over the command's own limit of 1,000,000, so that refused sizes are
-// tried too.
+// Twips up to a little over the command's own limit of 1,000,000, so refused sizes are tried too.
 int Twips(fuzz::Bytes& h) {
     return h.Word() * 16;
 }
@@ -36,10 +33,9 @@ int Twips(fuzz::Bytes& h) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // Each input builds a printer, and Qt asks the print server for its default printer every
-    // time. The inputs lay out for the built-in PDF printer, which needs no server: pointed at
-    // a socket that is not there, the question fails at once, without TCP connects to port
-    // 631, and a scheduler running on the machine has no say in the results.
+    // Qt asks the print server for its default printer for each input's printer: pointed at a socket
+    // that is not there, it fails at once, without connecting to port 631 or letting a scheduler on
+    // the machine have a say in the results.
     qputenv("CUPS_SERVER", "/nonexistent/telmo-layout-fuzz/cups.sock");
     fuzz::StartOffscreenApplication();
     // The layout goes to standard output; a million of them are of no use to anybody.
@@ -58,8 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (flags & 8)
         args << "--landscape";
     if (flags & 16)
-        args << "--fixed-rows"
-             << "0";
+        args << QStringList{"--fixed-rows", "0"};
     for (const auto& [flag, option] : {std::pair(32, "--col-widths"), std::pair(64, "--row-heights")})
         if (flags & flag) {
             const int first = Twips(h), second = Twips(h);
@@ -69,8 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         args << "--grid-size" << QString::number(1 + h.Byte() / 2);
     const size_t csvStart = h.Position();
 
-    // Rows times the widest row, bounded as in the reader's target: the size of a grid is not
-    // what this target looks at.
+    // Rows times the widest row, bounded as in the reader's target: grid size is not this target's.
     size_t lines = 1, fields = 1, widest = 1;
     for (size_t i = csvStart; i < size; ++i) {
         if (data[i] == '\n') {
@@ -102,11 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Fail("more pages than page blocks");
     for (int page = 1; page <= s.TotalPages && page < static_cast<int>(s.PageBlocks.size()); ++page) {
         const PageBlock& b = s.PageBlocks[static_cast<size_t>(page)];
-        // Row 0 and column 0 go on every page as the headings, so a page's own rows and columns
-        // start at 1: a grid of one row (or one column) is laid out with an empty range there,
-        // the first past the heading to the heading itself. Any other page holds cells.
-        const int emptyRows = grid->Rows() == 1 ? 1 : 0;
-        const int emptyCols = grid->Cols() == 1 ? 1 : 0;
+        // Row 0 and column 0 head every page, so a grid of one row (or column) is laid out with an
+        // empty range there, from past the heading to the heading itself. Any other page holds cells.
+        const int emptyRows = grid->Rows() == 1 ? 1 : 0, emptyCols = grid->Cols() == 1 ? 1 : 0;
         if (b.StartRow < 0 || b.EndRow >= grid->Rows() || b.StartRow > b.EndRow + emptyRows ||
             b.StartCol < 0 || b.EndCol >= grid->Cols() || b.StartCol > b.EndCol + emptyCols)
             fuzz::Fail("a page block outside the grid");

@@ -1,7 +1,5 @@
-// Fuzz target: the built-in PDF printer's text path: a few texts of any code points in faces of
-// every kind the machine has (TrueType, CFF, Type 1, colour bitmaps) drawn onto a PDF page,
-// which must then hold together: objects where the cross-reference table says, streams as long
-// as their /Length and inflating, text objects and marked content closed.
+// Fuzz target: texts of any code points in every kind of face (TrueType, CFF, Type 1, colour bitmaps)
+// drawn onto a PDF page, which must hold together as a reader parses it (see CheckStructure).
 #include "FuzzApp.h"
 #include "platform/pdf/PdfPainter.h"
 #include "platform/pdf/PdfWriter.h"
@@ -17,9 +15,8 @@ using namespace telmo;
 
 namespace {
 
-// Texts from the input: three bytes a code point (taken modulo 0x110000, so surrogates and
-// unassigned ones come too); a zero code point ends a text. The first byte of each text
-// picks its face and size.
+// Three bytes a code point (modulo 0x110000: surrogates and unassigned ones come too); a zero code
+// point ends a text, whose first byte picks its face and size.
 std::vector<std::pair<FontSpec, QString>> Texts(const uint8_t* data, size_t size) {
     static const char* const faces[] = {"Arial",           "Times New Roman",  "Noto Sans CJK SC",
                                         "Nimbus Sans",     "Noto Color Emoji", "DejaVu Sans Mono",

@@ -7,8 +7,7 @@
 
 namespace telmo::test {
 
-// The automation error number the call raised (with a description), or 0. Any other exception
-// is a failure of the component: hosts only understand automation errors.
+// The automation error number raised (with a description), or 0; any other exception fails the test.
 inline int32_t ErrorOf(const std::function<void()>& call) {
     try {
         call();

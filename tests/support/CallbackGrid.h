@@ -7,8 +7,7 @@
 
 namespace telmo::test {
 
-// A grid whose TextMatrix runs a callback once, when its first cell is read: as a host grid
-// that fetches its cells lazily might, in the middle of a report being laid out or printed.
+// A grid that runs a callback once, at its first cell read, as a lazy host grid might mid-report.
 class CallbackGrid : public GridControl {
 public:
     mutable std::function<void()> onFirstText;

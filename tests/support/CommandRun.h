@@ -15,18 +15,14 @@ struct RunResult {
     QString out, err;
 };
 
-// The environment a built program runs in for a test: no display, TMPDIR (where the built-in
-// PDF printer writes by default) the given folder, XDG_RUNTIME_DIR there too or (runtimeDir
-// false) not set at all, as from a shell without one, and a spooler socket that does not exist,
-// so that no test depends on the machine's printers.
+// No display; TMPDIR (the built-in PDF printer's default folder) and XDG_RUNTIME_DIR (unless not
+// runtimeDir) the folder; a spooler socket that does not exist, so no test uses the machine's printers.
 QProcessEnvironment CommandEnvironment(const QString& folder, bool runtimeDir = true);
 
-// Runs a program to its end with nothing on its input; a run that takes more than two minutes
-// is killed and is a test failure.
+// Runs a program with nothing on its input; one that takes over two minutes is killed and fails.
 RunResult RunProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& env);
 
-// Writes bytes to a file (a test failure when it cannot) and returns its path; reads a whole
-// file (nothing when it cannot be read).
+// Writes a file (failing the test if it cannot) and returns its path; reads one (empty if it cannot).
 QString WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);
 

@@ -20,9 +20,8 @@ struct CaughtMessage {
     QString title;
 };
 
-// Every engine test starts from the same place: a fresh recording printer as the current
-// printer, a job state as a new IPrinter leaves it with no titles, no forms loaded, and every
-// message box caught instead of shown.
+// A fresh recording printer, a job state as a new IPrinter leaves it with no titles, no forms
+// loaded, and every message box caught instead of shown.
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -50,8 +49,7 @@ private:
     QTemporaryDir logDir_;
 };
 
-// The number of rows of a grid of 4 columns (each 1500 twips wide, each row 600 twips high)
-// that makes exactly `bands` row bands on a page `scaleHeight` high; -1 when none does.
+// The rows of 600 twips (4 columns of 1500) that make exactly `bands` row bands; -1 when none do.
 int RowsForRowBands(int bands, float scaleHeight);
 
 // Unloads every form of the job state and lets their deletion run.

@@ -13,15 +13,15 @@ void WhenModalOpens(std::function<void(QWidget*)> act) {
     auto attempts = std::make_shared<int>(0);
     QObject::connect(poll, &QTimer::timeout, [poll, attempts, act] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && modal->isVisible()) {
-            poll->stop();
-            poll->deleteLater();
+        const bool opened = modal != nullptr && modal->isVisible();
+        if (!opened && ++*attempts <= 300)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (opened)
             act(modal);
-        } else if (++*attempts > 300) {
-            poll->stop();
-            poll->deleteLater();
+        else
             ADD_FAILURE() << "no modal window opened";
-        }
     });
     poll->start(10);
 }

@@ -63,10 +63,8 @@ PdfDoc ReadPdf(const QString& path) {
         Run("qpdf", {"--check", path}, &error);
     const QString info = error.isEmpty() ? QString::fromUtf8(Run("pdfinfo", {path}, &error)) : QString();
     const auto field = [&info](const QString& name) {
-        return QRegularExpression("^" + name + ":\\s+(.*)$", QRegularExpression::MultilineOption)
-            .match(info)
-            .captured(1)
-            .trimmed();
+        const QRegularExpression line("^" + name + ":\\s+(.*)$", QRegularExpression::MultilineOption);
+        return line.match(info).captured(1).trimmed();
     };
     const int pageCount = field("Pages").toInt();
     if (error.isEmpty() && pageCount <= 0)
@@ -78,17 +76,12 @@ PdfDoc ReadPdf(const QString& path) {
     while (error.isEmpty() && !xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
-        const QXmlStreamAttributes a = xml.attributes();
+        const auto at = [a = xml.attributes()](const char* name) { return a.value(name).toDouble(); };
         if (xml.name() == QLatin1String("page")) {
             ++page;
-            doc.pageSizesPt.emplace_back(a.value("width").toDouble(), a.value("height").toDouble());
+            doc.pageSizesPt.emplace_back(at("width"), at("height"));
         } else if (xml.name() == QLatin1String("word")) {
-            doc.words.push_back({page,
-                                 {},
-                                 a.value("xMin").toDouble(),
-                                 a.value("yMin").toDouble(),
-                                 a.value("xMax").toDouble(),
-                                 a.value("yMax").toDouble()});
+            doc.words.push_back({page, {}, at("xMin"), at("yMin"), at("xMax"), at("yMax")});
             doc.words.back().text = xml.readElementText();
         }
     }
@@ -106,8 +99,7 @@ PdfDoc ReadPdf(const QString& path) {
         return doc;
     }
     doc.pageTexts = plain.split('\f').mid(0, pageCount);
-    while (doc.pageTexts.size() < pageCount)
-        doc.pageTexts.append(QString());
+    doc.pageTexts.resize(pageCount);
     doc.pages = pageCount;
     doc.pageWidthPt = doc.pageSizesPt.front().width();
     doc.pageHeightPt = doc.pageSizesPt.front().height();

@@ -7,8 +7,7 @@
 
 namespace telmo::test {
 
-// One word of a PDF page as poppler's pdftotext -bbox reports it. Coordinates are points
-// from the top-left corner of the page; page counts from 1.
+// A word as pdftotext -bbox reports it: points from the page's top-left corner; page counts from 1.
 struct PdfWord {
     int page = 0;
     QString text;
@@ -34,12 +33,10 @@ struct PdfDoc {
     const PdfWord* Find(const QString& text, int page = 0) const;
 };
 
-// Reads a PDF with pdfinfo and pdftotext after qpdf checked it. A file that cannot be read,
-// or that qpdf finds fault with, adds a test failure and returns pages == -1.
+// Reads a PDF with pdfinfo and pdftotext after qpdf checked it; a fault fails the test, pages == -1.
 PdfDoc ReadPdf(const QString& path);
 
-// The text of every page as MuPDF extracts it (mutool draw -F txt), or as pdftotext -raw does
-// (in the order written), pages ending in form feeds; a failure adds a test failure.
+// Every page's text by MuPDF (mutool draw -F txt) or pdftotext -raw (order written), form-feed ended.
 QString MuPdfText(const QString& path);
 QString RawPdfText(const QString& path);
 

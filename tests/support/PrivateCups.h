@@ -5,10 +5,8 @@
 
 namespace telmo::test {
 
-// A private CUPS scheduler of scripts/private-cups.sh, stopped when this object goes and, in
-// any case, when the test program ends however it ends. status is the script's exit status
-// (0 started, 77 none can run here: the test skips), why what the script said; vars holds
-// CUPS_SERVER, TELMO_CUPS_ROOT and TELMO_CUPS_OUT.
+// A scheduler of scripts/private-cups.sh, stopped with this object or however the program ends. status:
+// 0 started, 77 none can run here (skip); why: what it said; vars: CUPS_SERVER, TELMO_CUPS_ROOT and _OUT.
 struct PrivateCups {
     explicit PrivateCups(const QString& script);
     ~PrivateCups() { Stop(); }

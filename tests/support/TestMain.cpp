@@ -3,9 +3,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-// Every test runs inside a QApplication on the offscreen platform, so fonts, widgets and
-// printers behave as they do in a host, without a display. The tests play the user of every
-// window they open.
+// Every test runs in an offscreen QApplication: fonts, widgets and printers as in a host without display.
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));

@@ -1,8 +1,5 @@
-// A host that abuses the installed library the way real hosts do by mistake: callbacks from its
-// grid that assign another grid or start a second run, a timer that starts one, a start row
-// that is not whole, grids without cells, a report past the page count, a print dialog or a
-// preview with no display. Each case says what the target file must hold afterwards and what the user must
-// have been told; any other outcome (or a crash, a hang, a sanitizer finding) fails.
+// A host that abuses the installed library as real hosts do by mistake; each case says what the target
+// file must hold and what the user was told, and anything else (a crash, a hang) fails.
 #include "Abuse.h"
 
 #include "component/IPrinter.h"

@@ -2,6 +2,5 @@
 
 #include <QString>
 
-// Runs the abuse cases (or only case number `only`), writing their files into `dir`; 0 when
-// every case ended as it must.
+// Runs the abuse cases (or only case `only`), writing into `dir`; 0 when every case ended as it must.
 int RunAbuseCases(const QString& dir, int only = -1);

@@ -1,6 +1,5 @@
-// Prints a Qt item model through ItemModelGrid onto the built-in PDF printer, through the
-// installed headers only (the README's example prints a grid filled cell by cell); or, with
-// "abuse", runs the cases of Abuse.cpp.
+// Prints a Qt item model through ItemModelGrid to the built-in PDF printer with the installed headers
+// only (the README's example fills a grid cell by cell); or, with "abuse", runs Abuse.cpp's cases.
 // Usage: telmo_consumer MODEL.pdf | telmo_consumer abuse DIR [CASE]
 #include "Abuse.h"
 #include "component/IPrinter.h"
