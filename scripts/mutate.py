@@ -148,7 +148,7 @@ MUTANTS = [
      "pdf"),
     # The subsetter and the text rules that came with it.
     ("P16", "platform/pdf/FontProgram.cpp", "        if (used[g])\n", 1, "        if (!used[g])\n", "pdf"),
-    ("P17", "platform/pdf/FontProgram.cpp", "HB_SUBSET_FLAGS_RETAIN_GIDS | ", 1, "", "pdf"),
+    ("P17", "platform/pdf/FontProgram.cpp", "cidKeyed_ ? glyph : quint32(number)", 1, "glyph", "pdf"),
     ("P18", "platform/pdf/FontProgram.cpp", "if (kind_ == Outlines::TrueType) {", 1,
      "if (kind_ != Outlines::TrueType) {", "pdf"),
     ("P19", "platform/pdf/PictureText.cpp", "(u < 0x0590 && u != 0x00AD &&", 1, "(u < 0x0590 &&", "pdf"),
