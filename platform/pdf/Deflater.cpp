@@ -1,5 +1,8 @@
 #include "platform/pdf/Deflater.h"
 
+#include <csignal>
+#include <pthread.h>
+
 namespace telmo {
 namespace {
 
@@ -26,8 +29,15 @@ Deflater::~Deflater() {
 }
 
 void Deflater::Start(QByteArray data) {
-    if (!thread_.joinable())
+    if (!thread_.joinable()) {
+        // The thread takes no signals (it inherits this mask): they go to the threads that
+        // drive the document, where a handler may safely use what that thread holds.
+        sigset_t all, before;
+        sigfillset(&all);
+        ::pthread_sigmask(SIG_BLOCK, &all, &before);
         thread_ = std::thread([this] { Run(); });
+        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    }
     {
         std::lock_guard lock(mutex_);
         input_ = std::move(data);
