@@ -41,7 +41,6 @@ void Deflater::Start(QByteArray data) {
     {
         std::lock_guard lock(mutex_);
         input_ = std::move(data);
-        started_ = true;
     }
     changed_.notify_all();
 }
@@ -51,7 +50,6 @@ QByteArray Deflater::Take() {
     changed_.wait(lock, [this] { return output_.has_value(); });
     QByteArray packed = std::move(*output_);
     output_.reset();
-    started_ = false;
     return packed;
 }
 

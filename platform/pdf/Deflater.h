@@ -9,7 +9,7 @@
 namespace telmo {
 
 // Flate for PDF streams, and a thread that packs one page's content while the next page is
-// laid out: packing is about a sixth of a long report's time, and the page before is the
+// laid out: packing is about a fifth of a long report's time, and the page before is the
 // only one held besides the page being drawn.
 class Deflater {
 public:
@@ -23,7 +23,6 @@ public:
 
     // Starts packing the data on the thread; the result started before must have been taken.
     void Start(QByteArray data);
-    bool Started() const { return started_; }
     // The packed result of the last Start, when it is ready.
     QByteArray Take();
 
@@ -33,7 +32,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::optional<QByteArray> input_, output_;
-    bool started_ = false, stopping_ = false;
+    bool stopping_ = false;
     std::thread thread_;
 };
 

@@ -16,12 +16,13 @@ int S16(const char* data, unsigned size, unsigned at) {
     return at + 2 <= size ? qint16(quint16(quint8(data[at]) << 8 | quint8(data[at + 1]))) : 0;
 }
 
-unsigned U16(const quint8* data, unsigned at) {
-    return unsigned(data[at]) << 8 | data[at + 1];
+quint64 U16(const quint8* data, quint64 at) {
+    return quint64(data[at]) << 8 | data[at + 1];
 }
 
 // True when a CFF table is CID-keyed: its top DICT opens with the ROS operator (12 30)
-// after its three operands.
+// after its three operands. Positions are 64-bit, so that a broken table's offsets cannot
+// wrap past the size checks.
 bool HasCidKeyedCff(hb_face_t* face) {
     hb_blob_t* blob = hb_face_reference_table(face, HB_TAG('C', 'F', 'F', ' '));
     unsigned size = 0;
@@ -29,23 +30,23 @@ bool HasCidKeyedCff(hb_face_t* face) {
     bool cid = false;
     // The header, then the Name INDEX (count, offset size, offsets, data), then the top DICT
     // INDEX, whose first DICT is read.
-    unsigned at = size > 4 ? data[2] : size;
+    quint64 at = size > 4 ? data[2] : size;
     for (int index = 0; index < 2 && at + 3 <= size; ++index) {
-        const unsigned count = U16(data, at), offSize = data[at + 2];
+        const quint64 count = U16(data, at), offSize = data[at + 2];
         if (count == 0 || offSize < 1 || offSize > 4)
             break;
-        const auto offset = [&](unsigned i) {
-            unsigned value = 0, p = at + 3 + i * offSize;
-            for (unsigned k = 0; k < offSize && p + k < size; ++k)
+        const auto offset = [&](quint64 i) {
+            quint64 value = 0, p = at + 3 + i * offSize;
+            for (quint64 k = 0; k < offSize && p + k < size; ++k)
                 value = value << 8 | data[p + k];
             return value;
         };
-        const unsigned dataStart = at + 3 + (count + 1) * offSize - 1;
+        const quint64 dataStart = at + 3 + (count + 1) * offSize - 1;
         if (index == 0) {
             at = dataStart + offset(count);
             continue;
         }
-        unsigned p = dataStart + offset(0);
+        quint64 p = dataStart + offset(0);
         for (int operand = 0; operand < 3 && p < size; ++operand) {
             const quint8 b = data[p];
             if (b == 30) { // a real: nibbles up to 0xf
