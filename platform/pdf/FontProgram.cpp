@@ -132,10 +132,10 @@ FontSubset FontProgram::Subset(const std::vector<quint32>& glyphs) const {
     hb_subset_input_set_flags(input,
                               HB_SUBSET_FLAGS_NOTDEF_OUTLINE | (renumber ? 0 : HB_SUBSET_FLAGS_RETAIN_GIDS));
     if (kind_ == Outlines::TrueType) {
-        // A TrueType font program in a PDF is drawn by glyph number: its names, character map
-        // and OS/2 metrics are never read.
+        // A TrueType font program in a PDF is drawn by glyph number: its names and OS/2
+        // metrics are never read (nor its character map, which FaceTables leaves out).
         hb_set_t* dropped = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
-        for (const char* name : {"name", "cmap", "post", "OS/2", "gasp"})
+        for (const char* name : {"name", "post", "OS/2", "gasp"})
             hb_set_add(dropped, Tag(name));
     }
     if (hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(tables_->Face(), input)) {
