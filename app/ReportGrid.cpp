@@ -2,6 +2,7 @@
 
 #include "engine/GridSizes.h"
 #include "engine/Pagination.h"
+#include "platform/grid/CellText.h"
 #include "platform/grid/GridControl.h"
 
 #include <algorithm>
@@ -52,8 +53,9 @@ bool IsNumberColumn(const GridControl& grid, int32_t col, int32_t fixedRows,
         // table shows is text, not copied to find out.
         if (field.size() > kLongestNumberChars)
             return false;
-        bool ok = false;
-        c.toDouble(field, &ok);
+        bool ok = IsPlainDecimal(field);
+        if (!ok)
+            c.toDouble(field, &ok);
         if (!ok && locale)
             locale->toDouble(field, &ok);
         if (!ok)

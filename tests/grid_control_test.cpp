@@ -101,6 +101,17 @@ TEST(GridControl, AlignmentPlacesTextInItsCell) {
         EXPECT_NEAR(found[0].topLeft.x() + at * Metrics(grid).horizontalAdvance(text), anchor, 0.5);
         EXPECT_NEAR(found[0].topLeft.y(), (row + 0.5) * grid.RowHeight(0) - Metrics(grid).height() / 2, 0.5);
     }
+    // General alignment tells numbers (signed, with an exponent) from dates, times, percentages.
+    for (const auto& [text, number] : std::vector<std::pair<QString, bool>>{
+             {"-17.5", true}, {"1e-3", true}, {"2026-01-12", false}, {"12%", false}, {"10:30", false}}) {
+        grid.SetTextMatrix(1, 3, text);
+        const auto found = Texts(*grid.Picture(), text);
+        ASSERT_EQ(found.size(), 1u) << text.toStdString();
+        const double width = Metrics(grid).horizontalAdvance(text);
+        EXPECT_NEAR(found[0].topLeft.x() + (number ? width : 0),
+                    number ? right + 1920 - margin : right + 960 + margin, 0.5)
+            << text.toStdString();
+    }
     // Too wide for its cell: shortened to fit inside the margins.
     grid.SetTextMatrix(1, 3, "a rather long text that cannot fit");
     const auto shown = OpsOf<Picture::TextOp>(*grid.Picture());

@@ -7,6 +7,20 @@
 
 namespace telmo {
 
+bool IsPlainDecimal(QStringView text) {
+    qsizetype digits = 0, points = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (u >= u'0' && u <= u'9')
+            ++digits;
+        else if (u == u'.' && i > 0 && i + 1 < text.size() && text[i - 1].isDigit())
+            ++points;
+        else if (!(i == 0 && (u == u'+' || u == u'-')))
+            return false;
+    }
+    return digits > 0 && points <= 1 && text.back().isDigit();
+}
+
 // General alignment puts numbers on the right: a text counts as a number when the C locale
 // or the user's locale reads it as one.
 bool LooksNumeric(QStringView text, const QLocale& c, const QLocale& user) {
@@ -16,6 +30,17 @@ bool LooksNumeric(QStringView text, const QLocale& c, const QLocale& user) {
     const QChar first = text.front();
     if (!first.isDigit() && first != u'+' && first != u'-' && first != u'.' && first != u',')
         return false;
+    // Reading through a locale costs more than drawing the cell, so the usual cases are told
+    // apart first: plain decimals, and texts with what no number has (a sign inside the text
+    // but after an exponent's e, a percent sign, a colon, a slash: dates, times, percentages).
+    if (IsPlainDecimal(text))
+        return true;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (((u == u'+' || u == u'-') && text[i - 1] != u'e' && text[i - 1] != u'E') || u == u'%' ||
+            u == u':' || u == u'/')
+            return false;
+    }
     bool ok = false;
     c.toDouble(text, &ok);
     if (!ok && user != c)

@@ -15,6 +15,9 @@ class TextMeasure;
 constexpr int16_t kAlignGeneral = 9;
 
 bool LooksNumeric(QStringView text, const QLocale& c, const QLocale& user);
+// A plain decimal (a sign, digits, at most one point between digits), which the C locale reads
+// as a number: told without asking a locale, which costs more than drawing the cell.
+bool IsPlainDecimal(QStringView text);
 QString Shortened(TextMeasure& measure, const QString& text, double available);
 QStringList WrapLines(TextMeasure& measure, const QString& text, double available, int room);
 QString OneLine(QStringView view);

@@ -35,21 +35,13 @@ public:
     double LineHeight() const { return lineHeight_; }
 
     double Width(const QString& text) {
-        if (!IsLatin1(text)) {
-            // Measured in the font the text is drawn in: an Indic text the font lacks is
-            // shaped in one that has it, and Qt would warn while looking for one itself.
-            const CachedFont& cached = FontFor(spec_);
-            const QFont& font = FontForScriptOf(cached, text);
-            return &font == &cached.font ? metrics_.horizontalAdvance(text)
-                                         : QFontMetricsF(font).horizontalAdvance(text);
-        }
-        double width = 0;
-        char16_t previous = 0;
-        for (const QChar ch : text) {
-            width += Step(previous, ch.unicode());
-            previous = ch.unicode();
-        }
-        return width;
+        // A cell's text is measured to wrap it, to shorten it and to align it: the same
+        // string each time. Holding it keeps its characters from changing under the pointer.
+        if (text.constData() == lastText_.constData() && text.size() == lastText_.size())
+            return lastWidth_;
+        lastWidth_ = MeasuredWidth(text);
+        lastText_ = text;
+        return lastWidth_;
     }
 
     // The number of leading characters that fit into the width (never half a surrogate pair).
@@ -81,6 +73,24 @@ public:
     }
 
 private:
+    double MeasuredWidth(const QString& text) {
+        if (!IsLatin1(text)) {
+            // Measured in the font the text is drawn in: an Indic text the font lacks is
+            // shaped in one that has it, and Qt would warn while looking for one itself.
+            const CachedFont& cached = FontFor(spec_);
+            const QFont& font = FontForScriptOf(cached, text);
+            return &font == &cached.font ? metrics_.horizontalAdvance(text)
+                                         : QFontMetricsF(font).horizontalAdvance(text);
+        }
+        double width = 0;
+        char16_t previous = 0;
+        for (const QChar ch : text) {
+            width += Step(previous, ch.unicode());
+            previous = ch.unicode();
+        }
+        return width;
+    }
+
     explicit TextMeasure(const FontSpec& spec)
         : spec_(spec), metrics_(ToTwipsFont(spec)), lineHeight_(metrics_.height()),
           pairs_(size_t(1) << 16, std::numeric_limits<float>::quiet_NaN()) {
@@ -120,6 +130,8 @@ private:
     double lineHeight_;
     std::array<double, 256> advances_;
     std::vector<float> pairs_; // adjustment of each Latin-1 pair, NaN until measured
+    QString lastText_;         // the text measured last, and its width
+    double lastWidth_ = 0;
 };
 
 } // namespace telmo

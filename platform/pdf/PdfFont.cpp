@@ -8,7 +8,6 @@
 namespace telmo {
 namespace {
 
-constexpr quint32 kUnknown = 0xffffffffu;
 // A glyph whose text is more or less than one character.
 constexpr char32_t kText = 0xffffffffu;
 
@@ -34,7 +33,7 @@ PdfFont::PdfFont(const QRawFont& face, QByteArray resourceName)
     characterOfGlyph_.assign(glyphs, 0);
 }
 
-quint32 PdfFont::GlyphOf(char16_t character) {
+quint32 PdfFont::LookUpGlyphOf(char16_t character) {
     if (glyphOfCharacter_.empty())
         glyphOfCharacter_.assign(0x10000, kUnknown);
     quint32& glyph = glyphOfCharacter_[character];
@@ -46,7 +45,7 @@ quint32 PdfFont::GlyphOf(char16_t character) {
     return glyph;
 }
 
-int PdfFont::Use(quint32 glyph, char32_t character) {
+int PdfFont::UseFirst(quint32 glyph, char32_t character) {
     if (glyph >= used_.size())
         return 0;
     MarkUsed(glyph);

@@ -43,10 +43,19 @@ public:
     QByteArray ResourceName(int variant = 0) const;
 
     // The glyph that draws a character beside its neighbours; 0 when the face has none.
-    quint32 GlyphOf(char16_t character);
+    // Asked for every character of every cell, so the answer known goes without a call.
+    quint32 GlyphOf(char16_t character) {
+        return character < glyphOfCharacter_.size() && glyphOfCharacter_[character] != kUnknown
+                   ? glyphOfCharacter_[character]
+                   : LookUpGlyphOf(character);
+    }
     // Marks a glyph as drawn standing for a character, or for a text (empty: for nothing);
-    // returns the variant whose map says so.
-    int Use(quint32 glyph, char32_t character);
+    // returns the variant whose map says so. A glyph drawn again for its character is told inline.
+    int Use(quint32 glyph, char32_t character) {
+        return glyph < characterOfGlyph_.size() && characterOfGlyph_[glyph] == character && character != 0
+                   ? 0
+                   : UseFirst(glyph, character);
+    }
     int Use(quint32 glyph, const QString& text);
 
     // The font's objects, from the Type 0 font (number first) on, and its variants' after
@@ -55,6 +64,9 @@ public:
     static constexpr int kObjectCount = 5;
 
 private:
+    static constexpr quint32 kUnknown = 0xffffffffu; // a character not looked up yet
+    quint32 LookUpGlyphOf(char16_t character);
+    int UseFirst(quint32 glyph, char32_t character);
     void MarkUsed(quint32 glyph);
     std::vector<quint32> UsedInOrder() const;
     // Of the glyphs drawn, in order (a CJK face has some 65,000; a document draws a few).

@@ -13,20 +13,29 @@
 namespace telmo {
 namespace {
 
-// A glyph number as two bytes of a literal string; the string's delimiters, its escape and a
-// carriage return (which a reader would take for a line end) are escaped.
+// A byte of a literal string: its delimiters, its escape and a carriage return (which a
+// reader would take for a line end) are escaped. Written at `at`, which has room for two;
+// returns the end.
+char* PutByte(char* at, char byte) {
+    if (byte == '(' || byte == ')' || byte == '\\' || byte == '\r')
+        *at++ = '\\';
+    *at++ = byte == '\r' ? 'r' : byte;
+    return at;
+}
+
+// A glyph number as the two bytes of a literal string.
+char* PutGlyph(char* at, unsigned glyph) {
+    return PutByte(PutByte(at, char((glyph >> 8) & 0xff)), char(glyph & 0xff));
+}
+
 void AppendByte(QByteArray& out, char byte) {
-    if (byte == '(' || byte == ')' || byte == '\\')
-        out.append('\\').append(byte);
-    else if (byte == '\r')
-        out.append("\\r", 2);
-    else
-        out.append(byte);
+    char bytes[2];
+    out.append(bytes, PutByte(bytes, byte) - bytes);
 }
 
 void AppendGlyph(QByteArray& out, unsigned glyph) {
-    AppendByte(out, char((glyph >> 8) & 0xff));
-    AppendByte(out, char(glyph & 0xff));
+    char bytes[4];
+    out.append(bytes, PutGlyph(bytes, glyph) - bytes);
 }
 
 // The top edge of what a picture draws, twips.
@@ -176,20 +185,27 @@ void PdfPainter::Text(const Picture::TextOp& text) {
     const double size = cached.raw.pixelSize();
     SelectFont(font, 0, size);
     MoveTextTo(baseline);
-    QByteArray& content = out();
-    content.append('(');
+    // The string is put together apart and appended whole: appended to the content a byte at
+    // a time, the glyphs of a plain grid's page took a tenth of the time it took to write.
+    static constexpr char kEnd[] = ") Tj\n";
+    std::string& string = glyphString_;
+    string.resize(size_t(text.text.size()) * 4 + sizeof kEnd + 1);
+    char* const start = string.data();
+    char* at = start;
+    *at++ = '(';
     for (qsizetype i = 0; i < text.text.size(); ++i) {
         // A glyph that stands for another character already continues in a variant of the
         // font, from where the string before it ended.
         const int variant = font.Use(glyphs_[i], text.text[i].unicode());
         if (variant != textVariant_) {
-            content.append(") Tj\n");
+            out().append(start, at - start).append(kEnd);
             SelectFont(font, variant, size);
-            content.append('(');
+            at = start;
+            *at++ = '(';
         }
-        AppendGlyph(content, glyphs_[i]);
+        at = PutGlyph(at, glyphs_[i]);
     }
-    content.append(") Tj\n");
+    out().append(start, at - start).append(kEnd);
 }
 
 void PdfPainter::LaidOutText(const CachedFont& cached, QPointF baseline, const QString& text) {

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QGlyphRun>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace telmo {
@@ -50,6 +51,7 @@ private:
     std::optional<QPointF> lineStart_;                // of the text object's current line, once set
     std::vector<std::pair<quint64, PdfFont*>> fonts_; // by the cached font's serial
     std::vector<quint32> glyphs_;                     // of the text being written
+    std::string glyphString_;                         // its string operand, gathered before it is written
 };
 
 } // namespace telmo
