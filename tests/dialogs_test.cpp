@@ -102,23 +102,6 @@ protected:
         form.Get().ShowModal();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    LogPrinter& UseLogPrinter(const QString& name) {
-        Printers::SetCurrent(std::make_unique<LogPrinter>(name));
-        State().PrintDialogAccepted = false;
-        return dynamic_cast<LogPrinter&>(Printers::Current());
-    }
-    // The system dialog's stand-in notes what it is given; the user chose 3 copies, duplex, landscape.
-    void Run(bool accept, const QString& device, int16_t paper = Printer::kPaperLegal,
-             QWidget* owner = nullptr, int16_t flags = kPrintSetupFlag) {
-        SetPrintDialogRunner([=, this](QWidget* o, uint32_t f, DeviceMode& mode) {
-            seen.emplace(o, f, mode);
-            std::tie(mode.dmDeviceName, mode.dmCopies, mode.dmDuplex, mode.dmOrientation, mode.dmPaperSize) =
-                std::tuple(device, 3, Printer::kDuplexLongEdge, Printer::kLandscape, paper);
-            return accept;
-        });
-        ShowPrinterDlg(owner, flags);
-    }
-    std::optional<std::tuple<QWidget*, uint32_t, DeviceMode>> seen;
     QTemporaryDir dir;
 };
 
@@ -191,65 +174,73 @@ TEST_F(DialogsTest, PageSelectionEachWayOutLeavesItsChoice) {
     }
 }
 
-// Cancel leaves the printer, its settings and the earlier answer alone.
-TEST_F(DialogsTest, PrinterSetupTheDialogIsGivenTheCurrentPrinterAndCancelChangesNothing) {
-    LogPrinter& printer = UseLogPrinter("Office Laser");
-    printer.SetDuplex(Printer::kDuplexShortEdge);
-    State().PrintDialogAccepted = true;
-    QWidget owner;
-    printer.SetOrientation(Printer::kPortrait);
-    printer.log.clear();
-    Run(false, "PDF", Printer::kPaperA3, &owner);
-    ASSERT_TRUE(seen.has_value());
-    const auto& [seenOwner, flags, mode] = *seen;
-    EXPECT_EQ(std::tuple(seenOwner, flags, mode.dmDeviceName),
-              std::tuple(&owner, 64u, "Office Laser" + QString(20, ' ')));
-    // Paper and copies are not offered.
-    EXPECT_EQ(std::tuple(mode.dmSize, mode.dmFields, mode.dmOrientation, mode.dmDuplex, mode.dmPaperSize,
-                         mode.dmCopies),
-              std::tuple(122, 0x1001u, Printer::kPortrait, Printer::kDuplexShortEdge, 0, 0));
-    EXPECT_EQ(&Printers::Current(), &printer) << "the printer was changed";
-    EXPECT_TRUE(printer.log.isEmpty()) << printer.log.join(' ').toStdString();
-    EXPECT_TRUE(State().PrintDialogAccepted);
-
-    UseLogPrinter("A printer whose name is far longer than thirty-two");
-    Run(false, "PDF", 0, nullptr, -32768); // the flags widened as the signed 16-bit value they are
-    EXPECT_EQ(std::tuple(std::get<1>(*seen), std::get<2>(*seen).dmDeviceName, State().PrintDialogAccepted,
-                         Printers::Current().DeviceName()),
-              std::tuple(0xFFFF8000u, QString("A printer whose name is far long"), false,
-                         QString("A printer whose name is far longer than thirty-two")));
-    EXPECT_TRUE(messages.empty());
-}
-
+// The dialog is given the current printer, its name cut or padded to 32, without paper or copies.
 // Accepted, the settings are applied in order under the hourglass; the chosen name (to its first zero)
 // selects a listed printer in any case unless it is the current one's; an unlisted name changes none.
-TEST_F(DialogsTest, PrinterSetupAcceptAppliesTheSettingsToTheChosenPrinter) {
+// Cancel, or a setting the printer refuses, leaves the earlier answer.
+TEST_F(DialogsTest, PrinterSetupGivesTheCurrentPrinterAndAppliesWhatIsAccepted) {
+    const QStringList all{"copies=3", "duplex=2", "orientation=2", "paper=5"};
     struct Case {
         QString current, chosen;
-        bool listed, kept;
+        int applied; // settings applied; none when cancelled
+        bool kept = true, listed = true;
+        QString refuse = {};
+        uint32_t flags = 64; // as the dialog gets them, widened from 16 bits
     };
     const Case cases[] = {
-        {"PDF", "PDF", true, true}, // a walk of the list would replace it with the built-in one
-        {"pdf", "Pdf", true, false}, {"pdf", QString("pdf") + QChar(0) + "left over", true, false},
-        {"pdf", "PDF", false, true}, {"pdf", "No Such Printer", true, true},
+        {"Office Laser", "PDF", 0},
+        {"A printer whose name is far longer than thirty-two", "PDF", 0, true, true, "", 0xFFFF8000u},
+        {"PDF", "PDF", 4}, // a walk of the list would replace it with the built-in one
+        {"pdf", "Pdf", 4, false},
+        {"pdf", QString("pdf") + QChar(0) + "left over", 4, false},
+        {"pdf", "PDF", 4, true, false},
+        {"pdf", "No Such Printer", 4},
+        {"OFFICE", "OFFICE", 3, true, true, "orientation"},
     };
-    for (const Case& c : cases) {
+    QWidget owner;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
         SCOPED_TRACE(c.chosen.toStdString());
         Printers::SetBuiltInPdfListed(c.listed);
-        LogPrinter& printer = UseLogPrinter(c.current);
-        Run(true, c.chosen);
+        Printers::SetCurrent(std::make_unique<LogPrinter>(c.current));
+        auto& printer = dynamic_cast<LogPrinter&>(Printers::Current());
+        printer.SetDuplex(Printer::kDuplexShortEdge), printer.SetOrientation(Printer::kPortrait);
+        printer.log.clear(), printer.hourglass.clear(), printer.refuse = c.refuse;
+        const bool earlier = i % 2 == 0;
+        State().PrintDialogAccepted = earlier;
+        QWidget* const from = i == 0 ? &owner : nullptr;
+        std::optional<std::tuple<QWidget*, uint32_t, DeviceMode>> seen;
+        SetPrintDialogRunner([&](QWidget* o, uint32_t f, DeviceMode& mode) {
+            seen.emplace(o, f, mode); // the user chose 3 copies, duplex, landscape
+            std::tie(mode.dmDeviceName, mode.dmCopies, mode.dmDuplex, mode.dmOrientation, mode.dmPaperSize) =
+                std::tuple(c.chosen, 3, Printer::kDuplexLongEdge, Printer::kLandscape, Printer::kPaperLegal);
+            return c.applied > 0;
+        });
+        int16_t passed = static_cast<int16_t>(c.flags);
+        ShowPrinterDlg(from, passed);
+        ASSERT_TRUE(seen.has_value());
+        const auto& [seenOwner, flags, mode] = *seen;
+        EXPECT_EQ(std::tuple(seenOwner, flags, mode.dmDeviceName),
+                  std::tuple(from, c.flags, c.current.left(32).leftJustified(32, ' ')));
+        EXPECT_EQ(std::tuple(mode.dmSize, mode.dmFields, mode.dmOrientation, mode.dmDuplex, mode.dmPaperSize,
+                             mode.dmCopies),
+                  std::tuple(122, 0x1001u, Printer::kPortrait, Printer::kDuplexShortEdge, 0, 0));
         Printer& now = Printers::Current();
         EXPECT_EQ(&now == &printer, c.kept);
         EXPECT_EQ(now.DeviceName(), c.kept ? c.current : Printers::BuiltInPdfName());
-        EXPECT_EQ(std::tuple(now.Copies(), now.Duplex(), now.Orientation(), now.PaperSize()),
-                  std::tuple(3, Printer::kDuplexLongEdge, Printer::kLandscape, Printer::kPaperLegal));
-        if (const auto* log = dynamic_cast<LogPrinter*>(&now); c.kept && log) { // else it is gone
-            EXPECT_EQ(log->log, QStringList({"copies=3", "duplex=2", "orientation=2", "paper=5"}));
-            EXPECT_EQ(log->hourglass, std::vector<bool>(4, true));
+        EXPECT_EQ(State().PrintDialogAccepted, c.applied == 4 || earlier);
+        EXPECT_EQ(messages.size(), c.refuse.isEmpty() ? 0u : 1u);
+        if (c.applied == 4) {
+            EXPECT_EQ(std::tuple(now.Copies(), now.Duplex(), now.Orientation(), now.PaperSize()),
+                      std::tuple(3, Printer::kDuplexLongEdge, Printer::kLandscape, Printer::kPaperLegal));
         }
-        EXPECT_TRUE(State().PrintDialogAccepted);
+        if (c.kept) { // else it is gone
+            EXPECT_EQ(std::pair(printer.log, printer.hourglass),
+                      std::pair(all.mid(0, c.applied), std::vector<bool>(c.applied, true)));
+        }
     }
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(LogText().contains("PrinterComponent.9006.ShowPrinterDlg\t380\tInvalid property value"))
+        << LogText().toStdString();
 }
 
 // Qt's dialog over a record: Esc leaves it, OK gives back the choice. The setup form offers no page
@@ -261,10 +252,9 @@ TEST_F(DialogsTest, SystemPrintDialogAcceptingReturnsTheChoiceAndCancellingLeave
                                                      {true, 0u, Printer::kPortrait}}) {
         SCOPED_TRACE(flags + accept);
         DeviceMode mode;
-        mode.dmDeviceName = pdf.leftJustified(32, ' ');
-        mode.dmFields = DeviceMode::kOrientationField | DeviceMode::kDuplexField;
-        mode.dmOrientation = orientation;
-        mode.dmDuplex = Printer::kSimplex;
+        std::tie(mode.dmDeviceName, mode.dmFields, mode.dmOrientation, mode.dmDuplex) =
+            std::tuple(pdf.leftJustified(32, ' '), DeviceMode::kOrientationField | DeviceMode::kDuplexField,
+                       orientation, Printer::kSimplex);
         QFile earlier(Printers::PdfOutputFile()); // a file there already
         const auto rowDone = std::make_shared<bool>(false);
         ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
