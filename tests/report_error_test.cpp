@@ -14,12 +14,6 @@
 namespace telmo {
 namespace {
 
-struct Shown {
-    QString text, title;
-    int style = 0;
-    bool operator==(const Shown&) const = default;
-};
-
 using test::ReadFile;
 
 // The log split at CR LF: a log whose every line ends in CR LF ends in an empty element.
@@ -34,8 +28,8 @@ protected:
         logPath = dir.filePath("errors.log");
         State().CurrentAction = QString();
         State().ErrorLogFilePath = logPath;
-        MessageBox::SetSink([this](const QString& text, const QString& title, int style) {
-            shown.push_back({text, title, style});
+        MessageBox::SetSink([this](const QString& text, const QString&, int) {
+            shown << text;
             logAtMessageTime.push_back(ReadFile(logPath));
         });
     }
@@ -43,7 +37,7 @@ protected:
 
     QTemporaryDir dir;
     QString logPath;
-    std::vector<Shown> shown;
+    QStringList shown;
     std::vector<QByteArray> logAtMessageTime;
 };
 
@@ -86,7 +80,7 @@ TEST_F(ReportErrorTest, AnUnwritableLogIsSaidOncePerPathAndTheUserIsStillTold) {
     }
     const QString err = QString::fromStdString(testing::internal::GetCapturedStderr());
     ASSERT_EQ(shown.size(), 8u);
-    EXPECT_EQ(shown[7].text, "Unable to \r\nError: 53 - File not found");
+    EXPECT_EQ(shown[7], "Unable to \r\nError: 53 - File not found");
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
     EXPECT_FALSE(QFile::exists(missing));
     for (const QString& path : QStringList{dir.path(), missing, "/dev/full"})
@@ -121,7 +115,7 @@ TEST_F(ReportErrorTest, TheCurrentExceptionIsReportedWithItsSource) {
         }
         ASSERT_EQ(shown.size(), i + 1);
         const QStringList fields = cases[i].logged.split('\t');
-        EXPECT_EQ(shown[i].text, "Unable to print\r\nError: " + fields[1] + " - " + fields[2]);
+        EXPECT_EQ(shown[i], "Unable to print\r\nError: " + fields[1] + " - " + fields[2]);
         const QStringList lines = Lines(logPath);
         ASSERT_EQ(lines.size(), static_cast<qsizetype>(i + 2));
         EXPECT_EQ(lines[i].section('\t', 1), "PrinterComponent." + cases[i].logged);
