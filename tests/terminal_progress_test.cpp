@@ -3,6 +3,7 @@
 
 #include <QTemporaryDir>
 #include <cstdio>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -10,50 +11,43 @@ namespace {
 
 using telmo::app::TerminalProgress;
 
-std::string Written(std::FILE* f) {
+// What `write` wrote to a file.
+std::string Written(const std::function<void(std::FILE*)>& write) {
+    std::FILE* f = std::tmpfile();
+    if (f == nullptr)
+        return "no temporary file";
+    write(f);
     std::fflush(f);
     std::string text(static_cast<size_t>(std::ftell(f)), '\0');
     std::rewind(f);
     text.resize(std::fread(text.data(), 1, text.size(), f));
+    std::fclose(f);
     return text;
 }
 
-// At most five times a second, the last page with the rate after the first and the time left at it.
-TEST(TerminalProgressTest, RewritesOneLineWithRateAndTimeLeft) {
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    double now = 100;
-    {
-        TerminalProgress progress(f, true, [&now] { return now; });
-        progress.PageDone(1, 41); // starts the clock
-        now = 100.1;
-        progress.PageDone(2, 41); // too soon after page 1
-        now = 102;
-        progress.PageDone(21, 41);
-        now = 104;
-        progress.PageDone(41, 41);
-        progress.Finish();
-    }
-    EXPECT_EQ(Written(f), "\rpage 1 of 41"
-                          "\rpage 21 of 41, 10 pages/s, 2 s left   "
-                          "\rpage 41 of 41, 10 pages/s, 0 s left   \n");
-    std::fclose(f);
+// At most five times a second, the last page with the rate after the first and the time left at it;
+// nothing off a terminal or without pages.
+TEST(TerminalProgressTest, RewritesOneLineWithRateAndTimeLeftOnATerminalOnly) {
+    EXPECT_EQ(Written([](std::FILE* f) {
+                  double now = 100;
+                  TerminalProgress progress(f, true, [&now] { return now; });
+                  // Page 1 starts the clock, page 2 comes too soon after it.
+                  for (const auto& [time, page] : {std::pair(100.0, 1), {100.1, 2}, {102.0, 21}, {104.0, 41}})
+                      now = time, progress.PageDone(page, 41);
+                  progress.Finish();
+              }),
+              "\rpage 1 of 41"
+              "\rpage 21 of 41, 10 pages/s, 2 s left   "
+              "\rpage 41 of 41, 10 pages/s, 0 s left   \n");
+    EXPECT_EQ(Written([](std::FILE* f) {
+                  TerminalProgress off = TerminalProgress::ForStream(f); // a file is no terminal
+                  off.PageDone(1, 2);
+                  off.PageDone(2, 2);
+                  TerminalProgress none(f, true, [] { return 0.0; });
+                  none.PageDone(0, 0);
+              }),
+              "");
 }
-
-TEST(TerminalProgressTest, WritesNothingOffATerminalOrWithoutPages) {
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    {
-        TerminalProgress off = TerminalProgress::ForStream(f); // a file is no terminal
-        off.PageDone(1, 2);
-        off.PageDone(2, 2);
-        TerminalProgress none(f, true, [] { return 0.0; });
-        none.PageDone(0, 0);
-    }
-    EXPECT_EQ(Written(f), "");
-    std::fclose(f);
-}
-
 // Through the command on a pseudo-terminal the line shows (off one, only where the report went).
 TEST(TerminalProgressTest, TheCommandShowsItOnATerminal) {
     QTemporaryDir dir;
