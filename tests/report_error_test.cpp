@@ -41,34 +41,6 @@ protected:
     std::vector<QByteArray> logAtMessageTime;
 };
 
-TEST_F(ReportErrorTest, LogLinesAreAppendedInOrderEachAfterItsMessage) {
-    test::WriteFile(logPath, "earlier line\r\n");
-    const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
-    ReportError("6", "Overflow", "9007.PrintPageNo");
-    ReportError("11", "Division by zero", "9007.CalculageDataInfoForPage");
-    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
-
-    const QStringList lines = Lines(logPath);
-    ASSERT_EQ(lines.size(), 4) << lines.join('|').toStdString();
-    EXPECT_EQ((QStringList{lines[0], lines[1].section('\t', 1), lines[2].section('\t', 1), lines[3]}),
-              (QStringList{"earlier line", "PrinterComponent.9007.PrintPageNo\t6\tOverflow",
-                           "PrinterComponent.9007.CalculageDataInfoForPage\t11\tDivision by zero", ""}));
-    // Each message is shown before its line is written.
-    EXPECT_EQ(
-        logAtMessageTime,
-        (std::vector<QByteArray>{"earlier line\r\n", "earlier line\r\n" + lines[1].toLocal8Bit() + "\r\n"}));
-    // The date: the locale's short date and long time without zone (at midnight, the date alone).
-    const QLocale locale = QLocale::system();
-    const QString dateText = lines[1].section('\t', 0, 0);
-    const QString timeFormat = locale.timeFormat(QLocale::LongFormat).remove(QLatin1Char('t')).simplified();
-    QDateTime stamp = locale.toDateTime(dateText, locale.dateFormat(QLocale::ShortFormat) + ' ' + timeFormat);
-    if (!stamp.isValid())
-        stamp = QDateTime(locale.toDate(dateText, QLocale::ShortFormat), QTime(0, 0));
-    if (stamp.isValid() && stamp.date().year() < before.date().year() - 50) // a two-digit year reads as 19xx
-        stamp = stamp.addYears(100);
-    EXPECT_TRUE(stamp >= before && stamp <= after) << dateText.toStdString();
-}
-
 // An empty path asks for no log; the others cannot be written (/dev/full opens, then writes fail).
 TEST_F(ReportErrorTest, AnUnwritableLogIsSaidOncePerPathAndTheUserIsStillTold) {
     const QString missing = dir.filePath("no/such/folder/errors.log");
@@ -88,7 +60,9 @@ TEST_F(ReportErrorTest, AnUnwritableLogIsSaidOncePerPathAndTheUserIsStillTold) {
     EXPECT_EQ(err.count("error log"), 3) << err.toStdString();
 }
 
-TEST_F(ReportErrorTest, TheCurrentExceptionIsReportedWithItsSource) {
+// The exception's number and description are shown, then appended to the log with its source after what
+// was there, dated with the locale's short date and long time without zone (at midnight, the date alone).
+TEST_F(ReportErrorTest, TheCurrentExceptionIsShownThenLoggedAfterTheEarlierLinesWithItsSource) {
     ReportCurrentException(module::kGeneral, ".CopyGrid"); // outside a handler: nothing
     EXPECT_TRUE(shown.empty());
     const struct {
@@ -106,20 +80,35 @@ TEST_F(ReportErrorTest, TheCurrentExceptionIsReportedWithItsSource) {
          "9003.Activate\t440\tAutomation error"}, // the point is added
     };
     State().CurrentAction = "print";
+    test::WriteFile(logPath, "earlier line\r\n");
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].source);
+        const QByteArray earlier = ReadFile(logPath);
         try {
             cases[i].raise();
         } catch (...) {
             ReportCurrentException(cases[i].module, cases[i].source);
         }
         ASSERT_EQ(shown.size(), i + 1);
+        EXPECT_EQ(logAtMessageTime[i], earlier) << "the message comes before its line";
         const QStringList fields = cases[i].logged.split('\t');
         EXPECT_EQ(shown[i], "Unable to print\r\nError: " + fields[1] + " - " + fields[2]);
         const QStringList lines = Lines(logPath);
-        ASSERT_EQ(lines.size(), static_cast<qsizetype>(i + 2));
-        EXPECT_EQ(lines[i].section('\t', 1), "PrinterComponent." + cases[i].logged);
+        ASSERT_EQ(lines.size(), static_cast<qsizetype>(i + 3));
+        EXPECT_EQ(std::pair(lines[0], lines[i + 1].section('\t', 1)),
+                  std::pair(QString("earlier line"), "PrinterComponent." + cases[i].logged));
     }
+    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+    const QLocale locale = QLocale::system();
+    const QString dateText = Lines(logPath)[1].section('\t', 0, 0);
+    const QString timeFormat = locale.timeFormat(QLocale::LongFormat).remove(QLatin1Char('t')).simplified();
+    QDateTime stamp = locale.toDateTime(dateText, locale.dateFormat(QLocale::ShortFormat) + ' ' + timeFormat);
+    if (!stamp.isValid())
+        stamp = QDateTime(locale.toDate(dateText, QLocale::ShortFormat), QTime(0, 0));
+    if (stamp.isValid() && stamp.date().year() < before.date().year() - 50) // a two-digit year reads as 19xx
+        stamp = stamp.addYears(100);
+    EXPECT_TRUE(stamp >= before && stamp <= after) << dateText.toStdString();
 }
 
 TEST(MessageBoxTest, WithoutASinkBatchModeWritesTitleAndTextToStderr) {
