@@ -267,11 +267,9 @@ TEST_F(IPrinterTest, CallsBackFromTheErrorMessageBoxAreServedAndFailCleanly) {
         innerErrors.push_back(ErrorOf([&] { p.Invoke("Title1", {Variant::Null()}); }));
         innerErrors.push_back(ErrorOf([&] { p.Invoke("NoSuchMember"); }));
         innerErrors.push_back(ErrorOf([&] { p.Invoke("StartRow", {Variant(40000)}, Kind::PropertyPut); }));
-        // The same run again, from inside its own report, three deep.
-        if (depth < 3)
+        if (depth < 3) // the same run again, from inside its own report, three deep
             p.Invoke("ShowPreview");
-        // An error the handler lets escape does not take the log line with it.
-        if (depth == 3)
+        else // an error the handler lets escape does not take the log line with it
             throw RuntimeError(err::kTypeMismatch);
     });
     EXPECT_EQ(ErrorOf([&] { p.Invoke("ShowPreview"); }), 0);
