@@ -160,12 +160,10 @@ TEST_F(IPrinterTest, InvokeMatchesNamesIgnoringCaseConvertsACopyAndTakesDefaults
     EXPECT_EQ(args, before);
     p.Invoke("Title2", {Variant(""), Variant(2.5), Variant(), Variant(11.5)}); // halves to even
     EXPECT_EQ(Stored(2), Line("42", 2, kTimes, 12));                           // Empty takes the default font
-    // The grid is set by reference or as a value alike.
-    const auto grid = std::make_shared<FakeGrid>(), other = std::make_shared<FakeGrid>();
-    p.Invoke("SourceGrid", {Variant(grid)}, Kind::PropertyPutRef);
+    // The grid is set as a value as by reference (which the message box test below sets).
+    const auto grid = std::make_shared<FakeGrid>();
+    p.Invoke("sourcegrid", {Variant(grid)}, Kind::PropertyPut);
     EXPECT_EQ(State().SourceGridObj, grid);
-    p.Invoke("sourcegrid", {Variant(other)}, Kind::PropertyPut);
-    EXPECT_EQ(State().SourceGridObj, other);
 }
 
 // Late-bound calls as a careless or hostile host makes them: each ends in an automation error, the
