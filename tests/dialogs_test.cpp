@@ -24,10 +24,6 @@
 using namespace telmo;
 using namespace telmo::test;
 
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 using Settings = PageSettingsDialog;

@@ -31,10 +31,6 @@ using telmo::app::CsvError;
 using telmo::app::CsvTable;
 using Rows = std::vector<QStringList>;
 
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 QByteArray Utf16(const QString& text, QStringConverter::Encoding order) {

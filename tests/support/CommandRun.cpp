@@ -26,10 +26,12 @@ RunResult RunProgram(const QString& program, const QStringList& arguments, const
     process.start(program, arguments);
     process.closeWriteChannel();
     if (!process.waitForFinished(120000)) {
+        const bool started = process.error() != QProcess::FailedToStart;
         process.kill();
         process.waitForFinished();
         ADD_FAILURE() << program.toStdString() << " " << arguments.join(' ').toStdString()
-                      << " did not finish";
+                      << (started ? " did not finish"
+                                  : " could not be started (scripts/install-deps.sh installs it)");
         return {};
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,

@@ -6,7 +6,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// A failing check shows a QString as its text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace telmo {
 class GridControl;

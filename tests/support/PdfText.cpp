@@ -1,7 +1,8 @@
 #include "support/PdfText.h"
 
+#include "support/CommandRun.h"
+
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
@@ -9,26 +10,15 @@
 namespace telmo::test {
 namespace {
 
-// Runs a poppler tool and returns its standard output; sets error when it did not succeed.
+// Runs a tool and returns its standard output; sets error when it did not succeed.
 QByteArray Run(const QString& program, const QStringList& arguments, QString* error) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted(10000)) {
-        *error = program + " could not be started (scripts/install-deps.sh installs it)";
-        return {};
-    }
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        *error = program + " did not finish";
-    } else if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    const RunResult r = RunProgram(program, arguments, QProcessEnvironment::systemEnvironment());
+    if (r.exitCode != 0)
         *error = QString("%1 %2 failed (%3): %4")
                      .arg(program, arguments.join(' '))
-                     .arg(process.exitCode())
-                     .arg(QString::fromLocal8Bit(process.readAllStandardError()).trimmed());
-    }
-    return error->isEmpty() ? process.readAllStandardOutput() : QByteArray();
+                     .arg(r.exitCode)
+                     .arg(r.err.trimmed());
+    return error->isEmpty() ? r.out.toUtf8() : QByteArray();
 }
 
 QString Text(const QString& program, const QStringList& arguments) {
