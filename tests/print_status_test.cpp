@@ -109,9 +109,7 @@ TEST_F(PrintStatusTest, EscBeforeTheRunClosesTheWindowAndPrintsNothing) {
         }
     });
     Print(1);
-    EXPECT_TRUE(windowWasThere);
-    EXPECT_TRUE(sampler->Ops().empty());
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(windowWasThere && sampler->Ops().empty() && messages.empty());
 }
 
 // Esc or the Cancel button during the run stops it after the page being printed: the window stays
@@ -130,10 +128,9 @@ TEST_F(PrintStatusTest, EscOrCancelDuringTheRunStopsItBetweenPages) {
             stillOpenAfterCancel = State().frmPrintStatus.IsLoaded() && window->CancelRequested();
         };
         Print(3);
-        EXPECT_TRUE(stillOpenAfterCancel);
-        EXPECT_EQ(std::tuple(NewPagesAndDocs(), sampler->InDocument(), State().PrintCancelled,
-                             State().PagesPrinted),
-                  std::tuple(Counts(1, 1), false, true, 1));
+        EXPECT_EQ(std::tuple(stillOpenAfterCancel, NewPagesAndDocs(), sampler->InDocument(),
+                             State().PrintCancelled, State().PagesPrinted),
+                  std::tuple(true, Counts(1, 1), false, true, 1));
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].text,
                   "Printing cancelled after 1 of 3 pages; the job was withdrawn from printer " +
