@@ -37,10 +37,6 @@ const Buttons kAllOff{false, false, false, false}, kAtFirst{false, false, true, 
 
 class PreviewWindowTest : public EngineTest {
 protected:
-    void TearDown() override {
-        SetPrintDialogRunner(nullptr);
-        EngineTest::TearDown();
-    }
     static void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
     static QString Row1Cell(int row) { return QStringLiteral("r%1c1").arg(row); }
     // Body rows of 970 twips: twelve a page on the recorder's Letter page.

@@ -64,7 +64,6 @@ protected:
     void TearDown() override {
         EXPECT_FALSE(State().frmPrintStatus.IsLoaded()) << "every request ends with the window closed";
         printer.reset();
-        SetPrintDialogRunner(nullptr);
         EngineTest::TearDown();
     }
     size_t Count(OpKind kind) const { return sampler->OpsOf(kind).size(); }
