@@ -1,4 +1,5 @@
 #include "platform/grid/GridControl.h"
+#include "support/PictureOps.h"
 
 #include <QFontMetricsF>
 #include <algorithm>
@@ -6,19 +7,14 @@
 
 using telmo::GridControl;
 using telmo::Picture;
+using telmo::test::Flatten;
+using telmo::test::PlacedText;
 
 namespace {
 
-template <class Op> std::vector<Op> OpsOf(const Picture& picture) {
-    std::vector<Op> found;
-    for (const Picture::Op& op : picture.Ops())
-        if (const auto* typed = std::get_if<Op>(&op))
-            found.push_back(*typed);
-    return found;
-}
-std::vector<Picture::TextOp> Texts(const Picture& picture, const QString& text) {
-    auto found = OpsOf<Picture::TextOp>(picture);
-    std::erase_if(found, [&](const auto& op) { return op.text != text; });
+std::vector<PlacedText> Texts(const Picture& picture, const QString& text) {
+    auto found = Flatten(picture).texts;
+    std::erase_if(found, [&](const PlacedText& placed) { return placed.text != text; });
     return found;
 }
 void Resize(GridControl& grid, int rows, int cols) {
@@ -27,8 +23,9 @@ void Resize(GridControl& grid, int rows, int cols) {
 }
 // Whether some horizontal line covers the point (x, y).
 bool LineAt(const Picture& picture, double x, double y) {
-    return std::ranges::any_of(OpsOf<Picture::LineOp>(picture), [&](const Picture::LineOp& line) {
-        return line.from.y() == y && line.to.y() == y && line.from.x() <= x && x <= line.to.x();
+    return std::ranges::any_of(Flatten(picture).lines, [&](const auto& line) {
+        const auto& [from, to] = line;
+        return from.y() == y && to.y() == y && from.x() <= x && x <= to.x();
     });
 }
 QFontMetricsF Metrics(const GridControl& grid) {
@@ -72,7 +69,7 @@ TEST(GridControl, MergeJoinsEqualCellsAndRestrictModesLimitIt) {
     const auto texts = Texts(*picture, "A");
     ASSERT_EQ(texts.size(), 1u);
     const double h = grid.RowHeight(1), x = 960 + 480;
-    EXPECT_NEAR(texts[0].topLeft.y() + Metrics(grid).height() / 2, 2.5 * h, 1.0);
+    EXPECT_NEAR(texts[0].at.y() + Metrics(grid).height() / 2, 2.5 * h, 1.0);
     EXPECT_FALSE(LineAt(*picture, x, 2 * h) || LineAt(*picture, x, 3 * h));
     EXPECT_TRUE(LineAt(*picture, x, 4 * h) && LineAt(*picture, 480, 2 * h)); // A | Z; column 0 unmerged
     grid.SetTextMatrix(0, 1, "A"); // the fixed row never merges with the rows below it
@@ -81,65 +78,59 @@ TEST(GridControl, MergeJoinsEqualCellsAndRestrictModesLimitIt) {
 
 TEST(GridControl, AlignmentPlacesTextInItsCell) {
     GridControl grid;
-    Resize(grid, 2, 4);
+    Resize(grid, 7, 4);
     grid.SetColWidth(1, 2000);
     grid.SetColAlignment(1, 7); // right centre
     grid.SetColAlignment(2, 4); // centre centre
     const double right = 960 + 2000, margin = GridControl::kCellMarginX;
-    // Text, its cell, the point of the text its alignment puts at the anchor, and the anchor.
+    const double textStart = right + 960 + margin, textEnd = right + 1920 - margin;
+    // Text, its cell, the point of the text its alignment puts at the anchor, and the anchor. General
+    // alignment (column 3) puts numbers, signed or with an exponent, on the right; texts, dates, times
+    // and percentages on the left.
     const std::vector<std::tuple<QString, int, int, double, double>> cases{
         {"WAVY Total", 1, 1, 1.0, right - margin},
         {"Mid", 1, 2, 0.5, right + 480},
-        {"1,234.5", 1, 3, 1.0, right + 1920 - margin}, // general: a number on the right
-        {"Name", 0, 3, 0.0, right + 960 + margin}};    // general: a text on the left
-    for (const auto& [text, row, col, at, anchor] : cases)
+        {"1,234.5", 1, 3, 1.0, textEnd},
+        {"-17.5", 2, 3, 1.0, textEnd},
+        {"1e-3", 3, 3, 1.0, textEnd},
+        {"Name", 0, 3, 0.0, textStart},
+        {"2026-01-12", 4, 3, 0.0, textStart},
+        {"12%", 5, 3, 0.0, textStart},
+        {"10:30", 6, 3, 0.0, textStart}};
+    for (const auto& [text, row, col, point, anchor] : cases)
         grid.SetTextMatrix(row, col, text);
     const auto picture = grid.Picture();
-    for (const auto& [text, row, col, at, anchor] : cases) {
+    for (const auto& [text, row, col, point, anchor] : cases) {
         const auto found = Texts(*picture, text);
         ASSERT_EQ(found.size(), 1u) << text.toStdString();
-        EXPECT_NEAR(found[0].topLeft.x() + at * Metrics(grid).horizontalAdvance(text), anchor, 0.5);
-        EXPECT_NEAR(found[0].topLeft.y(), (row + 0.5) * grid.RowHeight(0) - Metrics(grid).height() / 2, 0.5);
-    }
-    // General alignment tells numbers (signed, with an exponent) from dates, times, percentages.
-    for (const auto& [text, number] : std::vector<std::pair<QString, bool>>{
-             {"-17.5", true}, {"1e-3", true}, {"2026-01-12", false}, {"12%", false}, {"10:30", false}}) {
-        grid.SetTextMatrix(1, 3, text);
-        const auto found = Texts(*grid.Picture(), text);
-        ASSERT_EQ(found.size(), 1u) << text.toStdString();
-        const double width = Metrics(grid).horizontalAdvance(text);
-        EXPECT_NEAR(found[0].topLeft.x() + (number ? width : 0),
-                    number ? right + 1920 - margin : right + 960 + margin, 0.5)
-            << text.toStdString();
+        EXPECT_NEAR(found[0].at.x() + point * Metrics(grid).horizontalAdvance(text), anchor, 0.5);
+        EXPECT_NEAR(found[0].at.y(), (row + 0.5) * grid.RowHeight(0) - Metrics(grid).height() / 2, 0.5);
     }
     // Too wide for its cell: shortened to fit inside the margins.
+    Resize(grid, 2, 4);
     grid.SetTextMatrix(1, 3, "a rather long text that cannot fit");
-    const auto shown = OpsOf<Picture::TextOp>(*grid.Picture());
+    const auto shown = Flatten(*grid.Picture()).texts;
     const auto cut = std::ranges::find_if(shown, [](const auto& op) { return op.text.startsWith("a "); });
     ASSERT_NE(cut, shown.end());
-    EXPECT_LT(cut->text.size(), 34);
-    EXPECT_TRUE(cut->text.endsWith(QChar(0x2026))) << cut->text.toStdString();
-    EXPECT_LE(cut->topLeft.x() + Metrics(grid).horizontalAdvance(cut->text), right + 1920 - margin + 0.5);
+    EXPECT_TRUE(cut->text.size() < 34 && cut->text.endsWith(QChar(0x2026)) &&
+                cut->at.x() + Metrics(grid).horizontalAdvance(cut->text) <= textEnd + 0.5)
+        << cut->text.toStdString();
     // A row three lines high wraps it at spaces into three lines inside the cell, the last cut.
     const double lineHeight = Metrics(grid).height();
     grid.SetRowHeight(1, static_cast<int32_t>(3 * lineHeight + 2 * GridControl::kCellPaddingY + 1));
     grid.SetTextMatrix(1, 3, "a rather long text that cannot fit in three lines of this narrow cell at all");
     const double rowTop = grid.RowHeight(0), rowBottom = rowTop + grid.RowHeight(1);
-    std::vector<Picture::TextOp> lines;
-    for (const auto& op : OpsOf<Picture::TextOp>(*grid.Picture()))
-        if (op.topLeft.x() > right + 960 && op.topLeft.y() > rowTop - lineHeight / 2)
+    std::vector<PlacedText> lines;
+    for (const auto& op : Flatten(*grid.Picture()).texts)
+        if (op.at.x() > right + 960 && op.at.y() > rowTop - lineHeight / 2)
             lines.push_back(op);
     ASSERT_EQ(lines.size(), 3u);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(lines[i].text.startsWith(' ') || lines[i].text.endsWith(' '), false)
-            << lines[i].text.toStdString();
-        EXPECT_LE(lines[i].topLeft.x() + Metrics(grid).horizontalAdvance(lines[i].text),
-                  right + 1920 - margin + 0.5);
-        EXPECT_GE(lines[i].topLeft.y(), rowTop);
-        EXPECT_LE(lines[i].topLeft.y() + lineHeight, rowBottom + 0.5);
-    }
-    EXPECT_TRUE(lines[0].text.startsWith("a rather"));
-    EXPECT_TRUE(lines[2].text.endsWith(QChar(0x2026)));
+    for (const PlacedText& line : lines)
+        EXPECT_TRUE(!line.text.startsWith(' ') && !line.text.endsWith(' ') &&
+                    line.at.x() + Metrics(grid).horizontalAdvance(line.text) <= textEnd + 0.5 &&
+                    line.at.y() >= rowTop && line.at.y() + lineHeight <= rowBottom + 0.5)
+            << line.text.toStdString();
+    EXPECT_TRUE(lines[0].text.startsWith("a rather") && lines[2].text.endsWith(QChar(0x2026)));
 }
 
 TEST(GridControl, StorageKeepsEveryTextThroughCompactionsAndAMillionRowsFit) {

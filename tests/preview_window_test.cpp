@@ -37,10 +37,6 @@ const Buttons kAllOff{false, false, false, false}, kAtFirst{false, false, true, 
 
 class PreviewWindowTest : public EngineTest {
 protected:
-    void TearDown() override {
-        SetPrintDialogRunner(nullptr);
-        EngineTest::TearDown();
-    }
     static void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
     static QString Row1Cell(int row) { return QStringLiteral("r%1c1").arg(row); }
     // Body rows of 970 twips: twelve a page on the recorder's Letter page.
@@ -78,12 +74,6 @@ protected:
         return pages;
     }
     size_t Count(OpKind kind) { return Recorder().OpsOf(kind).size(); }
-    static void Wheel(QWidget* target, int dy, Qt::KeyboardModifiers modifiers = {}) {
-        const QPointF at(target->width() / 2.0, target->height() / 2.0);
-        QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, dy), Qt::NoButton, modifiers,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(target, &event);
-    }
     static void Type(QLineEdit* box, const QString& text) {
         box->selectAll();
         QTest::keyClicks(box, text);
@@ -109,47 +99,32 @@ TEST_F(PreviewWindowTest, NavigationFollowsTheButtonTableAndComposesEachPage) {
         for (const auto& [button, page, enabled] : steps) {
             SCOPED_TRACE(QStringLiteral("%1 pages, to page %2").arg(pages).arg(page).toStdString());
             Click(preview.cmdMove[button]);
-            EXPECT_EQ(State().CurrentPage, page);
-            EXPECT_EQ(Caption(), QStringLiteral("Page %1 of %2").arg(page).arg(pages));
-            EXPECT_EQ(MoveButtons(), enabled);
+            EXPECT_EQ(std::tuple(int(State().CurrentPage), Caption(), MoveButtons()),
+                      std::tuple(page, QStringLiteral("Page %1 of %2").arg(page).arg(pages), enabled));
             // The page composed is that block: its number and first body row, not the row before.
             const PlacedOps shown = Flatten(*preview.pbTempData->Picture());
             const int start = State().PageBlocks[page].StartRow;
-            EXPECT_TRUE(shown.FindText(Caption()) && shown.FindText(Row1Cell(start)));
-            EXPECT_TRUE(page == 1 || !shown.FindText(Row1Cell(start - 1)));
+            EXPECT_TRUE(shown.FindText(Caption()) && shown.FindText(Row1Cell(start)) &&
+                        (page == 1 || !shown.FindText(Row1Cell(start - 1))));
         }
         UnloadAllForms();
     }
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(RepaintLock::Holder(), nullptr);
-}
-
-// A heading column wider than the page alone: no page, and the window shows none of the report before.
-TEST_F(PreviewWindowTest, ALayoutWithNoPageShowsNoPageOfTheReportBefore) {
-    GridOfPages(3);
-    PreviewWindow& preview = OpenPreview();
-    ASSERT_TRUE(Flatten(*preview.pbTempData->Picture()).FindText("Page 1 of 3"));
-    MakeSourceGrid(5, 1, 20000);
-    CalculagePrintDataSettings();
-    EXPECT_EQ(std::tuple(State().TotalPages, State().PageBlocks.size()), std::tuple(int16_t{0}, size_t{1}));
-    EXPECT_TRUE(!preview.pbTempData->Picture() && !preview.pbData->Picture());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(LogText().contains("9007.CalculagePrintDataSettings\t9\tSubscript out of range"));
+    EXPECT_TRUE(messages.empty() && RepaintLock::Holder() == nullptr);
 }
 
 TEST_F(PreviewWindowTest, AOnePageReportPrintsStraightAwayAndThePopupActsLikeTheButtons) {
     MakeSourceGrid(5, 3);
     PreviewWindow& preview = OpenPreview();
-    EXPECT_EQ(preview.windowTitle(), "Print Preview  [ Recorder ]");
-    EXPECT_EQ(MoveButtons(), kAllOff);
+    EXPECT_EQ(std::tuple(preview.windowTitle(), MoveButtons()),
+              std::tuple("Print Preview  [ Recorder ]", kAllOff));
     Recorder().ClearOps();
     Click(preview.cmdOperations[0]);
-    EXPECT_FALSE(State().frmPageSelection.IsLoaded());
-    ASSERT_EQ(Count(OpKind::Picture), 1u);
-    EXPECT_TRUE(Recorder().Ops().back().kind == OpKind::EndDoc && Count(OpKind::NewPage) == 0);
     const auto pages = PrintedPages();
-    ASSERT_EQ(pages.size(), 1u);
-    EXPECT_TRUE(pages[0].contains("Page 1 of 1") && pages[0].contains("r4c2"));
+    ASSERT_EQ(std::tuple(pages.size(), Count(OpKind::Picture), Count(OpKind::NewPage),
+                         State().frmPageSelection.IsLoaded()),
+              std::tuple(1u, 1u, 0u, false));
+    EXPECT_TRUE(Recorder().Ops().back().kind == OpKind::EndDoc && pages[0].contains("Page 1 of 1") &&
+                pages[0].contains("r4c2"));
     Recorder().ClearOps();
     QTest::keyClick(preview.pbBase, Qt::Key_P, Qt::ControlModifier); // Ctrl+P prints as Print does
     EXPECT_EQ(PrintedPages(), pages);
@@ -157,10 +132,8 @@ TEST_F(PreviewWindowTest, AOnePageReportPrintsStraightAwayAndThePopupActsLikeThe
     int popups = 0;
     QObject::connect(preview.PrintPopup, &QMenu::aboutToShow, [&] { ++popups; });
     for (QWidget* target : std::initializer_list<QWidget*>{preview.pbData, preview.pbBase}) {
-        popups = 0;
         QTest::mouseClick(target, Qt::RightButton, {}, QPoint(2, 2));
-        EXPECT_EQ(popups, 1);
-        EXPECT_TRUE(preview.PrintPopup->isVisible());
+        EXPECT_TRUE(std::exchange(popups, 0) == 1 && preview.PrintPopup->isVisible());
         preview.PrintPopup->hide();
     }
     preview.MenuClose->trigger();
@@ -170,10 +143,8 @@ TEST_F(PreviewWindowTest, AOnePageReportPrintsStraightAwayAndThePopupActsLikeThe
     Recorder().ClearOps();
     Recorder().FailOn(OpKind::Picture, 1);
     again.MenuPrint->trigger();
-    EXPECT_TRUE(PreviewClosed());
+    EXPECT_TRUE(PreviewClosed() && Count(OpKind::EndDoc) == 1 && !Recorder().InDocument());
     EXPECT_TRUE(LogText().contains("PrinterComponent.9003.PrintData\t482\tPrinter error"));
-    EXPECT_EQ(Count(OpKind::EndDoc), 1u);
-    EXPECT_FALSE(Recorder().InDocument());
 }
 
 TEST_F(PreviewWindowTest, ASinglePageOfAMultiPageModeAsksForPage2AndCloses) {
@@ -186,8 +157,8 @@ TEST_F(PreviewWindowTest, ASinglePageOfAMultiPageModeAsksForPage2AndCloses) {
         ASSERT_TRUE(State().PaginationMode == mode && State().TotalPages == 1);
         EXPECT_EQ(MoveButtons(), kAtFirst);
         Click(preview.cmdMove[2]);
-        EXPECT_TRUE(PreviewClosed() && RepaintLock::Holder() == nullptr);
-        EXPECT_EQ(std::exchange(messages, {}).size(), 1u);
+        EXPECT_TRUE(PreviewClosed() && RepaintLock::Holder() == nullptr &&
+                    std::exchange(messages, {}).size() == 1);
         EXPECT_TRUE(
             LogText().contains("PrinterComponent.9003.cmdButtonMoveControl\t9\tSubscript out of range"));
     }
@@ -210,8 +181,7 @@ TEST_F(PreviewWindowTest, EscClosesTheWindowFromAnyControlAndEndsTheModalLoop) {
         QTest::keyClick(preview->cmdMove[2], Qt::Key_Escape);
     });
     IPrinter().ShowPreview();
-    EXPECT_TRUE(PreviewClosed());
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(PreviewClosed() && messages.empty());
     // Undriven, a dialog of the preview is reported and ends it; one that waits fails and is closed.
     QTimer guard;
     guard.callOnTimeout([] {
@@ -224,8 +194,7 @@ TEST_F(PreviewWindowTest, EscClosesTheWindowFromAnyControlAndEndsTheModalLoop) {
     DriveUnseenWindows(false);
     Click(preview.cmdOperations[3]);
     DriveUnseenWindows(true);
-    EXPECT_TRUE(PreviewClosed());
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_TRUE(PreviewClosed() && messages.size() == 1);
     EXPECT_TRUE(
         messages[0].text.contains("the window \"Printer Option\" cannot be shown: there is no display"));
 }
@@ -237,9 +206,8 @@ TEST_F(PreviewWindowTest, ZoomAlternatesAndTheViewsMatchTheWorkedExamples) {
     const float fitWidth = full.pbData->Width();
     for (bool fit : {false, true}) {
         Click(zoom);
-        EXPECT_EQ(full.FitToWindow, fit);
-        EXPECT_EQ(zoom->text(), fit ? "&Zoom In" : "&Zoom Out");
-        EXPECT_EQ(full.pbData->Width(), fit ? fitWidth : 12240);
+        EXPECT_EQ(std::tuple(full.FitToWindow, zoom->text(), full.pbData->Width()),
+                  std::tuple(fit, fit ? "&Zoom In" : "&Zoom Out", fit ? fitWidth : 12240.0f));
     }
     // The viewport's border takes 15 twips a side: outer = inner + 30.
     auto zoomOutIn = [&](float outerWidth) {
@@ -248,14 +216,13 @@ TEST_F(PreviewWindowTest, ZoomAlternatesAndTheViewsMatchTheWorkedExamples) {
     };
     zoomOutIn(11030);
     ASSERT_EQ(full.pbData->ScaleWidth(), 12210);
-    EXPECT_TRUE(full.HS->isEnabled());
-    EXPECT_EQ(std::tuple(full.HS->maximum(), full.HS->pageStep(), full.HS->singleStep()),
-              std::tuple(1390, 11000, 10)); // a trough click pages by the viewport
+    EXPECT_EQ(
+        std::tuple(full.HS->isEnabled(), full.HS->maximum(), full.HS->pageStep(), full.HS->singleStep()),
+        std::tuple(true, 1390, 11000, 10)); // a trough click pages by the viewport
     full.HS->setValue(500);
     EXPECT_EQ(full.pbData->Left(), 60 - 500);
     zoomOutIn(14030);
-    EXPECT_FALSE(full.HS->isEnabled());
-    EXPECT_EQ(full.pbData->Left(), 1150);
+    EXPECT_EQ(std::tuple(full.HS->isEnabled(), full.pbData->Left()), std::tuple(false, 1150.0f));
     zoomOutIn(11520 + 180 + 30); // exactly page + 180 does not fit
     EXPECT_TRUE(full.HS->isEnabled());
     UnloadAllForms();
@@ -279,45 +246,11 @@ TEST_F(PreviewWindowTest, ZoomAlternatesAndTheViewsMatchTheWorkedExamples) {
     EXPECT_GT(fit.pbData->Height(), 8160 - 425 - 255 - 200);
 }
 
-TEST_F(PreviewWindowTest, OptionOkRefitsAtPage1AndSetupCancelledStillLaysOutInTheViewInForce) {
+// Print, Option and Setup on a three-page report.
+TEST_F(PreviewWindowTest, PrintAsksWhichPagesAndOptionAndSetupLayOutAgainFromPage1) {
     GridOfPages(3);
     PreviewWindow& preview = OpenPreview();
-    Click(preview.cmdMove[2]);
-    Click(preview.cmdOperations[2]);
-    WhenModalOpens([](QWidget* modal) {
-        auto* dialog = qobject_cast<PageSettingsDialog*>(modal);
-        ASSERT_NE(dialog, nullptr);
-        dialog->cbPageAlign->setCurrentIndex(dialog->cbPageAlign->findText("Top Left"));
-        Click(dialog->cmdOption[0]);
-    });
-    Click(preview.cmdOperations[3]);
-    EXPECT_FALSE(State().RefreshPending);
-    EXPECT_EQ(std::tuple(State().CurrentPage, preview.FitToWindow, Caption()),
-              std::tuple(1, true, "Page 1 of 3"));
-    // The flattened picture is kept: the text found points into it.
-    const auto flat = Flatten(*preview.pbTempData->Picture());
-    ASSERT_NE(flat.FindText("Page 1 of 3"), nullptr);
-    EXPECT_LT(flat.FindText("Page 1 of 3")->at.y(), 1500);
-    // Setup cancelled still lays out again from page 1 in the view in force, naming the new printer at once.
-    Click(preview.cmdMove[2]);
-    Click(preview.cmdOperations[2]);
-    QWidget* owner = nullptr;
-    SetPrintDialogRunner([&](QWidget* dialogOwner, uint32_t, DeviceMode&) {
-        owner = dialogOwner;
-        Printers::SetCurrent(std::make_unique<RecordingPrinter>(11520, 15120, 12240, 15840, "Other"));
-        return false;
-    });
-    Click(preview.cmdOperations[1]);
-    EXPECT_EQ(owner, &preview);
-    EXPECT_EQ(preview.windowTitle(), "Print Preview  [ Other ]");
-    EXPECT_EQ(std::tuple(Caption(), MoveButtons(), preview.FitToWindow, preview.cmdOperations[2]->text()),
-              std::tuple("Page 1 of 3", kAtFirst, false, "&Zoom Out"));
-    EXPECT_TRUE(State().RefreshPending && !QApplication::overrideCursor() && !PreviewClosed());
-}
 
-TEST_F(PreviewWindowTest, PrintAsksWhichPagesAndPrintsThePageOnDisplay) {
-    GridOfPages(3);
-    PreviewWindow& preview = OpenPreview();
     Click(preview.cmdMove[2]);
     const QString start2 = Row1Cell(State().PageBlocks[2].StartRow),
                   start3 = Row1Cell(State().PageBlocks[3].StartRow);
@@ -334,17 +267,54 @@ TEST_F(PreviewWindowTest, PrintAsksWhichPagesAndPrintsThePageOnDisplay) {
         });
         Click(preview.cmdOperations[0]);
         const auto pages = PrintedPages();
-        ASSERT_EQ(pages.size(), (std::vector<size_t>{0, 3, 1}[choice]));
-        EXPECT_EQ(std::tuple(Count(OpKind::EndDoc), Count(OpKind::NewPage)),
-                  std::tuple(choice == 0 ? 0u : 1u, choice == 1 ? 3u : 0u));
+        ASSERT_EQ(
+            std::tuple(pages.size(), Count(OpKind::EndDoc), Count(OpKind::NewPage)),
+            std::tuple(std::vector<size_t>{0, 3, 1}[choice], choice == 0 ? 0u : 1u, choice == 1 ? 3u : 0u));
         if (choice == 0)
             continue;
         const QStringList& second = pages[choice == 1 ? 1 : 0];
-        EXPECT_TRUE(second.contains("Page 2 of 3") && second.contains(start2) && !second.contains(start3));
-        EXPECT_TRUE(choice == 2 || pages[2].contains("Page 3 of 3"));
+        EXPECT_TRUE(second.contains("Page 2 of 3") && second.contains(start2) && !second.contains(start3) &&
+                    (choice == 2 || pages[2].contains("Page 3 of 3")));
     }
-    EXPECT_EQ(State().CurrentPage, 2);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(State().CurrentPage == 2 && messages.empty());
+    // Option OK refits at page 1.
+    Click(preview.cmdMove[2]);
+    Click(preview.cmdOperations[2]);
+    WhenModalOpens([](QWidget* modal) {
+        auto* dialog = qobject_cast<PageSettingsDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->cbPageAlign->setCurrentIndex(dialog->cbPageAlign->findText("Top Left"));
+        Click(dialog->cmdOption[0]);
+    });
+    Click(preview.cmdOperations[3]);
+    EXPECT_EQ(std::tuple(State().RefreshPending, State().CurrentPage, preview.FitToWindow, Caption()),
+              std::tuple(false, 1, true, "Page 1 of 3"));
+    // The flattened picture is kept: the text found points into it.
+    const auto flat = Flatten(*preview.pbTempData->Picture());
+    ASSERT_NE(flat.FindText("Page 1 of 3"), nullptr);
+    EXPECT_LT(flat.FindText("Page 1 of 3")->at.y(), 1500);
+    // Setup cancelled still lays out again from page 1 in the view in force, naming the new printer at once.
+    Click(preview.cmdMove[2]);
+    Click(preview.cmdOperations[2]);
+    QWidget* owner = nullptr;
+    SetPrintDialogRunner([&](QWidget* dialogOwner, uint32_t, DeviceMode&) {
+        owner = dialogOwner;
+        Printers::SetCurrent(std::make_unique<RecordingPrinter>(11520, 15120, 12240, 15840, "Other"));
+        return false;
+    });
+    Click(preview.cmdOperations[1]);
+    EXPECT_EQ(std::tuple(owner, preview.windowTitle(), Caption(), MoveButtons(), preview.FitToWindow,
+                         preview.cmdOperations[2]->text()),
+              std::tuple(&preview, "Print Preview  [ Other ]", "Page 1 of 3", kAtFirst, false, "&Zoom Out"));
+    EXPECT_TRUE(State().RefreshPending && !QApplication::overrideCursor() && !PreviewClosed());
+    // A heading column wider than the page alone: no page, and the window shows none of the report before.
+    ASSERT_TRUE(Flatten(*preview.pbTempData->Picture()).FindText("Page 1 of 3"));
+    MakeSourceGrid(5, 1, 20000);
+    CalculagePrintDataSettings();
+    EXPECT_EQ(std::tuple(State().TotalPages, State().PageBlocks.size()), std::tuple(int16_t{0}, size_t{1}));
+    EXPECT_TRUE(!preview.pbTempData->Picture() && !preview.pbData->Picture());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(LogText().contains("9007.CalculagePrintDataSettings\t9\tSubscript out of range"));
 }
 
 TEST(RepaintLockTest, OneWidgetAtATimeAndTheScopedLockReleasesOnlyItsOwn) {
@@ -375,7 +345,12 @@ TEST_F(PreviewWindowTest, KeysWheelAndBoxesTurnPagesScrollAndZoom) {
         return [&, k, m] { QTest::keyClick(view, Qt::Key(k), m); };
     };
     const auto wheel = [&](int dy, Qt::KeyboardModifiers m = {}) {
-        return [&, dy, m] { Wheel(view, dy, m); };
+        return [&, dy, m] {
+            const QPointF at(view->width() / 2.0, view->height() / 2.0);
+            QWheelEvent event(at, view->mapToGlobal(at), {}, {0, dy}, Qt::NoButton, m, Qt::NoScrollPhase,
+                              false);
+            QApplication::sendEvent(view, &event);
+        };
     };
     const auto scrollTo = [&](int value, std::function<void()> then) {
         return [&, value, then] {
@@ -418,31 +393,30 @@ TEST_F(PreviewWindowTest, KeysWheelAndBoxesTurnPagesScrollAndZoom) {
         step.input();
         // Fitted, the box shows the page's scale, whatever it came to.
         const int percent = step.percent == 0 ? qRound(preview.ZoomFactor() * 100) : step.percent;
-        EXPECT_EQ(
-            std::tuple(int(State().CurrentPage), preview.FitToWindow, qRound(preview.ZoomFactor() * 100)),
-            std::tuple(step.page, step.percent == 0, percent));
+        EXPECT_EQ(std::tuple(int(State().CurrentPage), preview.FitToWindow,
+                             qRound(preview.ZoomFactor() * 100),
+                             step.scroll == -1 ? -1 : preview.VS->value()),
+                  std::tuple(step.page, step.percent == 0, percent,
+                             step.scroll == -2 ? preview.VS->maximum() : step.scroll));
         EXPECT_EQ((QStringList{Caption(), preview.txtPage->text(), preview.cbZoom->currentText()}),
                   (QStringList{QStringLiteral("Page %1 of 5").arg(step.page), QString::number(step.page),
                                QStringLiteral("%1%").arg(percent)}));
-        if (step.scroll != -1) {
-            EXPECT_EQ(preview.VS->value(), step.scroll == -2 ? preview.VS->maximum() : step.scroll);
-        }
     }
     // Fit width: the whole width in view, nothing to scroll across.
     preview.cbZoom->setCurrentIndex(1);
     emit preview.cbZoom->activated(1);
-    EXPECT_TRUE(preview.IsFitWidth() && !preview.HS->isEnabled() && preview.VS->isEnabled());
-    EXPECT_LE(preview.pbData->Left() + preview.pbData->Width(), preview.pbBase->Width());
+    EXPECT_TRUE(preview.IsFitWidth() && !preview.HS->isEnabled() && preview.VS->isEnabled() &&
+                preview.pbData->Left() + preview.pbData->Width() <= preview.pbBase->Width());
     // The longest caption there can be and its page box are not cut off.
     State().TotalPages = State().CurrentPage = 32766;
     UpdatePageLabel(State().CurrentPage);
     preview.txtPage->setText("32766");
-    EXPECT_LE(preview.lbPageNo->sizeHint().width(), preview.lbPageNo->width());
-    EXPECT_LE(preview.lbPageNo->geometry().right(), preview.txtPage->x());
-    EXPECT_LE(preview.txtPage->fontMetrics().horizontalAdvance("32766") + 8, preview.txtPage->width());
+    EXPECT_TRUE(preview.lbPageNo->sizeHint().width() <= preview.lbPageNo->width() &&
+                preview.lbPageNo->geometry().right() <= preview.txtPage->x() &&
+                preview.txtPage->fontMetrics().horizontalAdvance("32766") + 8 <= preview.txtPage->width());
     // The first size takes in the whole band wherever the screen is that wide.
-    EXPECT_GE(preview.width(), std::min(screen.width(), preview.txtPage->geometry().right()));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(preview.width() >= std::min(screen.width(), preview.txtPage->geometry().right()) &&
+                messages.empty());
 }
 
 TEST_F(PreviewWindowTest, ZoomKeepsThePartInViewAndThumbnailsComposeOnlyThePagesShown) {
@@ -475,13 +449,12 @@ TEST_F(PreviewWindowTest, ZoomKeepsThePartInViewAndThumbnailsComposeOnlyThePages
     EXPECT_LT(QLineF(pagePointAtCentre(), inView).length(), 30); // the page stays put beside the panel
     const int shown = panel.viewport()->height() / (panel.PageRect(2).top() - panel.PageRect(1).top()) + 2;
     EXPECT_TRUE(panel.ComposedPages() > 0 && panel.ComposedPages() <= shown) << panel.ComposedPages();
-    EXPECT_EQ(panel.PictureOf(1).devicePixelRatio(), preview.devicePixelRatioF());
-    EXPECT_TRUE(panel.PictureOf(100).isNull());
+    EXPECT_TRUE(panel.PictureOf(1).devicePixelRatio() == preview.devicePixelRatioF() &&
+                panel.PictureOf(100).isNull());
     panel.verticalScrollBar()->setValue(panel.verticalScrollBar()->maximum());
     SettleThumbnails(panel);
-    EXPECT_LE(panel.ComposedPages(), 2 * shown);
     const int pages = State().TotalPages;
-    EXPECT_FALSE(panel.PictureOf(pages).isNull());
+    EXPECT_TRUE(panel.ComposedPages() <= 2 * shown && !panel.PictureOf(pages).isNull());
     QTest::mouseClick(panel.viewport(), Qt::LeftButton, {}, panel.PageRect(pages - 1).center());
     EXPECT_EQ(Caption(), QStringLiteral("Page %1 of %2").arg(pages - 1).arg(pages));
     EXPECT_GE(preview.pbBase->x(), panel.width()); // the viewport moved over for the panel

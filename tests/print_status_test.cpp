@@ -31,8 +31,8 @@ public:
         RecordingPrinter::DrawPicture(picture, dest, source);
     }
     QStringList texts;
-    QList<int> bar; // percent of the bar filled: at each body painted, and at each sample
-    bool barFull = false, visible = false; // at the last sample
+    QList<int> bar;       // percent of the bar filled: at each body painted, and at each sample
+    bool visible = false; // at the last sample
     std::function<void()> onFirstNewPage;
 
 private:
@@ -46,7 +46,6 @@ private:
         const PrintStatusWindow* w = State().frmPrintStatus.IfLoaded();
         texts << (w ? w->lblStatus->text() : "<no window>");
         bar << BarPercent();
-        barFull = w && w->ProgBar->value() == w->ProgBar->maximum();
         visible = w && w->isVisible();
         if (onFirstNewPage && CurrentPage() == 1)
             std::exchange(onFirstNewPage, nullptr)();
@@ -65,11 +64,11 @@ protected:
     void TearDown() override {
         EXPECT_FALSE(State().frmPrintStatus.IsLoaded()) << "every request ends with the window closed";
         printer.reset();
-        SetPrintDialogRunner(nullptr);
         EngineTest::TearDown();
     }
     size_t Count(OpKind kind) const { return sampler->OpsOf(kind).size(); }
     Counts NewPagesAndDocs() const { return {Count(OpKind::NewPage), Count(OpKind::EndDoc)}; }
+    void Reset() { sampler->ClearOps(), sampler->texts.clear(), sampler->bar.clear(), messages.clear(); }
     // A grid of one page, or of three row bands (of 600-twip rows) on the recording printer's page.
     void Print(int pages) {
         printer->SourceGrid(pages == 1
@@ -83,22 +82,19 @@ protected:
 
 } // namespace
 
-// Each page is named as it is finished, its bar starting afresh at half and full once its body is drawn.
+// Each page is named as it is finished, its bar starting afresh at half and full once its body is
+// drawn; the preview form stays loaded and hidden.
 TEST_F(PrintStatusTest, TheWindowNamesEachPageInTurn) {
     Print(1);
-    EXPECT_EQ(std::tuple(sampler->texts, sampler->barFull, sampler->visible, NewPagesAndDocs()),
-              std::tuple(QStringList{"Page 1 of 1 is Printing"}, true, true, Counts(0, 1)));
-    // The preview form stays loaded and hidden.
+    EXPECT_EQ(std::tuple(sampler->texts, sampler->bar, sampler->visible, NewPagesAndDocs()),
+              std::tuple(QStringList{"Page 1 of 1 is Printing"}, QList<int>{50, 100}, true, Counts(0, 1)));
     ASSERT_TRUE(State().frmPreview.IsLoaded());
     EXPECT_FALSE(State().frmPreview.IfLoaded()->isVisible() || State().IsPreviewMode);
-    sampler->ClearOps();
-    sampler->texts.clear();
-    sampler->bar.clear();
+    Reset();
     Print(3);
-    EXPECT_EQ(sampler->texts, QStringList({"Page 1 of 3", "Page 2 of 3", "Page 3 of 3", "Page 3 of 3"}));
-    EXPECT_EQ(NewPagesAndDocs(), Counts(3, 1));
-    EXPECT_EQ(sampler->bar, QList<int>({50, 100, 50, 100, 50, 100, 100}));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(std::tuple(sampler->texts, sampler->bar, NewPagesAndDocs(), messages.size()),
+              std::tuple(QStringList{"Page 1 of 3", "Page 2 of 3", "Page 3 of 3", "Page 3 of 3"},
+                         QList<int>{50, 100, 50, 100, 50, 100, 100}, Counts(3, 1), size_t{0}));
 }
 
 TEST_F(PrintStatusTest, EscBeforeTheRunClosesTheWindowAndPrintsNothing) {
@@ -112,9 +108,7 @@ TEST_F(PrintStatusTest, EscBeforeTheRunClosesTheWindowAndPrintsNothing) {
         }
     });
     Print(1);
-    EXPECT_TRUE(windowWasThere);
-    EXPECT_TRUE(sampler->Ops().empty());
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(windowWasThere && sampler->Ops().empty() && messages.empty());
 }
 
 // Esc or the Cancel button during the run stops it after the page being printed: the window stays
@@ -122,8 +116,7 @@ TEST_F(PrintStatusTest, EscBeforeTheRunClosesTheWindowAndPrintsNothing) {
 TEST_F(PrintStatusTest, EscOrCancelDuringTheRunStopsItBetweenPages) {
     for (const bool esc : {true, false}) {
         SCOPED_TRACE(esc ? "Esc" : "Cancel");
-        sampler->ClearOps();
-        messages.clear();
+        Reset();
         bool stillOpenAfterCancel = false;
         sampler->onFirstNewPage = [&] {
             PrintStatusWindow* window = State().frmPrintStatus.IfLoaded();
@@ -134,46 +127,40 @@ TEST_F(PrintStatusTest, EscOrCancelDuringTheRunStopsItBetweenPages) {
             stillOpenAfterCancel = State().frmPrintStatus.IsLoaded() && window->CancelRequested();
         };
         Print(3);
-        EXPECT_TRUE(stillOpenAfterCancel);
-        EXPECT_EQ(std::tuple(NewPagesAndDocs(), sampler->InDocument(), State().PrintCancelled,
-                             State().PagesPrinted),
-                  std::tuple(Counts(1, 1), false, true, 1));
+        EXPECT_EQ(std::tuple(stillOpenAfterCancel, NewPagesAndDocs(), sampler->InDocument(),
+                             State().PrintCancelled, State().PagesPrinted),
+                  std::tuple(true, Counts(1, 1), false, true, 1));
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].text,
                   "Printing cancelled after 1 of 3 pages; the job was withdrawn from printer " +
                       sampler->DeviceName() + ", nothing of it prints.");
     }
-    // The next run prints in full.
-    sampler->ClearOps();
-    messages.clear();
+    Reset(); // the next run prints in full
     Print(3);
     EXPECT_EQ(std::tuple(NewPagesAndDocs(), State().PrintCancelled, messages.size()),
               std::tuple(Counts(3, 1), false, size_t{0}));
 }
 
-TEST_F(PrintStatusTest, AFailureInTheRunIsReportedByTheWindowWhichThenCloses) {
-    sampler->FailOn(OpKind::EndDoc, 1);
-    Print(1);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(LogText().contains("PrinterComponent.9004.Timer\t482\t")) << LogText().toStdString();
-    EXPECT_FALSE(sampler->InDocument());
-}
-
-TEST_F(PrintStatusTest, ARunThatFailsHalfwayEndsItsDocumentSoTheNextRunStartsAfresh) {
-    sampler->FailOn(OpKind::NewPage, 2);
-    Print(3);
-    EXPECT_EQ(messages.size(), 1u);
-    ASSERT_FALSE(sampler->InDocument() || sampler->Ops().empty()); // the pages drawn sent as a document
-    EXPECT_EQ(sampler->Ops().back().kind, OpKind::EndDoc);
-
-    sampler->ClearOps();
-    messages.clear();
+// A failure at the end or halfway is reported by the window, which closes; the pages drawn are ended
+// as one document, so the next run starts afresh.
+TEST_F(PrintStatusTest, AFailureInTheRunIsReportedAndEndsItsDocument) {
+    for (const auto& [kind, nth, pages, where] : {std::tuple(OpKind::EndDoc, 1, 1, "9004.Timer"),
+                                                  std::tuple(OpKind::NewPage, 2, 3, "9007.PrintAllPages")}) {
+        Reset();
+        sampler->FailOn(kind, nth);
+        Print(pages);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(LogText().contains(QStringLiteral("PrinterComponent.%1\t482\t").arg(where)))
+            << LogText().toStdString();
+        ASSERT_FALSE(sampler->InDocument() || sampler->Ops().empty());
+        EXPECT_EQ(sampler->Ops().back().kind, OpKind::EndDoc);
+    }
+    Reset();
     printer->PrintReport(kAutomationFalse);
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(Count(OpKind::EndDoc), 1u);
     const std::vector<RecordingPrinter::Op> texts = sampler->OpsOf(OpKind::Text);
     ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(std::pair(texts.front().page, texts.back().page), std::pair(1, 3));
+    EXPECT_EQ(std::tuple(messages.size(), Count(OpKind::EndDoc), texts.front().page, texts.back().page),
+              std::tuple(size_t{0}, size_t{1}, 1, 3));
 }
 
 TEST_F(PrintStatusTest, TheDialogRouteAsksFirstAndACancelChangesNothing) {
@@ -204,16 +191,13 @@ TEST_F(PrintStatusTest, PrintingWithoutAGridIsReportedByTheRequest) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(LogText().contains("PrinterComponent.9000.PrintReport\t91\t")) << LogText().toStdString();
     EXPECT_TRUE(sampler->Ops().empty());
-
     // A preview without a grid is no error: it says what to do, opens no window and logs nothing.
-    messages.clear();
     const QString logged = LogText();
     State().IsPreviewMode = false;
     printer->ShowPreview();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(std::tuple(messages[0].text, messages[0].title),
-              std::tuple("Please Assign the Source Grid to print or preview", "TELMO Preview"));
-    EXPECT_EQ(State().CurrentAction, "show preview");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(std::tuple(messages[1].text, messages[1].title, State().CurrentAction, LogText()),
+              std::tuple("Please Assign the Source Grid to print or preview", "TELMO Preview", "show preview",
+                         logged));
     EXPECT_FALSE(State().IsPreviewMode || State().frmPreview.IsLoaded());
-    EXPECT_EQ(LogText(), logged);
 }

@@ -8,6 +8,7 @@
 #include "engine/GridSizes.h"
 #include "engine/Pagination.h"
 #include "platform/grid/GridControl.h"
+#include "platform/print/PrintDialogModule.h"
 #include "platform/print/Printer.h"
 #include "platform/ui/MessageBox.h"
 #include "preview/PreviewWindow.h"
@@ -69,6 +70,7 @@ void EngineTest::TearDown() {
     MessageBox::SetSink(nullptr);
     State().SourceGridObj.reset();
     Printers::SetCurrent(std::make_unique<RecordingPrinter>());
+    SetPrintDialogRunner(nullptr); // a stand-in for the print dialog ends with its test
     recorder_ = nullptr;
 }
 
