@@ -85,7 +85,6 @@ protected:
     }
     void TearDown() override {
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is left up";
-        SetPrintDialogRunner(nullptr);
         Printers::SetBuiltInPdfListed(true);
         Printers::SetPdfOutputFile(QString());
         EngineTest::TearDown();

@@ -42,7 +42,6 @@ protected:
         jobsBefore_ = NewJobs(); // once idle, so that a job of an earlier test cannot land in this one
     }
     void TearDown() override {
-        SetPrintDialogRunner(nullptr);
         Printers::SetBuiltInPdfListed(true);
         UnloadAllForms();
         EngineTest::TearDown();
