@@ -62,8 +62,13 @@ void InterruptWatch::OnSignal() {
     char byte = 0;
     while (read(pipeEnds[0], &byte, 1) > 0) {
     }
+    StopRunIfInterrupted();
+}
+
+void InterruptWatch::StopRunIfInterrupted() {
     // The window is only there while PrintReport runs; before it, the flag alone is seen.
-    if (PrintStatusWindow* status = State().frmPrintStatus.IfLoaded())
+    PrintStatusWindow* status = State().frmPrintStatus.IfLoaded();
+    if (interrupted && status && !status->CancelRequested())
         status->RequestCancel();
 }
 

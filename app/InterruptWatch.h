@@ -18,6 +18,10 @@ public:
 
     // Whether Ctrl-C came since the watch was made.
     static bool Interrupted();
+    // After Ctrl-C, asks the progress window, if a run has one, to stop after this page. Also
+    // called as each page is done: a Ctrl-C that came while the run was being set up, before
+    // the window was there, is seen then.
+    static void StopRunIfInterrupted();
 
 private:
     void OnSignal();

@@ -116,17 +116,26 @@ int ReportRun::Run() {
         // the terminal's progress line tells how the run goes.
         RunReportsUnseen(!HasDisplay());
         TerminalProgress progress = TerminalProgress::ForStream(stderr);
-        SetPagePrintedObserver([&progress](int page, int total) { progress.PageDone(page, total); });
+        SetPagePrintedObserver([&progress](int page, int total) {
+            progress.PageDone(page, total);
+            InterruptWatch::StopRunIfInterrupted();
+        });
         printer.PrintReport(options_.printDialog ? kAutomationTrue : kAutomationFalse);
         SetPagePrintedObserver({});
         progress.Finish();
-        if (InterruptWatch::Interrupted()) {
+        // Ctrl-C after the last page went out (while the document was being finished, or on a
+        // report of one page) stopped nothing: the report is complete, and is told as such.
+        const JobState& s = State();
+        const bool complete = !s.PrintCancelled && s.TotalPages > 0 && s.PagesPrinted == s.TotalPages;
+        if (InterruptWatch::Interrupted() && !complete) {
             FlushRepeats();
             // A stopped run has said how many pages went out; one stopped before it began has not.
-            if (!State().PrintCancelled)
+            if (!s.PrintCancelled)
                 InterruptedBeforePrinting();
             return kExitInterrupted;
         }
+        if (InterruptWatch::Interrupted() && reported_ == 0)
+            TellUser(QStringLiteral("Ctrl-C came too late to stop the report: it is complete"));
         if (reported_ == 0)
             TellWhereItWent();
     }

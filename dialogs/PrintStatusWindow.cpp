@@ -116,6 +116,9 @@ void PrintStatusWindow::RequestCancel() {
     // The run still writes to this window between pages, so it is not closed under the run:
     // the run looks at the request after each page and stops there.
     if (!running_) {
+        // The start may already be due: it must not come after the window is gone.
+        startPending_ = false;
+        Timer1->stop();
         Unload();
         return;
     }
@@ -171,6 +174,7 @@ void PrintStatusWindow::Timer1_Timer() {
                 throw RuntimeError(err::kSubscriptOutOfRange);
             PageBlock& block = state.PageBlocks[static_cast<size_t>(state.CurrentPage)];
             SendDataToPrinter(SData, *pbSource, block.StartCol, block.EndCol, block.StartRow, block.EndRow);
+            state.PagesPrinted = 1;
             EndReportDocument();
             QCoreApplication::processEvents();
         } else {

@@ -86,8 +86,9 @@ protected:
 // drawn; the preview form stays loaded and hidden.
 TEST_F(PrintStatusTest, TheWindowNamesEachPageInTurn) {
     Print(1);
-    EXPECT_EQ(std::tuple(sampler->texts, sampler->bar, sampler->visible, NewPagesAndDocs()),
-              std::tuple(QStringList{"Page 1 of 1 is Printing"}, QList<int>{50, 100}, true, Counts(0, 1)));
+    EXPECT_EQ(
+        std::tuple(sampler->texts, sampler->bar, sampler->visible, NewPagesAndDocs(), State().PagesPrinted),
+        std::tuple(QStringList{"Page 1 of 1 is Printing"}, QList<int>{50, 100}, true, Counts(0, 1), 1));
     ASSERT_TRUE(State().frmPreview.IsLoaded());
     EXPECT_FALSE(State().frmPreview.IfLoaded()->isVisible() || State().IsPreviewMode);
     Reset();
