@@ -39,23 +39,6 @@ QString Showing(const Settings& d) {
            d.cbPageAlign->currentText();
 }
 
-// Plays the user of the next modal window, a D. One left open fails the test and is closed.
-template <class D> void WhenOpens(std::function<void(D&)> act) {
-    WhenModalOpens([act](QWidget* modal) {
-        QPointer<D> dialog = qobject_cast<D*>(modal);
-        if (dialog == nullptr || !QTest::qWaitForWindowActive(dialog.data())) {
-            ADD_FAILURE() << "no active dialog but a " << modal->metaObject()->className();
-            modal->close();
-            return;
-        }
-        act(*dialog);
-        if (dialog && dialog->isVisible()) {
-            ADD_FAILURE() << "the dialog is still open";
-            dialog->close();
-        }
-    });
-}
-
 // A recording printer that logs its settings as they are set, and can refuse one (error 380).
 class LogPrinter : public RecordingPrinter {
 public:

@@ -139,8 +139,6 @@ TEST_F(IPrinterTest, StartRowStoresOneLessAsSingleWhenAboveZero) {
     EXPECT_EQ(p.StartRow(), Variant(4.0f));
     p.StartRow(Variant(2.5));
     EXPECT_EQ(p.StartRow(), Variant(1.5f));
-    p.Invoke("StartRow", {Variant("7")}, Kind::PropertyPut);
-    EXPECT_EQ(p.Invoke("StartRow", {}, Kind::PropertyGet), Variant(6.0f));
 }
 
 TEST_F(IPrinterTest, InvokeMatchesNamesIgnoringCaseConvertsACopyAndTakesDefaultsForLeftOutArguments) {

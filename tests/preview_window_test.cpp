@@ -95,7 +95,6 @@ TEST_F(PreviewWindowTest, NavigationFollowsTheButtonTableAndComposesEachPage) {
     for (const auto& [pages, steps] : reports) {
         GridOfPages(pages);
         PreviewWindow& preview = OpenPreview();
-        ASSERT_EQ(State().TotalPages, pages);
         for (const auto& [button, page, enabled] : steps) {
             SCOPED_TRACE(QStringLiteral("%1 pages, to page %2").arg(pages).arg(page).toStdString());
             Click(preview.cmdMove[button]);
@@ -175,10 +174,8 @@ TEST_F(PreviewWindowTest, EscClosesTheWindowFromAnyControlAndEndsTheModalLoop) {
         QTest::keyClick(targets[control], Qt::Key_Escape);
         EXPECT_TRUE(PreviewClosed()) << "control " << control;
     }
-    WhenModalOpens([](QWidget* modal) { // fails the test unless the preview opens modally
-        auto* preview = qobject_cast<PreviewWindow*>(modal);
-        ASSERT_NE(preview, nullptr);
-        QTest::keyClick(preview->cmdMove[2], Qt::Key_Escape);
+    WhenOpens<PreviewWindow>([](PreviewWindow& preview) { // fails the test unless the preview opens modally
+        QTest::keyClick(preview.cmdMove[2], Qt::Key_Escape);
     });
     IPrinter().ShowPreview();
     EXPECT_TRUE(PreviewClosed() && messages.empty());
@@ -258,12 +255,10 @@ TEST_F(PreviewWindowTest, PrintAsksWhichPagesAndOptionAndSetupLayOutAgainFromPag
     for (int choice : {0, 2, 1, 2}) {
         SCOPED_TRACE(choice);
         Recorder().ClearOps();
-        WhenModalOpens([choice](QWidget* modal) {
-            auto* dialog = qobject_cast<PageSelectionDialog*>(modal);
-            ASSERT_NE(dialog, nullptr);
+        WhenOpens<PageSelectionDialog>([choice](PageSelectionDialog& dialog) {
             if (choice != 0)
-                (choice == 1 ? dialog->opPageSelection1 : dialog->opPageSelection2)->setChecked(true);
-            Click(choice == 0 ? dialog->CancelButton : dialog->OKButton);
+                (choice == 1 ? dialog.opPageSelection1 : dialog.opPageSelection2)->setChecked(true);
+            Click(choice == 0 ? dialog.CancelButton : dialog.OKButton);
         });
         Click(preview.cmdOperations[0]);
         const auto pages = PrintedPages();
@@ -280,11 +275,9 @@ TEST_F(PreviewWindowTest, PrintAsksWhichPagesAndOptionAndSetupLayOutAgainFromPag
     // Option OK refits at page 1.
     Click(preview.cmdMove[2]);
     Click(preview.cmdOperations[2]);
-    WhenModalOpens([](QWidget* modal) {
-        auto* dialog = qobject_cast<PageSettingsDialog*>(modal);
-        ASSERT_NE(dialog, nullptr);
-        dialog->cbPageAlign->setCurrentIndex(dialog->cbPageAlign->findText("Top Left"));
-        Click(dialog->cmdOption[0]);
+    WhenOpens<PageSettingsDialog>([](PageSettingsDialog& dialog) {
+        dialog.cbPageAlign->setCurrentIndex(dialog.cbPageAlign->findText("Top Left"));
+        Click(dialog.cmdOption[0]);
     });
     Click(preview.cmdOperations[3]);
     EXPECT_EQ(std::tuple(State().RefreshPending, State().CurrentPage, preview.FitToWindow, Caption()),

@@ -5,24 +5,22 @@
 namespace telmo::test {
 namespace {
 
-void Collect(const Picture& picture, const QTransform& toTop, int depth, PlacedOps& out) {
+void Collect(const Picture& picture, const QTransform& toTop, PlacedOps& out) {
     for (const Picture::Op& op : picture.Ops()) {
         if (const auto* text = std::get_if<Picture::TextOp>(&op)) {
-            out.texts.push_back({toTop.map(text->topLeft), text->text, text->font, depth});
+            out.texts.push_back({toTop.map(text->topLeft), text->text, text->font});
         } else if (const auto* line = std::get_if<Picture::LineOp>(&op)) {
             out.lines.emplace_back(toTop.map(line->from), toTop.map(line->to));
-        } else if (const auto* box = std::get_if<Picture::BoxOp>(&op)) {
-            out.boxes.push_back(toTop.mapRect(box->rect));
         } else if (const auto* nested = std::get_if<Picture::PictureOp>(&op)) {
             if (!nested->picture || nested->source.width() <= 0 || nested->source.height() <= 0)
                 continue;
-            out.pictures.push_back({toTop.mapRect(nested->dest), nested->picture.get(), depth});
+            out.pictures.push_back({toTop.mapRect(nested->dest), nested->picture.get()});
             QTransform inner;
             inner.translate(nested->dest.left(), nested->dest.top());
             inner.scale(nested->dest.width() / nested->source.width(),
                         nested->dest.height() / nested->source.height());
             inner.translate(-nested->source.left(), -nested->source.top());
-            Collect(*nested->picture, inner * toTop, depth + 1, out);
+            Collect(*nested->picture, inner * toTop, out);
         }
     }
 }
@@ -38,7 +36,7 @@ const PlacedText* PlacedOps::FindText(const QString& text) const {
 
 PlacedOps Flatten(const Picture& picture) {
     PlacedOps out;
-    Collect(picture, QTransform(), 0, out);
+    Collect(picture, QTransform(), out);
     return out;
 }
 

@@ -12,18 +12,15 @@ struct PlacedText {
     QPointF at;
     QString text;
     FontSpec font;
-    int depth = 0;
 };
 struct PlacedPicture {
     QRectF rect;
     const Picture* picture = nullptr;
-    int depth = 0;
 };
 struct PlacedOps {
     std::vector<PlacedText> texts;
     std::vector<PlacedPicture> pictures;
     std::vector<std::pair<QPointF, QPointF>> lines;
-    std::vector<QRectF> boxes;
 
     const PlacedText* FindText(const QString& text) const;
 };
