@@ -12,18 +12,12 @@
 using namespace telmo;
 using namespace telmo::test;
 
-namespace {
-
-class PdfReportTest : public EngineTest {
-protected:
-    QTemporaryDir dir;
-};
-
-} // namespace
+using PdfReportTest = EngineTest;
 
 // Which cells go on which page, and where, is the layout's (engine tests); here the report reaches
 // the file whole, each page read in the order written.
 TEST_F(PdfReportTest, AThreePageReportReadsBackPageByPage) {
+    QTemporaryDir dir;
     const QString pdfPath = dir.filePath("report.pdf");
     UseBuiltInPdf(pdfPath);
     IPrinter printer;
@@ -50,6 +44,7 @@ TEST_F(PdfReportTest, AThreePageReportReadsBackPageByPage) {
 // Every script reads back in poppler and MuPDF as its cell holds it (after NFC, without pdftotext's bidi
 // marks), with no Qt warning of a font lacking the script.
 TEST_F(PdfReportTest, EveryScriptReadsBackAsItsCellHoldsIt) {
+    QTemporaryDir dir;
     const QStringList texts = {
         "Crème brûlée",   "bru\u0302le\u0301e", "Καλημέρα κόσμε", "Привет мир", "مرحبا بالعالم",  "שלום עולם",
         "नमस्ते दुनिया",     "இந்தியா வணக்கம்",       "বাংলা ভাষা",     "สวัสดีชาวโลก", "សួស្តីពិភពលោក",      "你好世界",

@@ -33,10 +33,6 @@ using Rows = std::vector<QStringList>;
 
 namespace {
 
-QByteArray Utf16(const QString& text, QStringConverter::Encoding order) {
-    return QStringEncoder(order)(text);
-}
-
 constexpr int kOk = 0, kReported = 1, kUsage = 2;
 
 // One --layout output: its heading lines by key, and its "page" lines as written.
@@ -58,8 +54,17 @@ protected:
     QString Path(const QString& name) const { return dir.filePath(name); }
     QString Write(const QString& name, const QByteArray& bytes) { return WriteFile(Path(name), bytes); }
     RunResult Run(const QStringList& arguments, bool runtimeDir = true) {
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return RunProgram(TELMO_REPORT_BINARY, arguments, CommandEnvironment(dir.path(), runtimeDir));
+    }
+    // The records of a CSV file read record by record, as the command reads into its grid, a chunk
+    // of bytes at a time (separator 0: guessed); after an error, only its message.
+    Rows Records(const QByteArray& bytes, QChar delimiter, qsizetype chunk) {
+        Rows read;
+        CsvError error;
+        const auto sink = [&read](QStringList& fields) { read.push_back(fields); };
+        return app::ReadCsvFile(Write("in.csv", bytes), sink, error, delimiter, chunk)
+                   ? read
+                   : Rows{{error.message}};
     }
     QTemporaryDir dir;
 };
@@ -90,6 +95,9 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
         {{Path("missing.csv"), "--pdf", pdf}, "$0: cannot read"},
         {{"/dev/zero", "--layout"}, "$0:1: a field or record of more than 16 MB"},
         {{csv, "--encoding", "klingon"}, "--encoding klingon: not an encoding"},
+        {{file("id,name\n1,Ann\n2,Bob,extra,far\n"), "--columns", "id,Nope", "--pdf", pdf}, "$0 has no column headed \"Nope\""},
+        {{Path(QString("f%1.csv").arg(files)), "--columns", "id,5", "--pdf", pdf},
+         "$0 has no column 5; give headings of line 1 or numbers from 1 to 4: 1 \"id\", 2 \"name\", 3 \"\", 4 \"\""},
         {{}, "CSV file"},
         {{csv, csv}, "CSV file"},
         {{csv, "--no-such-option"}, "no-such-option"},
@@ -117,10 +125,9 @@ TEST_F(ReportCommandTest, BadUsageIsExitTwoNamingTheFileOrOption) {
 }
 
 // Every report is logged and told on stderr (a repeated message once, with the number of repeats).
-// An unwritable log: the error is still told, the log's failure after it; a log never needed is never opened.
-TEST_F(ReportCommandTest, ReportedErrorsAreExitOneLoggedAndToldEvenWhenTheLogCannotBeWritten) {
-    const QString csv = Write("t.csv", TableCsv(300, 3)), log = Path("errors.log"),
-                  badLog = Path("no/errors.log");
+// A log never needed is never opened, so one that cannot be written is no error then.
+TEST_F(ReportCommandTest, ReportedErrorsAreExitOneLoggedAndTold) {
+    const QString csv = Write("t.csv", TableCsv(300, 3)), log = Path("errors.log");
     RunResult r = Run({csv, "--pdf", Path("no/out.pdf"), "--error-log", log});
     EXPECT_EQ(r.exitCode, kReported);
     const QStringList logged = QString::fromLocal8Bit(ReadFile(log)).split("\r\n", Qt::SkipEmptyParts);
@@ -136,12 +143,7 @@ TEST_F(ReportCommandTest, ReportedErrorsAreExitOneLoggedAndToldEvenWhenTheLogCan
     // In the command's words, naming the folder that is not there; once, not per page.
     EXPECT_EQ(r.err.count("(error 482); the folder " + Path("no") + " does not exist"), 1) << S(r.err);
 
-    r = Run({csv, "--pdf", Path("no/out.pdf"), "--error-log", badLog});
-    EXPECT_EQ(r.exitCode, kReported) << S(r.err);
-    const qsizetype toldAt = r.err.indexOf("could not print");
-    EXPECT_GE(toldAt, 0) << S(r.err);
-    EXPECT_GT(r.err.indexOf("cannot write the error log file \"" + badLog + '"'), toldAt) << S(r.err);
-    EXPECT_EQ(Run({csv, "--pdf", Path("fine.pdf"), "--error-log", badLog}).exitCode, kOk);
+    EXPECT_EQ(Run({csv, "--pdf", Path("fine.pdf"), "--error-log", Path("no/errors.log")}).exitCode, kOk);
     EXPECT_TRUE(QFile::exists(Path("fine.pdf")));
 
     // A printer that does not exist: no fall back to the built-in PDF printer's default file.
@@ -279,8 +281,8 @@ TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
         {"a\n\xEF\xBB\xBFz\n", {{"a"}, {QStringLiteral("\uFEFFz")}}}, // a mark only counts at the very start
         {"\xEF\xBB\xBF\xEF\xBB\xBF" "a\n", {{"a"}}}, // some programs add one to a file that has one
         {"\xEF\xBB", {}, ":1: not valid UTF-8 text"}, // a mark cut off
-        {"\xFF\xFE" + Utf16("a,\"x\ny\"\n1,Zoë\n", QStringConverter::Utf16LE), {{"a", "x\ny"}, {"1", "Zoë"}}},
-        {"\xFE\xFF" + Utf16("東京,4\n", QStringConverter::Utf16BE), {{"東京", "4"}}},
+        {"\xFF\xFE" + QStringEncoder(QStringConverter::Utf16LE)(u"a,\"x\ny\"\n1,Zoë\n"), {{"a", "x\ny"}, {"1", "Zoë"}}},
+        {"\xFE\xFF" + QStringEncoder(QStringConverter::Utf16BE)(u"東京,4\n"), {{"東京", "4"}}},
         {"Stadt\nZ\xfcrich\n", {}, ":2: not valid UTF-8 text; it is most likely latin1: give --encoding latin1"},
         {"# \"zones\"\na\n", {}, ":1: quote inside an unquoted field; line 1 starts with #: if such lines are comments, give --comment '#'"},
         {"a,b\n1,\"open\nstill\nopen", {}, ":2: quoted field is not closed"},
@@ -298,31 +300,16 @@ TEST_F(ReportCommandTest, CsvReaderReadsRecordsOrNamesTheBadLine) {
         {"a\n\"open\n\xFF\"\n", {}, ":3: not valid UTF-8 text"},
     };
     // clang-format on
-    for (const Case& c : cases) { // into a table, whose widest record counts (errors: below)
-        SCOPED_TRACE(c.bytes.toHex().toStdString());
-        CsvTable table;
-        CsvError error;
-        EXPECT_EQ(app::ReadCsvFile(Write("in.csv", c.bytes), table, error), *c.error == '\0');
-        if (*c.error == '\0') {
-            EXPECT_EQ(std::pair(table.rows, table.maxFields),
-                      std::pair(c.rows, int(std::ranges::max(c.rows, {}, &QStringList::size).size())));
-        }
-    }
-    // Record by record, as the command reads into its grid; after an error only the message counts.
     for (const qsizetype chunk :
          {qsizetype(1), qsizetype(2), qsizetype(3), qsizetype(5), app::kCsvChunkBytes})
         for (const Case& c : cases) {
             SCOPED_TRACE(c.bytes.toHex().toStdString() + " in chunks of " + std::to_string(chunk));
-            const QString path = Write("in.csv", c.bytes);
-            std::vector<QStringList> records;
-            CsvError error;
-            const bool read = app::ReadCsvFile(
-                path, [&records](QStringList& fields) { records.push_back(fields); }, error, u',', chunk);
-            EXPECT_EQ(read, *c.error == '\0');
+            const Rows read = Records(c.bytes, u',', chunk);
             if (*c.error != '\0')
-                EXPECT_TRUE(error.message.startsWith(path + c.error)) << S(error.message);
+                EXPECT_TRUE(read.size() == 1 && read[0].value(0).startsWith(Path("in.csv") + c.error))
+                    << S(read.empty() ? QString() : read[0].join('|'));
             else
-                EXPECT_EQ(records, c.rows);
+                EXPECT_EQ(read, c.rows);
         }
 }
 
@@ -336,7 +323,6 @@ TEST_F(ReportCommandTest, FittedGridColumnsHoldTheirWidestTextUnshortened) {
     EXPECT_GE(grid->ColWidth(1) - 2 * GridControl::kCellMarginX, widest);
     EXPECT_LE(grid->ColWidth(1), widest + 4 * GridControl::kCellMarginX + 1);
     EXPECT_EQ(std::tuple(grid->Rows(), grid->FixedRows(), grid->FixedCols()), std::tuple(3, 1, 1));
-    EXPECT_EQ(grid->TextMatrix(2, 1), "iiii\nii");
 }
 
 // Fitted columns print on the paper, a long text cut with an ellipsis; widths the user gives that
@@ -402,23 +388,15 @@ TEST_F(ReportCommandTest, TheDelimiterIsGuessedFromTheFirstLinesOutsideQuotes) {
         {"Name;City;Note\nAnna;Berlin;\nBob;Paris\nCarl;Rome;vip\n", u';'}, // ragged: most lines agree
         {"code\tzone\tnote\nCH,DE,LI\tZurich\nFR\tParis\tx, y\nAQ\tCasey\tCasey, Davis, Mawson\n", u'\t'},
     };
-    const auto records = [](const QByteArray& bytes, QChar delimiter, qsizetype chunk) {
-        std::vector<QStringList> read;
-        CsvError error;
-        EXPECT_TRUE(app::ParseCsvBytes(
-            bytes, "t.csv", [&read](QStringList& fields) { read.push_back(fields); }, error, delimiter,
-            chunk));
-        return read;
-    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(app::SniffDelimiter(QString::fromUtf8(c.text)), c.delimiter);
         // Read a few bytes at a time, the file is guessed at once its first lines are in.
-        EXPECT_EQ(records(c.text, QChar(), 3), records(c.text, c.delimiter, app::kCsvChunkBytes));
+        EXPECT_EQ(Records(c.text, QChar(), 3), Records(c.text, c.delimiter, app::kCsvChunkBytes));
     }
     // Only the first lines count: a line with another separator further on does not.
     const QByteArray late = QByteArray("a;b\n").repeated(20) + "c,d,e\n";
-    EXPECT_EQ(records(late, QChar(), 3).back(), QStringList{"c,d,e"});
+    EXPECT_EQ(Records(late, QChar(), 3).back(), QStringList{"c,d,e"});
     // Through the command: a semicolon file without a flag; --delimiter, --encoding, --comment.
     const QString eu = Write("eu.csv", "Name;City;Amount\n\"Smith; Jo\";Köln;1.234,5\nLee;Bonn;12,75\n");
     const QString commas = Write("c.txt", "Name;x,Qty\nA;y,3\n");
@@ -533,21 +511,12 @@ TEST_F(ReportCommandTest, FitWidthColumnsAndTitleFromFile) {
     ASSERT_TRUE(h3 && id && v0) << S(picked.pageTexts[0]);
     EXPECT_LT(h3->xMin, id->xMin);
     EXPECT_TRUE(picked.pageTexts[0].contains("thirteen.csv") && !picked.pageTexts[0].contains("heading 4"));
-    // Picked per record: a number past line 1's fields may be a longer line's; past every line, told.
+    // Picked per record: a number past line 1's fields may be a longer line's.
     const QString ragged = Write("ragged.csv", "id,name\n1,Ann\n2,Bob,extra,far\n");
     r = Run({ragged, "--columns", "1,4", "--pdf", Path("r.pdf")});
     ASSERT_EQ(r.exitCode, kOk) << S(r.err);
     const PdfDoc four = ReadPdf(Path("r.pdf"));
     EXPECT_TRUE(four.Find("far") && four.Find("Ann") == nullptr) << S(four.pageTexts.value(0));
-    for (const auto& [columns, told] :
-         {std::pair{"id,Nope", "has no column headed \"Nope\""},
-          std::pair{"id,5", "has no column 5; give headings of line 1 or numbers from 1 to 4: 1 \"id\", "
-                            "2 \"name\", 3 \"\", 4 \"\""}}) {
-        r = Run({ragged, "--columns", columns, "--pdf", Path("x.pdf")});
-        EXPECT_EQ(r.exitCode, kUsage);
-        EXPECT_TRUE(r.err.contains(told)) << S(r.err);
-    }
-    EXPECT_FALSE(QFile::exists(Path("x.pdf")));
 }
 
 // --wrap: long texts print in full, a cell's own lines one under the other, all on the paper; a

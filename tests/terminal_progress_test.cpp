@@ -3,6 +3,7 @@
 
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -11,17 +12,15 @@ namespace {
 
 using telmo::app::TerminalProgress;
 
-// What `write` wrote to a file.
+// What `write` wrote to a stream in memory.
 std::string Written(const std::function<void(std::FILE*)>& write) {
-    std::FILE* f = std::tmpfile();
-    if (f == nullptr)
-        return "no temporary file";
+    char* buffer = nullptr;
+    size_t size = 0;
+    std::FILE* f = ::open_memstream(&buffer, &size);
     write(f);
-    std::fflush(f);
-    std::string text(static_cast<size_t>(std::ftell(f)), '\0');
-    std::rewind(f);
-    text.resize(std::fread(text.data(), 1, text.size(), f));
     std::fclose(f);
+    std::string text(buffer, size);
+    std::free(buffer);
     return text;
 }
 
@@ -40,7 +39,7 @@ TEST(TerminalProgressTest, RewritesOneLineWithRateAndTimeLeftOnATerminalOnly) {
               "\rpage 21 of 41, 10 pages/s, 2 s left   "
               "\rpage 41 of 41, 10 pages/s, 0 s left   \n");
     EXPECT_EQ(Written([](std::FILE* f) {
-                  TerminalProgress off = TerminalProgress::ForStream(f); // a file is no terminal
+                  TerminalProgress off = TerminalProgress::ForStream(f); // a stream in memory is no terminal
                   off.PageDone(1, 2);
                   off.PageDone(2, 2);
                   TerminalProgress none(f, true, [] { return 0.0; });

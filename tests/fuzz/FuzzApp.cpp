@@ -24,8 +24,7 @@ void StartOffscreenApplication() {
     static char name[] = "telmo-fuzz";
     static char* argv[] = {name, nullptr};
     // Lives for the whole process: every input runs inside the same application.
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
+    new QApplication(argc, argv);
     MessageBox::SetBatchMode(true);
 }
 

@@ -29,7 +29,6 @@ namespace {
 const char* const kMembers[] = {"HasPrinter",  "CurrDate",         "Title1",        "Title4",      "Title2",
                                 "Title3",      "IsDefaultPrinter", "SourceGrid",    "FixedRows",   "StartRow",
                                 "ShowPreview", "PrintReport",      "TitleSeprator", "ErrorLogFile"};
-constexpr size_t kMemberCount = sizeof kMembers / sizeof *kMembers;
 
 class Input : public fuzz::Bytes {
 public:
@@ -68,7 +67,7 @@ std::shared_ptr<CallbackGrid> MakeGrid(Input& in) {
 }
 
 QString MemberName(Input& in) {
-    QString name = QString::fromLatin1(kMembers[in.Byte() % kMemberCount]);
+    QString name = QString::fromLatin1(kMembers[in.Byte() % std::size(kMembers)]);
     const int how = in.Byte() % 8; // upper-cased, cut short, made up, or as it is
     return how == 0   ? name.toUpper()
            : how == 1 ? name.left(in.Byte() % (name.size() + 1))

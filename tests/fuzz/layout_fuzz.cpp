@@ -25,11 +25,6 @@ QString CsvPath() {
     return path;
 }
 
-// Twips up to a little over the command's own limit of 1,000,000, so refused sizes are tried too.
-int Twips(fuzz::Bytes& h) {
-    return h.Word() * 16;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -57,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         args << QStringList{"--fixed-rows", "0"};
     for (const auto& [flag, option] : {std::pair(32, "--col-widths"), std::pair(64, "--row-heights")})
         if (flags & flag) {
-            const int first = Twips(h), second = Twips(h);
+            // Twips up to a little over the command's own limit of 1,000,000, so refused sizes are tried too.
+            const int first = h.Word() * 16, second = h.Word() * 16;
             args << option << QString("%1,%2").arg(first).arg(second);
         }
     if (flags & 128)

@@ -58,17 +58,14 @@ bool SeenWhileRunning(const QProcess& process, const std::function<bool()>& seen
     return false;
 }
 
-QString CellText(int row, int col) {
-    return row == 0   ? QString("h%1").arg(col)
-           : col == 0 ? QString("k%1").arg(row)
-                      : QString("r%1c%2").arg(row).arg(col);
-}
-
 QByteArray TableCsv(int rows, int cols) {
     QByteArray csv;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c)
-            csv += (c > 0 ? "," : "") + CellText(r, c).toUtf8();
+            csv +=
+                (c > 0 ? "," : "") + (r == 0   ? "h" + QByteArray::number(c)
+                                      : c == 0 ? "k" + QByteArray::number(r)
+                                               : "r" + QByteArray::number(r) + "c" + QByteArray::number(c));
         csv += '\n';
     }
     return csv;

@@ -29,9 +29,7 @@ QByteArray ReadFile(const QString& path);
 // Whether `seen` came true, polled for up to a minute while the process runs.
 bool SeenWhileRunning(const QProcess& process, const std::function<bool()>& seen);
 
-// Heading row "h<col>", heading column "k<row>", "r<row>c<col>" elsewhere: each cell is findable.
-QString CellText(int row, int col);
-// A CSV file of rows x cols such cells.
+// A CSV file of rows x cols cells: heading row "h<col>", heading column "k<row>", "r<row>c<col>" elsewhere.
 QByteArray TableCsv(int rows, int cols);
 
 inline std::string S(const QString& text) {

@@ -23,10 +23,9 @@ QByteArray Run(const QString& program, const QStringList& arguments, QString* er
 
 QString Text(const QString& program, const QStringList& arguments) {
     QString error;
-    const QByteArray text = Run(program, arguments, &error);
-    if (!error.isEmpty())
-        ADD_FAILURE() << error.toStdString();
-    return QString::fromUtf8(text);
+    const QString text = QString::fromUtf8(Run(program, arguments, &error));
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    return text;
 }
 
 } // namespace
